@@ -1,0 +1,51 @@
+#include "analysis/FileTable.h"
+
+#include <cassert>
+
+namespace analysis {
+
+TFileTable FileTable;
+
+namespace {
+char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+}  // namespace
+
+std::string MakeTagName(const std::string& name) {
+  if (name.size() < 4) return {};
+  const std::string tail = name.substr(name.size() - 4);
+  std::string lower;
+  for (char c : tail) lower += LowerAscii(c);
+  if (lower != ".cfm") return {};
+  return "cf_" + name.substr(0, name.size() - 4);
+}
+
+std::size_t TFileTable::Slot(std::int32_t i) {
+  assert(i >= 1 && i <= MaxFiles);
+  return static_cast<std::size_t>(i - 1);
+}
+
+bool TFileTable::Append(const std::string& name, const std::string& directory) {
+  if (FileCount >= MaxFiles) return false;
+  ++FileCount;
+  TFileName& entry = (*this)[FileCount];
+  entry.Name = name;
+  entry.TagName = MakeTagName(name);
+  entry.NameLength = static_cast<std::int32_t>(name.size());
+  entry.Directory = directory;
+  entry.Checked = 1;
+  entry.Unused = 1;
+  return true;
+}
+
+void TFileTable::WithdrawLast() {
+  assert(FileCount > 0);
+  --FileCount;
+}
+
+void TFileTable::MarkUsed(std::int32_t i) {
+  TFileName& entry = (*this)[i];
+  entry.Checked = 0;
+  entry.Unused = 0;
+}
+
+}  // namespace analysis

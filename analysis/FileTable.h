@@ -1,0 +1,64 @@
+#pragma once
+#include <array>
+#include <cstdint>
+#include <string>
+
+// The file table: the program's single store of scan results.
+//
+// Up to MaxFiles entries, numbered from 1 at the interface; FileCount of them
+// are in use, in the order the scan stored them. Entries above FileCount keep
+// whatever an earlier scan or compaction left in them. The process-wide
+// instance FileTable is owned by the main window's unit and touched only on
+// the window thread; the core functions take a table by reference so that
+// tests can use tables of their own.
+namespace analysis {
+
+constexpr std::int32_t MaxFiles = 1000;
+
+struct TRect {
+  std::int32_t Left = 0;
+  std::int32_t Top = 0;
+  std::int32_t Right = 0;
+  std::int32_t Bottom = 0;
+};
+
+struct TFileName {
+  std::string Name;             // as listed, no directory part
+  std::string TagName;          // "cf_" + name without ".cfm", or empty
+  std::int32_t NameLength = 0;  // written by the scan, read by nobody
+  std::string Directory;        // absolute, always ends in the path delimiter
+  std::uint8_t Checked = 0;     // 1: the Delete command deletes the file
+  std::uint8_t Unused = 0;      // 1: the analysis found no reference
+  TRect CheckRect;              // where the grid last drew the row's glyph
+};
+
+// The custom-tag name of a file name: "cf_" followed by the name without its
+// last four characters when those, lower-cased, are ".cfm"; otherwise empty.
+std::string MakeTagName(const std::string& name);
+
+class TFileTable {
+ public:
+  // Entry i, 1 <= i <= MaxFiles.
+  TFileName& operator[](std::int32_t i) { return entries_[Slot(i)]; }
+  const TFileName& operator[](std::int32_t i) const { return entries_[Slot(i)]; }
+
+  std::int32_t FileCount = 0;
+
+  // FileCount := 0; entry contents stay.
+  void Reset() { FileCount = 0; }
+  // Stores a file with both flags set; false (nothing stored) when full.
+  bool Append(const std::string& name, const std::string& directory);
+  // Takes back the entry just appended.
+  void WithdrawLast();
+  // Marks entry i used: Checked := 0 and Unused := 0.
+  void MarkUsed(std::int32_t i);
+
+ private:
+  static std::size_t Slot(std::int32_t i);
+  std::array<TFileName, MaxFiles> entries_{};
+};
+
+// The process-wide table.
+extern TFileTable FileTable;
+
+}  // namespace analysis

@@ -1,0 +1,15 @@
+// Start-up: the application object with its title and help file, the main
+// window, then the message loop until the main window closes. No command
+// line is read.
+#include "app/Config.h"
+#include "app/Main.h"
+#include "platform/Application.h"
+
+int main(int argc, char** argv) {
+  platform::Application application(argc, argv);
+  platform::Application::SetTitle(QString::fromLatin1(config::ApplicationTitle));
+  platform::Application::SetHelpFile(QString::fromLatin1(config::ApplicationHelpFile));
+  TFrmmain Frmmain;
+  Frmmain.show();
+  return application.exec();
+}

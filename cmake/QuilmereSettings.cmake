@@ -1,0 +1,27 @@
+# One INTERFACE target carries what every target of the project shares:
+# the language level, the warnings and the sanitizers.
+add_library(quilmere_settings INTERFACE)
+target_compile_features(quilmere_settings INTERFACE cxx_std_20)
+target_compile_options(quilmere_settings INTERFACE -Wall -Wextra -Wpedantic)
+target_include_directories(quilmere_settings INTERFACE ${PROJECT_SOURCE_DIR})
+# GCC 12 reports -Wrestrict false positives inside libstdc++'s own string
+# code at -O2 (GCC bug 105329); they say nothing about ours.
+if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+  target_compile_options(quilmere_settings INTERFACE -Wno-restrict)
+endif()
+if(QUILMERE_SANITIZE)
+  target_compile_options(quilmere_settings INTERFACE
+    -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  target_link_options(quilmere_settings INTERFACE -fsanitize=address,undefined)
+endif()
+
+# quilmere_test(NAME SOURCES... LIBS ...): one GoogleTest executable per
+# tests/ folder, registered with CTest test by test.
+function(quilmere_test name)
+  cmake_parse_arguments(QT "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${QT_SOURCES})
+  target_link_libraries(${name} PRIVATE quilmere_settings ${QT_LIBS} GTest::gtest GTest::gtest_main)
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QUILMERE_TEST_DATA=${PROJECT_SOURCE_DIR}/tests/data"
+    DISCOVERY_TIMEOUT 60)
+endfunction()

@@ -1,0 +1,58 @@
+#include "platform/FileSystem.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace platform {
+
+bool DirectoryExists(const std::string& path) {
+  struct stat st {};
+  return !path.empty() && stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool DeleteFileA(const std::string& path) { return unlink(path.c_str()) == 0; }
+
+std::string IoErrorText(int err) {
+  switch (err) {
+    case ENOENT:
+    case ENOTDIR:
+      return "File not found";
+    case EACCES:
+    case EPERM:
+      return "File access denied";
+    case EISDIR:
+      return "File access denied";
+    case EMFILE:
+    case ENFILE:
+      return "Too many open files";
+    default:
+      return std::strerror(err);
+  }
+}
+
+InputFile::InputFile(const std::string& path) {
+  do {
+    fd_ = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  } while (fd_ < 0 && errno == EINTR);
+  if (fd_ < 0) throw IoError(IoErrorText(errno));
+  struct stat st {};
+  if (fstat(fd_, &st) == 0 && S_ISDIR(st.st_mode)) {
+    close(fd_);
+    throw IoError(IoErrorText(EISDIR));
+  }
+}
+
+InputFile::~InputFile() { close(fd_); }
+
+std::size_t InputFile::Read(char* buffer, std::size_t size) {
+  for (;;) {
+    ssize_t n = read(fd_, buffer, size);
+    if (n >= 0) return static_cast<std::size_t>(n);
+    if (errno != EINTR) throw IoError(IoErrorText(errno));
+  }
+}
+
+}  // namespace platform

@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds and runs the whole test suite headless.
+# scripts/test.sh [release|asan]  (default: release)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+preset="${1:-release}"
+bash scripts/install-deps.sh
+cmake --preset "$preset" >/dev/null
+cmake --build "build/$preset"
+export QT_QPA_PLATFORM=offscreen
+ctest --test-dir "build/$preset" --output-on-failure -j2 --timeout 300
