@@ -1,0 +1,82 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// TNameMatcher: finds which of a set of names occur in a text that arrives in
+// blocks, ignoring the case of the ASCII letters a to z only.
+//
+// The reference analysis builds one per run over the names and tag names of
+// the file table and streams every file it reads through it, so each byte of
+// a file is looked at once instead of once per name, and no file is ever held
+// whole in memory. "Occurs" is plain substring containment over all bytes,
+// NUL bytes included; a name that straddles two blocks is found.
+//
+// How: an Aho-Corasick automaton turned into a dense transition table. Bytes
+// are first mapped to classes (every byte that appears in some folded name
+// gets a class of its own, all others share class 0, and a-z map to the class
+// of A-Z), so a row has one entry per class rather than 256. Entries hold the
+// target row's offset, so a step is two loads and an add. States with output
+// are numbered last, so "did this step end a name" is a single compare.
+// Large blocks are cut into several overlapping stretches walked in lockstep:
+// the walks are independent chains of loads, which the processor overlaps.
+//
+// When the dense table of all names would exceed the memory budget, the names
+// are split into groups with a table each, and every block goes through each
+// group's table in turn.
+//
+// Owned by whoever runs the analysis; not shared between threads.
+class TNameMatcher {
+ public:
+  // Table entries allowed per automaton (4 bytes each) before the names are
+  // split into groups.
+  static constexpr std::size_t DefaultBudget = std::size_t{1} << 22;
+  static constexpr std::uint32_t None = UINT32_MAX;
+
+  // patterns[k] is the name with id k. Duplicates and empty names are fine; an
+  // empty name occurs in every text.
+  explicit TNameMatcher(const std::vector<std::string>& patterns,
+                        std::size_t budget = DefaultBudget);
+
+  // Starts a new text: forgets everything fed so far.
+  void Start();
+  // Appends bytes to the current text.
+  void Feed(const char* data, std::size_t size);
+  // The ids of the names that occur in the text fed since Start, each once,
+  // in no particular order.
+  std::vector<std::uint32_t> Found();
+
+  // Number of automata the names were split into (1 unless over budget).
+  std::size_t GroupCount() const { return groups_.size(); }
+
+ private:
+  struct Automaton {
+    std::vector<std::uint32_t> next;       // row offset = state * classes
+    std::uint32_t firstOutput = 0;         // row offset of the first state with output
+    std::uint32_t maxLength = 0;           // longest name in the group
+    // Indexed by output state k (state number minus the first output state's):
+    // the next output state beyond k on its suffix chain that ends names of
+    // its own (None if there is none), and the ids of the names k ends,
+    // ids[idStart[k] .. idStart[k+1]).
+    std::vector<std::uint32_t> chainNext;
+    std::vector<std::uint32_t> idStart;
+    std::vector<std::uint32_t> ids;
+    std::vector<std::uint32_t> hitStamp;     // generation in which k was met
+    std::vector<std::uint32_t> expandStamp;  // generation in which k was reported
+    std::vector<std::uint32_t> hits;         // output states met in this text
+    std::uint32_t state = 0;                // carried across blocks
+  };
+
+  void Build(Automaton& a, const std::vector<std::string>& folded,
+             const std::vector<std::uint32_t>& members);
+  void Walk(Automaton& a, const unsigned char* data, std::size_t size);
+  void WalkSerial(Automaton& a, std::uint32_t& s, const unsigned char* p, std::size_t n);
+  void Hit(Automaton& a, std::uint32_t s);
+
+  std::uint32_t classOf_[256] = {};
+  std::uint32_t classes_ = 1;
+  std::vector<Automaton> groups_;
+  std::vector<std::uint32_t> alwaysFound_;  // ids of empty names
+  std::uint32_t generation_ = 1;
+};

@@ -1,0 +1,50 @@
+#pragma once
+#include <functional>
+#include <string>
+
+#include "analysis/FileTable.h"
+#include "platform/MessagePump.h"
+
+namespace analysis {
+
+// Receives a text for panel 0 of the status bar.
+using StatusSink = std::function<void(const std::string&)>;
+
+// The page extension the Process command analyses with.
+inline constexpr const char* PageExtension = "cfm";
+
+// Upper-cases the ASCII letters a to z only; every other byte stays.
+std::string UpperAscii(std::string text);
+
+// The upper-cased extension of a name: from its last "." to the end, dot
+// included; empty for a name without a dot.
+std::string UpperExtension(const std::string& name);
+
+// True for the names that are used whatever refers to them (compared with
+// the upper-cased name): APPLICATION.CFM, ONREQUESTEND.CFM, INDEX.CFM,
+// INDEX.HTM and INDEX.HTML.
+bool IsEntryFile(const std::string& upperName);
+
+// Marks every entry of table that a read file refers to as used.
+//
+// Entries 1 to FileCount are taken in table order. Entry files are used
+// outright. The files with the page extension (given without the dot, "cfm"),
+// .inc, .htm, .css and .js are read, and .html files only while their entry is
+// still unused at their turn, so whether one is read depends on the entries
+// before it. Every entry whose name or tag name occurs in a read file's text
+// (ASCII letters in any case, plain substring, NUL bytes ordinary) is marked
+// used, and so is the file read when anything occurs in it.
+//
+// showStatus gets "  Analyze..." first, then "  Analyzing " + Directory +
+// Name for every entry, each followed by one call of processMessages (both
+// may be empty). Pending window events therefore run between entries: the
+// caller keeps commands that change the table from running meanwhile.
+//
+// A file that cannot be opened or read throws platform::IoError with the
+// file's error text; the entries from there on keep the flags they had.
+// Runs on the caller's thread, streaming each file in 65536-byte blocks.
+void AnalyzeReferences(TFileTable& table, const std::string& pageExtension,
+                       const StatusSink& showStatus,
+                       const platform::MessagePump& processMessages);
+
+}  // namespace analysis

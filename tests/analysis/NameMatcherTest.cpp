@@ -1,0 +1,144 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "analysis/DirectReferenceAnalysis.h"
+#include "analysis/NameMatcher.h"
+
+namespace {
+
+std::vector<std::uint32_t> Expected(const std::vector<std::string>& names, const std::string& text) {
+  const std::vector<bool> occurs = analysis::direct::Occurrences(names, text);
+  std::vector<std::uint32_t> ids;
+  for (std::uint32_t k = 0; k < occurs.size(); ++k) {
+    if (occurs[k]) ids.push_back(k);
+  }
+  return ids;
+}
+
+std::vector<std::uint32_t> Sorted(std::vector<std::uint32_t> ids) {
+  std::sort(ids.begin(), ids.end());
+  return ids;
+}
+
+// Feeds text in blocks of the given size (0: all at once).
+std::vector<std::uint32_t> Match(TNameMatcher& matcher, const std::string& text,
+                                 std::size_t block) {
+  matcher.Start();
+  if (block == 0) block = std::max<std::size_t>(text.size(), 1);
+  for (std::size_t at = 0; at < text.size(); at += block) {
+    matcher.Feed(text.data() + at, std::min(block, text.size() - at));
+  }
+  return matcher.Found();
+}
+
+struct FixedCase {
+  const char* what;
+  std::vector<std::string> names;
+  std::string text;
+  std::size_t block;
+  std::vector<std::uint32_t> found;
+};
+
+void PrintTo(const FixedCase& c, std::ostream* os) { *os << c.what; }
+
+class NameMatcherCases : public testing::TestWithParam<FixedCase> {};
+
+TEST_P(NameMatcherCases, FindsExactlyTheNamesThatOccur) {
+  TNameMatcher matcher(GetParam().names);
+  EXPECT_EQ(Sorted(Match(matcher, GetParam().text, GetParam().block)), GetParam().found);
+}
+
+std::string Filler(std::size_t n) { return std::string(n, '-'); }
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, NameMatcherCases,
+    testing::Values(
+        FixedCase{"suffix inside a longer name", {"a.cfm", "data.cfm", "ta.c"}, "<data.cfm>", 0, {0, 1, 2}},
+        FixedCase{"only ASCII letters fold", {"\xe9t\xe9.gif", "\xc9T\xc9.GIF"}, "\xe9T\xe9.GiF", 0, {0}},
+        FixedCase{"neighbours of the letters do not fold", {"{", "`", "@", "["}, "@[", 0, {2, 3}},
+        FixedCase{"NUL bytes are data", {std::string("a\0b", 3), "b"}, std::string("xA\0Bx", 5), 0, {0, 1}},
+        FixedCase{"straddling two blocks", {"target.gif"}, Filler(65531) + "target.gif", 65536, {0}},
+        FixedCase{"straddling one-byte blocks", {"abc", "bcd"}, "xxabcd", 1, {0, 1}},
+        FixedCase{"repeated and empty names", {"x", "", "X", "y"}, "..x..", 0, {0, 1, 2}},
+        FixedCase{"empty text finds only the empty name", {"a", ""}, "", 0, {1}},
+        FixedCase{"nothing occurs", {"index.cfm"}, Filler(200000), 65536, {}}));
+
+TEST(NameMatcher, StartForgetsThePreviousText) {
+  TNameMatcher matcher({"one", "two"});
+  EXPECT_EQ(Sorted(Match(matcher, Filler(70000) + "one" + Filler(9000) + "TWO", 65536)),
+            (std::vector<std::uint32_t>{0, 1}));
+  EXPECT_EQ(Match(matcher, "tw", 0), std::vector<std::uint32_t>{});
+  EXPECT_EQ(Match(matcher, "o" + Filler(5000), 0), std::vector<std::uint32_t>{});
+}
+
+// Against the per-name search over many random name sets and texts: names
+// built as prefixes, suffixes and repeats of each other, bytes around the
+// folding range and NULs, long names, block sizes from 1 byte to whole texts,
+// and memory budgets small enough to split the names into many groups.
+TEST(NameMatcher, AgreesWithThePerNameSearch) {
+  const std::string alphabet("aAbB.\0_zZ[`{@\xe9\xff", 15);
+  for (std::uint32_t seed = 1; seed <= 400; ++seed) {
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    std::mt19937 rng(seed);
+    auto pick = [&](std::size_t n) { return std::uniform_int_distribution<std::size_t>(0, n - 1)(rng); };
+    const std::size_t letters = 2 + pick(alphabet.size() - 1);  // small alphabets give many hits
+    auto randomBytes = [&](std::size_t n) {
+      std::string s;
+      for (std::size_t j = 0; j < n; ++j) s += alphabet[pick(letters)];
+      return s;
+    };
+
+    std::vector<std::string> names;
+    const std::size_t nameCount = 1 + pick(60);
+    for (std::size_t k = 0; k < nameCount; ++k) {
+      const std::size_t kind = pick(10);
+      if (kind < 5 || names.empty()) {
+        names.push_back(randomBytes(1 + pick(pick(20) == 0 ? 300 : 7)));
+      } else {
+        const std::string& other = names[pick(names.size())];
+        const std::size_t cut = pick(other.size() + 1);
+        if (kind == 5) names.push_back(other.substr(0, cut));         // prefix, maybe empty
+        else if (kind == 6) names.push_back(other.substr(cut));       // suffix
+        else if (kind == 7) names.push_back(other);                   // repeat
+        else names.push_back(other + randomBytes(1 + pick(3)));       // extension
+      }
+    }
+
+    TNameMatcher matcher(names, pick(3) == 0 ? 8 + pick(400) : TNameMatcher::DefaultBudget);
+    for (int text = 0; text < 3; ++text) {
+      std::string t;
+      const std::size_t length = pick(4) == 0 ? pick(300000) : pick(5000);
+      while (t.size() < length) {
+        if (pick(8) == 0) {
+          std::string name = names[pick(names.size())];
+          for (char& c : name) {
+            if (pick(2) == 0 && c >= 'A' && c <= 'Z') c += 'a' - 'A';
+          }
+          t += name;
+        } else {
+          t += randomBytes(1 + pick(40));
+        }
+      }
+      const std::size_t blocks[] = {0, 1 + pick(16), 65536, 1 + pick(100000)};
+      const std::size_t block = blocks[pick(4)];
+      SCOPED_TRACE("text " + std::to_string(text) + ", block " + std::to_string(block));
+      ASSERT_EQ(Sorted(Match(matcher, t, block)), Expected(names, t));
+    }
+  }
+}
+
+TEST(NameMatcher, SplitsIntoGroupsOnlyOverBudget) {
+  std::vector<std::string> names;
+  for (int k = 0; k < 100; ++k) names.push_back("page" + std::to_string(k) + ".cfm");
+  EXPECT_EQ(TNameMatcher(names).GroupCount(), 1u);
+  TNameMatcher split(names, 500);
+  EXPECT_GT(split.GroupCount(), 1u);
+  EXPECT_EQ(Sorted(Match(split, "PAGE7.CFM page42.cfm", 0)),
+            (std::vector<std::uint32_t>{7, 42}));
+}
+
+}  // namespace
