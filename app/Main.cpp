@@ -1,38 +1,54 @@
 #include "app/Main.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QPushButton>
 
-#include "analysis/DirectoryScan.h"
-#include "analysis/FileTable.h"
 #include "app/Config.h"
 #include "app/FolderTree.h"
 #include "platform/Attributes.h"
 #include "platform/DirectoryListing.h"
 #include "platform/ErrorReport.h"
 #include "platform/FileSystem.h"
-#include "platform/MessagePump.h"
 #include "platform/StatusBar.h"
+#include "results/Confirm.h"
 #include "results/StringGrid.h"
 
-TFrmmain::TFrmmain(platform::DirectorySource* source, QWidget* parent)
-    : QWidget(parent),
-      source_(source ? source : new platform::PosixDirectorySource),
-      ownsSource_(source == nullptr) {
+TFrmmain::TFrmmain(TFrmmainEnvironment environment, QWidget* parent)
+    : QWidget(parent), env_(std::move(environment)) {
+  if (env_.Source == nullptr) {
+    ownSource_ = std::make_unique<platform::PosixDirectorySource>();
+    env_.Source = ownSource_.get();
+  }
+  if (!env_.DeleteFile) env_.DeleteFile = platform::DeleteFileA;
+  ConfirmDelete = [this] {
+    if (FrmConfirm == nullptr) FrmConfirm = new TFrmConfirm(this);
+    return FrmConfirm->exec();
+  };
   CreateControls();
+  CreateGlyphImages();
+  CreatePopupMenu();
   ConnectEvents();
 }
 
-TFrmmain::~TFrmmain() {
-  qApp->removeEventFilter(this);
-  if (ownsSource_) delete source_;
-}
+TFrmmain::~TFrmmain() { qApp->removeEventFilter(this); }
 
+// Every handler runs inside Guard: what escapes it goes to the error report.
 void TFrmmain::ConnectEvents() {
-  connect(ShellTreeView1, &TShellTreeView::Change, this,
-          [this] { platform::Guard([this] { ShellTreeView1Change(); }); });
+  auto bind = [this](auto* sender, auto signal, void (TFrmmain::*handler)()) {
+    connect(sender, signal, this, [this, handler] { platform::Guard([&] { (this->*handler)(); }); });
+  };
+  bind(ShellTreeView1, &TShellTreeView::Change, &TFrmmain::ShellTreeView1Change);
+  bind(BtnProcess, &QPushButton::clicked, &TFrmmain::BtnProcessClick);
+  bind(BtnDelete, &QPushButton::clicked, &TFrmmain::BtnDeleteClick);
+  bind(DeleteAll1, &QAction::triggered, &TFrmmain::DeleteAll1Click);
+  bind(UncheckAll1, &QAction::triggered, &TFrmmain::UncheckAll1Click);
+  bind(Restoreselectedstate1, &QAction::triggered, &TFrmmain::Restoreselectedstate1Click);
+  bind(Delete1, &QAction::triggered, &TFrmmain::Delete1Click);
   // The window sees key presses before the focused control does.
   qApp->installEventFilter(this);
 }
@@ -42,6 +58,11 @@ void TFrmmain::showEvent(QShowEvent* event) {
   if (shown_) return;
   shown_ = true;
   platform::Guard([this] { FormShow(); });
+}
+
+void TFrmmain::closeEvent(QCloseEvent* event) {
+  platform::Guard([this] { FormClose(); });
+  QWidget::closeEvent(event);
 }
 
 bool TFrmmain::eventFilter(QObject* watched, QEvent* event) {
@@ -57,9 +78,8 @@ bool TFrmmain::eventFilter(QObject* watched, QEvent* event) {
   platform::Guard([&] { consumed = FormKeyDown(key); });
   if (consumed) return true;
   // Enter presses the default button unless a button has the focus.
-  if ((key == Qt::Key_Return || key == Qt::Key_Enter) && !qobject_cast<QPushButton*>(widget) &&
-      BtnProcess->isEnabled()) {
-    BtnProcess->click();
+  if ((key == Qt::Key_Return || key == Qt::Key_Enter) && !qobject_cast<QPushButton*>(widget)) {
+    if (BtnProcess->isEnabled()) BtnProcess->click();
     return true;
   }
   return QWidget::eventFilter(watched, event);
@@ -73,9 +93,15 @@ void TFrmmain::FormShow() {
   StringGrid1->SetCell(0, 0, QStringLiteral("Unused"));
   StringGrid1->SetCell(1, 0, QStringLiteral("Directory"));
   StringGrid1->SetCell(2, 0, QStringLiteral("File name"));
+  LoadSettings();
 }
 
+void TFrmmain::FormClose() { SaveSettings(); }
+
 void TFrmmain::ShellTreeView1Change() {
+  // The Process command moves the tree to its directory; the box keeps the
+  // directory as the command validated it.
+  if (processing_) return;
   std::string path = ShellTreeView1->SelectedPath().toLocal8Bit().toStdString();
   // Items without a file-system path (My Computer) leave the box as it was.
   if (path.empty() || !platform::DirectoryExists(path)) return;
@@ -86,8 +112,4 @@ void TFrmmain::ShellTreeView1Change() {
 bool TFrmmain::FormKeyDown(int key) {
   if (key == Qt::Key_F1) emit HelpRequested();
   return false;
-}
-
-std::int32_t TFrmmain::ScanDirectory(const std::string& dir) {
-  return analysis::ScanDirectory(dir, analysis::FileTable, *source_, platform::ProcessMessages);
 }

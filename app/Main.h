@@ -3,8 +3,11 @@
 #include <QString>
 #include <QWidget>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
 
+class QAction;
 class QComboBox;
 class QMenu;
 class QPushButton;
@@ -20,6 +23,16 @@ namespace results {
 class TStringGrid;
 }
 
+// What the main window reaches outside itself; tests hand in their own.
+struct TFrmmainEnvironment {
+  // Where directory listings come from (the real file system when null).
+  platform::DirectorySource* Source = nullptr;
+  // The registry file (the user's own when empty).
+  QString RegistryPath;
+  // Deletes one file; the real unlink when empty.
+  std::function<bool(const std::string&)> DeleteFile;
+};
+
 // The main window, Frmmain: every control of the program and its handlers.
 //
 // The constructor reads like the window's table of contents: the controls at
@@ -31,7 +44,7 @@ class TFrmmain : public QWidget {
  public:
   // source: where directory listings come from (the real file system unless
   // a test hands in another).
-  explicit TFrmmain(platform::DirectorySource* source = nullptr, QWidget* parent = nullptr);
+  explicit TFrmmain(TFrmmainEnvironment environment = {}, QWidget* parent = nullptr);
   ~TFrmmain() override;
 
   // Controls, under their designer names.
@@ -49,10 +62,28 @@ class TFrmmain : public QWidget {
   results::TStringGrid* StringGrid1 = nullptr;
   platform::StatusBar* StatusBar1 = nullptr;
   QMenu* PopupMenu1 = nullptr;
+  QAction* DeleteAll1 = nullptr;
+  QAction* UncheckAll1 = nullptr;
+  QAction* Restoreselectedstate1 = nullptr;
+  QAction* N1 = nullptr;
+  QAction* Delete1 = nullptr;
   QTimer* Timer1 = nullptr;
+  // The hidden glyph pictures on Panel2: unchecked normal, hot, pressed,
+  // then checked normal, hot, pressed.
+  QLabel* Image1 = nullptr;
+  QLabel* Image2 = nullptr;
+  QLabel* Image3 = nullptr;
+  QLabel* Image4 = nullptr;
+  QLabel* Image5 = nullptr;
+  QLabel* Image6 = nullptr;
+
+  // Shows the delete confirmation and returns its modal result (1 = OK).
+  // FrmConfirm by default; tests answer it themselves.
+  std::function<int()> ConfirmDelete;
 
   // Handlers of the window itself.
   void FormShow();
+  void FormClose();
   void ShellTreeView1Change();
   // Returns true when the key was consumed (F1 never is).
   bool FormKeyDown(int key);
@@ -60,6 +91,27 @@ class TFrmmain : public QWidget {
   // Lists dir (ending in the path delimiter) into the file table; returns the
   // number of files met. Pending messages are handled once per subdirectory.
   std::int32_t ScanDirectory(const std::string& dir);
+  // Marks the entries that the project's pages name as used.
+  void AnalyzeReferences(const std::string& pageExtension);
+  // The grid shows the file table.
+  void FillGrid();
+
+  // Settings and recent directories in the registry.
+  void LoadSettings();
+  void SaveSettings();
+  void UpdateRecentDirs(const std::string& dir);
+
+  // The commands.
+  void BtnProcessClick();
+  void BtnDeleteClick();
+  void DeleteAll1Click();
+  void UncheckAll1Click();
+  void Restoreselectedstate1Click();
+  void Delete1Click();
+
+  // True while a Process command runs; the Process and Delete commands are
+  // held back then.
+  bool Processing() const { return processing_; }
 
  signals:
   // F1 was pressed, whichever control had the focus.
@@ -67,14 +119,18 @@ class TFrmmain : public QWidget {
 
  protected:
   void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void CreateControls();
   void ConnectEvents();
-  void PlaceBanner();
+  void CreateGlyphImages();
+  void CreatePopupMenu();
+  void SetProcessing(bool processing);
 
-  platform::DirectorySource* source_;
-  bool ownsSource_;
+  TFrmmainEnvironment env_;
+  std::unique_ptr<platform::DirectorySource> ownSource_;
   bool shown_ = false;
+  bool processing_ = false;
 };

@@ -3,6 +3,7 @@
 #include <QComboBox>
 #include <QFont>
 #include <QHBoxLayout>
+#include <QAction>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
@@ -11,12 +12,14 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "analysis/FileTable.h"
 #include "app/Config.h"
 #include "app/FolderTree.h"
 #include "app/Main.h"
 #include "platform/DesignUnits.h"
 #include "platform/Panel.h"
 #include "platform/StatusBar.h"
+#include "results/Glyphs.h"
 #include "results/StringGrid.h"
 
 using platform::Du;
@@ -127,7 +130,7 @@ void TFrmmain::CreateControls() {
   Panel2->SetCaption(QStringLiteral("Loading ..."));
   auto* panel2Layout = new QVBoxLayout(Panel2);
   panel2Layout->setContentsMargins(0, 0, 0, 0);
-  StringGrid1 = new results::TStringGrid(Panel2, 3, 2, Du(this, 128), Du(this, 24));
+  StringGrid1 = new results::TStringGrid(Panel2, analysis::FileTable, 3, 2, Du(this, 128), Du(this, 24));
   StringGrid1->setObjectName(QStringLiteral("StringGrid1"));
   StringGrid1->SetColWidth(0, Du(this, 77));
   StringGrid1->SetColWidth(1, Du(this, 186));
@@ -145,8 +148,6 @@ void TFrmmain::CreateControls() {
   StatusBar1->setToolTip(QStringLiteral("Click to send feedback to Orvanta"));
   layout->addWidget(StatusBar1);
 
-  PopupMenu1 = new QMenu(this);
-  PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
 
   Timer1 = new QTimer(this);
   Timer1->setObjectName(QStringLiteral("Timer1"));
@@ -159,4 +160,28 @@ void TFrmmain::CreateControls() {
     const QRect available = screen->availableGeometry();
     move(available.center() - rect().center());
   }
+}
+
+// The glyph pictures sit hidden on Panel2; the grid draws its own copies.
+void TFrmmain::CreateGlyphImages() {
+  QLabel** images[] = {&Image1, &Image2, &Image3, &Image4, &Image5, &Image6};
+  for (int i = 0; i < 6; ++i) {
+    QLabel* image = new QLabel(Panel2);
+    image->setObjectName(QStringLiteral("Image%1").arg(i + 1));
+    image->setPixmap(QPixmap::fromImage(
+        StringGrid1->Glyph(i >= 3, static_cast<results::GlyphLook>(i % 3))));
+    image->hide();
+    *images[i] = image;
+  }
+}
+
+void TFrmmain::CreatePopupMenu() {
+  PopupMenu1 = new QMenu(this);
+  PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
+  DeleteAll1 = PopupMenu1->addAction(QStringLiteral("Check all selected"));
+  UncheckAll1 = PopupMenu1->addAction(QStringLiteral("Uncheck all selected"));
+  Restoreselectedstate1 = PopupMenu1->addAction(QStringLiteral("&Restore selected state"));
+  N1 = PopupMenu1->addSeparator();
+  Delete1 = PopupMenu1->addAction(QStringLiteral("Delete"));
+  StringGrid1->SetPopupMenu(PopupMenu1);
 }

@@ -4,12 +4,14 @@
 #include "app/Config.h"
 #include "app/Main.h"
 #include "platform/Application.h"
+#include "results/Confirm.h"
 
 int main(int argc, char** argv) {
   platform::Application application(argc, argv);
   platform::Application::SetTitle(QString::fromLatin1(config::ApplicationTitle));
   platform::Application::SetHelpFile(QString::fromLatin1(config::ApplicationHelpFile));
   TFrmmain Frmmain;
+  FrmConfirm = new TFrmConfirm(&Frmmain);
   Frmmain.show();
   return application.exec();
 }

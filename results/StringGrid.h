@@ -1,31 +1,92 @@
 #pragma once
+#include <QImage>
+#include <QRect>
 #include <QString>
 #include <QTableWidget>
+#include <array>
+#include <cstdint>
 
-// A string grid with one fixed title row: row 0 is the horizontal header,
-// rows 1 to RowCount() - 1 are the table widget's rows 0 to n - 1. Cells are
-// addressed (column, row) with that numbering. Whole-row selection of a range,
-// horizontal lines between rows, columns resizable by the user, no editing.
-// Lives on the GUI thread; owned by its parent panel.
+#include "analysis/FileTable.h"
+#include "results/Glyphs.h"
+
+class QMenu;
+
+// The results grid: a string grid with one fixed title row that shows the
+// file table, one row per entry, with a check glyph in column 0.
+//
+// Row numbering follows the table: row 0 is the title row (the horizontal
+// header), row r >= 1 is entry r (the table widget's row r - 1). Check states
+// live in the table, never in the grid; the grid draws them and toggles them
+// on a click on a glyph. A glyph's box is always computed from the row's
+// current cell rectangle when it is used, so a scroll that moves rows without
+// repainting them can never leave a stale box behind. GUI thread only; owned
+// by its parent panel.
 namespace results {
 
 class TStringGrid : public QTableWidget {
   Q_OBJECT
  public:
-  TStringGrid(QWidget* parent, int colCount, int rowCount, int defaultColWidth, int rowHeight);
+  TStringGrid(QWidget* parent, analysis::TFileTable& table, int colCount, int rowCount,
+              int defaultColWidth, int rowHeight);
 
+  // Grid geometry in the grid's own numbering.
   int RowCount() const { return rowCount() + 1; }
   void SetRowCount(int rows);  // title row included, at least 2
   int ColCount() const { return columnCount(); }
   int ColWidth(int col) const { return columnWidth(col); }
   void SetColWidth(int col, int width) { setColumnWidth(col, width); }
   int DefaultRowHeight() const { return rowHeight_; }
-
   QString Cell(int col, int row) const;
   void SetCell(int col, int row, const QString& text);
+  int TopRow() const;           // first data row on screen
+  int VisibleRowCount() const;  // fully visible data rows
+  int LeftCol() const;          // leftmost visible column
+  QRect CellRect(int col, int row) const;  // viewport coordinates
+  // The selected rows, top and bottom (bottom < top when there is none).
+  std::pair<int, int> SelectedRows() const;
+  void SelectRows(int top, int bottom);
+
+  // The glyph box of a row whose column-0 cell is cell: the 16-pixel glyph
+  // centred in the cell (at x = 1 in a cell narrower than 19), reaching 4
+  // pixels beyond it to the right and below.
+  static QRect GlyphBox(const QRect& cell);
+  // The glyph picture: Image1..Image6.
+  const QImage& Glyph(bool checked, GlyphLook look) const;
+
+  // Shows the table: rows 1..FileCount with Directory and Name, or one blank
+  // row for an empty table. The grid is hidden while the rows are laid out.
+  void FillGrid();
+  // Draws every visible glyph anew from Checked (after a selection command).
+  void RepaintGlyphs();
+
+  // The pop-up menu opened by a right-click (or the menu key).
+  void SetPopupMenu(QMenu* menu) { popup_ = menu; }
+
+  // The row over which the pointer last moved (-1: not over a cell).
+  int HotRow() const { return hotRow_; }
+
+ protected:
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
 
  private:
+  class GlyphDelegate;
+  friend class GlyphDelegate;
+
+  bool OnScreen(int row) const;
+  void PaintColumn0(class QPainter* painter, const class QStyleOptionViewItem& option, int row);
+  void SetLook(int row, GlyphLook look);
+
+  analysis::TFileTable& table_;
   int rowHeight_;
+  int hotRow_ = 0;
+  int lookRow_ = -1;  // the one row drawn hot or pressed, if any
+  GlyphLook look_ = GlyphLook::Normal;
+  std::array<QImage, 6> glyphs_;
+  QMenu* popup_ = nullptr;
 };
 
 }  // namespace results

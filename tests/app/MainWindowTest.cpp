@@ -17,34 +17,19 @@
 #include "platform/StatusBar.h"
 #include "results/StringGrid.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/WindowFixture.h"
 
 namespace {
 
-int argc = 1;
-char arg0[] = "test_app";
-char* argv[] = {arg0, nullptr};
-
-class MainWindowTest : public testing::Test {
+class MainWindowTest : public testsupport::WindowFixture {
  protected:
-  static void SetUpTestSuite() {
-    if (QApplication::instance() == nullptr) app = new QApplication(argc, argv);
-  }
-  void SetUp() override {
-    window = std::make_unique<TFrmmain>();
-    window->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
-  }
   int Du(int v) const { return platform::Du(window.get(), v); }
 
   // Waits (bounded) until the folder tree knows the path as a folder.
   bool SelectInTree(const QString& path) {
     return QTest::qWaitFor([&] { return window->ShellTreeView1->SelectPath(path); }, 10000);
   }
-
-  static QApplication* app;
-  std::unique_ptr<TFrmmain> window;
 };
-QApplication* MainWindowTest::app = nullptr;
 
 TEST_F(MainWindowTest, ShowsItsCaptionsTitlesAndStartState) {
   EXPECT_EQ(window->windowTitle(), "Quilmere");

@@ -1,0 +1,22 @@
+#pragma once
+#include <string>
+
+#include "platform/RegistryKey.h"
+
+// The recent project directories, "MRU1" (newest) to "MRU10" in the program's
+// registry key. Names are compared after upper-casing ASCII letters only.
+namespace app {
+
+constexpr int MaxRecentDirs = 10;
+
+// The value name of slot n: "MRU" followed by n in decimal.
+std::string RecentDirName(int n);
+
+// Makes dir the most recent directory: a directory already listed moves to
+// MRU1 and the ones above its old slot move down one place; a new one goes to
+// MRU1, the others move down and the tenth drops out. Returns true when dir
+// was not in the list (the caller adds it to the directory box's list).
+// Registry errors propagate.
+bool UpdateRecentDirs(platform::RegistryKey& key, const std::string& dir);
+
+}  // namespace app

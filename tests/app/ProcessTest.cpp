@@ -1,0 +1,183 @@
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QComboBox>
+#include <QPushButton>
+#include <QTimer>
+
+#include <filesystem>
+
+#include "analysis/FileTable.h"
+#include "platform/DirectoryListing.h"
+#include "platform/StatusBar.h"
+#include "results/StringGrid.h"
+#include "tests/support/WindowFixture.h"
+
+using analysis::FileTable;
+namespace fs = std::filesystem;
+
+namespace {
+
+class ProcessTest : public testsupport::WindowFixture {
+ protected:
+  std::string Status() const { return window->StatusBar1->PanelText(0).toStdString(); }
+  // Row r of the grid: checked flag, directory, name.
+  std::string Row(int r) const {
+    return std::to_string(FileTable[r].Checked) + " " +
+           window->StringGrid1->Cell(1, r).toStdString() +
+           window->StringGrid1->Cell(2, r).toStdString();
+  }
+  testsupport::TempDir site;
+};
+
+TEST_F(ProcessTest, TypedDirectoryEndsInTheGridWithUnusedFilesChecked) {
+  site.Write("index.cfm", "<cfinclude template=\"inc/header.cfm\"> <img src=\"logo.gif\">");
+  site.Write("inc/header.cfm", "<cf_Menu>");
+  site.Write("menu.cfm", "plain");
+  site.Write("logo.gif", "GIF89a");
+  site.Write("old.gif", "GIF89a");
+  const std::string dir = site.Dir().substr(0, site.Dir().size() - 1);  // no trailing "/"
+  Process(dir);
+
+  EXPECT_EQ(window->CBProjectDir->currentText().toStdString(), dir + "/");
+  EXPECT_EQ(Status(), "  5 files.  ");
+  EXPECT_TRUE(boxes.empty());
+  ASSERT_EQ(FileTable.FileCount, 5);
+  EXPECT_EQ(window->StringGrid1->RowCount(), 6);
+  std::map<std::string, int> checked;
+  for (int r = 1; r <= 5; ++r) checked[FileTable[r].Name] = FileTable[r].Checked;
+  EXPECT_EQ(checked, (std::map<std::string, int>{
+                         {"index.cfm", 0}, {"header.cfm", 0}, {"menu.cfm", 0},
+                         {"logo.gif", 0}, {"old.gif", 1}}));
+  EXPECT_TRUE(window->BtnDelete->isEnabled());
+  EXPECT_TRUE(window->CBProjectDir->isEnabled());
+  EXPECT_TRUE(window->BtnProcess->isEnabled());
+  // The directory is now the most recent one.
+  EXPECT_EQ(window->CBProjectDir->findText(QString::fromStdString(dir + "/")), 0);
+}
+
+TEST_F(ProcessTest, BlankTextDoesNothingVisible) {
+  Process("   ");
+  EXPECT_TRUE(boxes.empty());
+  EXPECT_EQ(Status(), "  Press F1 for help.");
+  EXPECT_EQ(window->CBProjectDir->count(), 0);
+  EXPECT_FALSE(window->BtnDelete->isEnabled());
+}
+
+TEST_F(ProcessTest, InvalidDirectoryKeepsThePreviousResults) {
+  site.Write("a.gif");
+  Process(site.Dir());
+  ASSERT_EQ(FileTable.FileCount, 1);
+  Process(site.Dir() + "missing");
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].text, "Invalid directory");
+  EXPECT_EQ(boxes[0].title, "error");
+  EXPECT_EQ(window->CBProjectDir->currentText().toStdString(), site.Dir() + "missing/");
+  EXPECT_EQ(FileTable.FileCount, 1);
+  EXPECT_TRUE(window->BtnDelete->isEnabled());
+  EXPECT_TRUE(window->CBProjectDir->isEnabled());
+}
+
+TEST_F(ProcessTest, EmptyDirectoryGivesAnEmptyGridAndStillBecomesRecent) {
+  Process(site.Dir());
+  EXPECT_EQ(Status(), "  0 files.  ");
+  EXPECT_EQ(window->StringGrid1->RowCount(), 2);
+  EXPECT_FALSE(window->BtnDelete->isEnabled());
+  EXPECT_EQ(window->CBProjectDir->count(), 1);
+}
+
+TEST_F(ProcessTest, MoreThanAThousandFilesWarnAndKeepTheFirstThousand) {
+  for (int i = 0; i < 1200; ++i) site.Write("f" + std::to_string(i) + ".gif");
+  Process(site.Dir());
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].text, "Not all files can be processed");
+  EXPECT_EQ(boxes[0].title, "Warning");
+  EXPECT_EQ(FileTable.FileCount, 1000);
+  EXPECT_EQ(window->StringGrid1->RowCount(), 1001);
+  EXPECT_EQ(Status(), "  1200 files.  ");
+}
+
+// Lists the real directory plus a page that is gone by the time the
+// analysis reads it.
+class VanishingPageSource : public platform::DirectorySource {
+ public:
+  explicit VanishingPageSource(std::string top) : top_(std::move(top)) {}
+  bool active = false;
+  std::unique_ptr<platform::DirectoryListing> Open(const std::string& dir) override {
+    auto real = real_.Open(dir);
+    if (!real || dir != top_ || !active) return real;
+    return std::make_unique<Listing>(std::move(real));
+  }
+
+ private:
+  class Listing : public platform::DirectoryListing {
+   public:
+    explicit Listing(std::unique_ptr<platform::DirectoryListing> real) : real_(std::move(real)) {}
+    bool Next(platform::DirEntry& entry) override {
+      if (real_->Next(entry)) return true;
+      if (done_) return false;
+      done_ = true;
+      entry = {"ghost.cfm", platform::faArchive};
+      return true;
+    }
+
+   private:
+    std::unique_ptr<platform::DirectoryListing> real_;
+    bool done_ = false;
+  };
+  std::string top_;
+  platform::PosixDirectorySource real_;
+};
+
+TEST_F(ProcessTest, UnreadablePageEndsTheRunWithNothingLeftToDelete) {
+  site.Write("a.gif");
+  VanishingPageSource vanishing(site.Dir());
+  source = &vanishing;
+  OpenWindow();
+  Process(site.Dir());
+  ASSERT_TRUE(window->BtnDelete->isEnabled());
+  ASSERT_EQ(window->StringGrid1->RowCount(), 2);
+
+  vanishing.active = true;
+  Process(site.Dir());
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].text, "File not found.");
+  EXPECT_EQ(boxes[0].title, "Quilmere");
+  // The half-analysed table is gone and the grid shows that; Delete is off.
+  EXPECT_EQ(FileTable.FileCount, 0);
+  EXPECT_EQ(window->StringGrid1->Cell(2, 1), "");
+  EXPECT_FALSE(window->BtnDelete->isEnabled());
+  EXPECT_TRUE(window->CBProjectDir->isEnabled());
+  EXPECT_TRUE(window->BtnProcess->isEnabled());
+  window->BtnDeleteClick();
+  EXPECT_TRUE(deleted.empty());
+  EXPECT_TRUE(std::filesystem::exists(site.Dir() + "a.gif"));
+}
+
+TEST_F(ProcessTest, DeleteAndProcessAreHeldBackWhileARunIsUnderWay) {
+  for (int i = 0; i < 20; ++i) site.Write("sub" + std::to_string(i) + "/f.gif");
+  site.Write("keep.gif");
+  Process(site.Dir());
+  ASSERT_TRUE(window->BtnDelete->isEnabled());
+  bool sawRun = false;
+  // Fires from the message handling inside the run.
+  QTimer::singleShot(0, window.get(), [&] {
+    sawRun = window->Processing();
+    EXPECT_FALSE(window->BtnDelete->isEnabled());
+    EXPECT_FALSE(window->BtnProcess->isEnabled());
+    EXPECT_FALSE(window->Delete1->isEnabled());
+    window->Delete1->trigger();
+    window->BtnDelete->click();
+    window->BtnDeleteClick();
+    window->BtnProcessClick();
+  });
+  Process(site.Dir());
+  EXPECT_TRUE(sawRun);
+  EXPECT_EQ(confirmations, 0);
+  EXPECT_TRUE(deleted.empty());
+  EXPECT_EQ(FileTable.FileCount, 21);
+  EXPECT_TRUE(window->BtnDelete->isEnabled());
+  EXPECT_TRUE(window->Delete1->isEnabled());
+}
+
+}  // namespace

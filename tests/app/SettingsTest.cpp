@@ -1,0 +1,96 @@
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSplitter>
+
+#include "platform/DesignUnits.h"
+#include "platform/Panel.h"
+#include "results/StringGrid.h"
+#include "tests/support/WindowFixture.h"
+
+namespace {
+
+const char* kKey = "\\Software\\Orvanta\\Quilmere";
+
+class SettingsTest : public testsupport::WindowFixture {
+ protected:
+  void SetUp() override {}  // each test opens the window itself
+
+  QJsonObject Key() const {
+    QFile file(RegistryPath());
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    return QJsonDocument::fromJson(file.readAll()).object().value(kKey).toObject();
+  }
+  void WriteKey(const QJsonObject& values) {
+    QJsonObject root;
+    root.insert(kKey, values);
+    config.Write("registry.json", QJsonDocument(root).toJson().toStdString());
+  }
+  QJsonObject Layout(int treeWidth) const {
+    return QJsonObject{{"Top", 40},   {"Left", 30},   {"Width", 700},
+                       {"Height", 500}, {"ShellTreeWidth", treeWidth},
+                       {"Col0", 30},  {"Col1", 150},  {"Col2", 90}};
+  }
+};
+
+TEST_F(SettingsTest, FirstStartWritesTheWholeLayoutAtOnce) {
+  OpenWindow();
+  const QJsonObject key = Key();
+  for (const char* name : {"Top", "Left", "Width", "Height", "ShellTreeWidth", "Col0", "Col1", "Col2"}) {
+    EXPECT_TRUE(key.value(name).isDouble()) << name;
+  }
+  EXPECT_EQ(key.value("ShellTreeWidth").toInt(), platform::Du(window.get(), 228));
+  EXPECT_EQ(key.value("Col1").toInt(), platform::Du(window.get(), 186));
+  EXPECT_FALSE(key.contains("MRU1"));
+  EXPECT_EQ(window->CBProjectDir->count(), 0);
+}
+
+TEST_F(SettingsTest, NarrowedTreeAndColumnComeBackAfterARestart) {
+  OpenWindow();
+  window->Splitter1->setSizes({150, window->Splitter1->width() - 150});
+  window->StringGrid1->SetColWidth(1, 111);
+  window->close();
+  OpenWindow();
+  EXPECT_EQ(window->Panel3->width(), 150);
+  EXPECT_EQ(window->StringGrid1->ColWidth(1), 111);
+}
+
+TEST_F(SettingsTest, RecentDirectoriesFillTheListWithGapsClosed) {
+  QJsonObject values = Layout(200);
+  values.insert("MRU1", "/a/");
+  values.insert("MRU2", "   ");
+  values.insert("MRU4", "/d/");
+  WriteKey(values);
+  OpenWindow();
+  ASSERT_EQ(window->CBProjectDir->count(), 2);
+  EXPECT_EQ(window->CBProjectDir->itemText(0), "/a/");
+  EXPECT_EQ(window->CBProjectDir->itemText(1), "/d/");
+  EXPECT_EQ(window->CBProjectDir->currentText(), "");  // the box's text stays empty
+  EXPECT_EQ(window->Panel3->width(), 200);
+  EXPECT_EQ(window->StringGrid1->ColWidth(2), 90);
+}
+
+TEST_F(SettingsTest, ValueOfTheWrongTypeEndsTheReadingAndSavesTheLayout) {
+  QJsonObject values = Layout(200);
+  values.insert("Col0", "wide");  // a string where an integer belongs
+  values.insert("MRU1", "/a/");
+  WriteKey(values);
+  OpenWindow();
+  EXPECT_TRUE(boxes.empty());
+  EXPECT_EQ(window->Panel3->width(), 200);  // read before the bad value
+  EXPECT_EQ(window->CBProjectDir->count(), 0);  // after it: not read
+  EXPECT_TRUE(Key().value("Col0").isDouble());  // saved at once
+  EXPECT_EQ(Key().value("MRU1").toString(), "/a/");
+}
+
+TEST_F(SettingsTest, CorruptRegistryFileIsNeverAnError) {
+  config.Write("registry.json", "\x01garbage{");
+  OpenWindow();
+  EXPECT_TRUE(boxes.empty());
+  EXPECT_TRUE(Key().value("Top").isDouble());
+}
+
+}  // namespace

@@ -1,0 +1,87 @@
+#pragma once
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QPushButton>
+#include <QTest>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/Main.h"
+#include "platform/MessageBoxes.h"
+#include "tests/support/TempDir.h"
+
+// A main window on the offscreen platform, with its registry in a temp
+// folder, message boxes recorded instead of shown, deletions recorded and
+// passed on, and the confirmation answered by ConfirmAnswer.
+namespace testsupport {
+
+struct RecordedBox {
+  std::string text;
+  std::string title;
+};
+
+class WindowFixture : public testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    static int argc = 1;
+    static char arg0[] = "quilmere-test";
+    static char* argv[] = {arg0, nullptr};
+    if (QApplication::instance() == nullptr) new QApplication(argc, argv);
+  }
+
+  void SetUp() override {
+    platform::SetMessageBoxHandler(
+        [this](const QString& text, const QString& title, platform::MessageIcon) {
+          boxes.push_back({text.toStdString(), title.toStdString()});
+        });
+    OpenWindow();
+  }
+
+  void TearDown() override {
+    window.reset();
+    platform::SetMessageBoxHandler({});
+  }
+
+  // Opens (or reopens) the window on the same registry.
+  void OpenWindow() {
+    window.reset();
+    TFrmmainEnvironment env;
+    env.RegistryPath = RegistryPath();
+    env.Source = source;
+    env.DeleteFile = [this](const std::string& path) {
+      deleted.push_back(path);
+      if (refuseDelete && refuseDelete(path)) return false;
+      return std::remove(path.c_str()) == 0;
+    };
+    window = std::make_unique<TFrmmain>(env);
+    window->ConfirmDelete = [this] {
+      ++confirmations;
+      return confirmAnswer;
+    };
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+  }
+
+  QString RegistryPath() const { return QString::fromStdString(config.Dir() + "registry.json"); }
+
+  // Types dir into the box and presses Process.
+  void Process(const std::string& dir) {
+    window->CBProjectDir->setEditText(QString::fromStdString(dir));
+    window->BtnProcess->click();
+  }
+
+  TempDir config;
+  platform::DirectorySource* source = nullptr;  // the real file system when null
+  std::unique_ptr<TFrmmain> window;
+  std::vector<RecordedBox> boxes;
+  std::vector<std::string> deleted;
+  std::function<bool(const std::string&)> refuseDelete;  // true: the file stays
+  int confirmations = 0;
+  int confirmAnswer = 1;
+};
+
+}  // namespace testsupport
