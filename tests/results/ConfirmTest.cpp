@@ -1,0 +1,65 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include "results/Confirm.h"
+
+namespace {
+
+class ConfirmTest : public testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    static int argc = 1;
+    static char arg0[] = "test_results";
+    static char* argv[] = {arg0, nullptr};
+    if (QApplication::instance() == nullptr) new QApplication(argc, argv);
+  }
+  // Runs the dialog modally while act drives it; returns the modal result.
+  int Run(const std::function<void()>& act) {
+    QTimer::singleShot(0, &dialog, [&] {
+      EXPECT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+      act();
+      if (dialog.isVisible()) dialog.done(99);  // nothing ended it
+    });
+    return dialog.exec();
+  }
+  TFrmConfirm dialog;
+};
+
+TEST_F(ConfirmTest, CaptionsAndButtons) {
+  EXPECT_EQ(dialog.windowTitle(), "Confirm delete");
+  EXPECT_EQ(dialog.Label1->text(), "This will delete all of selected files. Are you sure?");
+  EXPECT_EQ(dialog.BtnOk->text(), "&OK");
+  EXPECT_EQ(dialog.BtnCancel->text(), "&Cancel");
+  EXPECT_FALSE(dialog.BtnOk->isDefault());
+  EXPECT_FALSE(dialog.BtnCancel->isDefault());
+}
+
+TEST_F(ConfirmTest, ButtonsEndWithTheirModalResults) {
+  EXPECT_EQ(Run([&] { dialog.BtnOk->click(); }), 1);
+  EXPECT_EQ(Run([&] { dialog.BtnCancel->click(); }), 2);
+  EXPECT_EQ(Run([&] { dialog.close(); }), 2);
+}
+
+TEST_F(ConfirmTest, EscDoesNothingAndEnterPressesTheFocusedButton) {
+  EXPECT_EQ(Run([&] {
+              QTest::keyClick(&dialog, Qt::Key_Escape);
+              EXPECT_TRUE(dialog.isVisible());
+            }),
+            99);
+  // First opening: OK has the focus.
+  EXPECT_EQ(Run([&] { QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return); }), 1);
+  // Tab to Cancel and press Space: the next opening keeps the focus there.
+  EXPECT_EQ(Run([&] {
+              QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+              QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+            }),
+            2);
+  EXPECT_EQ(Run([&] { QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return); }), 2);
+}
+
+}  // namespace

@@ -1,0 +1,69 @@
+#include <gtest/gtest.h>
+
+#include <random>
+#include <set>
+
+#include "results/Deletion.h"
+
+namespace {
+
+// Against a plain filter over many random tables: the kept entries are
+// exactly the unchecked ones, in order, with every field intact, and only
+// checked files are ever handed to the deletion.
+TEST(Deletion, MatchesAPlainFilterOverRandomTables) {
+  std::mt19937 random(7);
+  auto table = std::make_unique<analysis::TFileTable>();
+  for (int round = 0; round < 300; ++round) {
+    const int count = static_cast<int>(random() % 40);
+    table->Reset();
+    std::vector<analysis::TFileName> expectKept;
+    std::set<std::string> expectDeleted;
+    for (int i = 1; i <= count; ++i) {
+      table->Append("n" + std::to_string(i) + ".cfm", "/d" + std::to_string(i % 3) + "/");
+      analysis::TFileName& entry = (*table)[i];
+      entry.Unused = static_cast<std::uint8_t>(random() % 2);
+      entry.Checked = static_cast<std::uint8_t>(random() % 2);
+      entry.CheckRect = {i, i + 1, i + 2, i + 3};
+      if (entry.Checked) {
+        expectDeleted.insert(entry.Directory + entry.Name);
+      } else {
+        expectKept.push_back(entry);
+      }
+    }
+    std::set<std::string> deleted;
+    const int dropped = results::DeleteCheckedEntries(*table, [&](const std::string& path) {
+      EXPECT_TRUE(deleted.insert(path).second) << "deleted twice: " << path;
+      return true;
+    });
+    ASSERT_EQ(deleted, expectDeleted);
+    ASSERT_EQ(dropped, static_cast<int>(expectDeleted.size()));
+    ASSERT_EQ(table->FileCount, static_cast<int>(expectKept.size()));
+    for (int i = 1; i <= table->FileCount; ++i) {
+      const analysis::TFileName& got = (*table)[i];
+      const analysis::TFileName& want = expectKept[i - 1];
+      ASSERT_EQ(got.Name, want.Name);
+      ASSERT_EQ(got.TagName, want.TagName);
+      ASSERT_EQ(got.Directory, want.Directory);
+      ASSERT_EQ(got.Unused, want.Unused);
+      ASSERT_EQ(got.Checked, 0);
+      ASSERT_EQ(got.CheckRect.Left, want.CheckRect.Left);
+    }
+  }
+}
+
+TEST(Deletion, CheckCommandsStayInsideTheirRows) {
+  auto table = std::make_unique<analysis::TFileTable>();
+  for (int i = 1; i <= 5; ++i) table->Append("f" + std::to_string(i), "/");
+  table->MarkUsed(2);
+  results::ApplyCheckCommand(*table, 2, 4, results::CheckCommand::UncheckAll);
+  results::ApplyCheckCommand(*table, 4, 3, results::CheckCommand::CheckAll);  // empty range
+  std::string checks;
+  for (int i = 1; i <= 5; ++i) checks += static_cast<char>('0' + (*table)[i].Checked);
+  EXPECT_EQ(checks, "10001");
+  results::ApplyCheckCommand(*table, 1, 5, results::CheckCommand::Restore);
+  checks.clear();
+  for (int i = 1; i <= 5; ++i) checks += static_cast<char>('0' + (*table)[i].Checked);
+  EXPECT_EQ(checks, "10111");
+}
+
+}  // namespace
