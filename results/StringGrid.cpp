@@ -7,6 +7,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScrollBar>
 #include <QStyledItemDelegate>
 #include <QTimer>
 
@@ -154,7 +155,9 @@ const QImage& TStringGrid::Glyph(bool checked, GlyphLook look) const {
 
 void TStringGrid::PaintColumn0(QPainter* painter, const QStyleOptionViewItem& option, int row) {
   const bool selected = option.state & QStyle::State_Selected;
-  painter->fillRect(option.rect, selected ? option.palette.highlight() : option.palette.base());
+  // The bottom pixel row stays for the line between rows.
+  painter->fillRect(option.rect.adjusted(0, 0, 0, -1),
+                    selected ? option.palette.highlight() : option.palette.base());
   if (row < 1 || row > table_.FileCount) return;
   const QRect box = GlyphBox(option.rect);
   table_[row].CheckRect = {box.left(), box.top(), box.left() + box.width(),
@@ -183,6 +186,12 @@ void TStringGrid::FillGrid() {
 void TStringGrid::RepaintGlyphs() {
   lookRow_ = -1;
   viewport()->update();
+}
+
+void TStringGrid::scrollTo(const QModelIndex& index, ScrollHint hint) {
+  const int column = horizontalScrollBar()->value();
+  QTableWidget::scrollTo(index, hint);
+  horizontalScrollBar()->setValue(column);
 }
 
 bool TStringGrid::OnScreen(int row) const {

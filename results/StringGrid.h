@@ -65,6 +65,10 @@ class TStringGrid : public QTableWidget {
   // The row over which the pointer last moved (-1: not over a cell).
   int HotRow() const { return hotRow_; }
 
+  // Selecting a row scrolls it into view vertically only; the columns stay
+  // where the user scrolled them.
+  void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
+
  protected:
   void mouseMoveEvent(QMouseEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
