@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <chrono>
 #include <condition_variable>
 #include <memory>
@@ -22,10 +25,12 @@ struct OpenRecord {
   std::vector<std::string> opened;
   bool held = false;
   bool deleted = false;
+  int nice = 0;
 
   void Open(const std::string& url) {
     std::unique_lock lock(mutex);
     opened.push_back(url);
+    nice = getpriority(PRIO_PROCESS, static_cast<id_t>(gettid()));
     changed.notify_all();
     changed.wait_for(lock, kBound, [this] { return !held; });
   }
@@ -110,7 +115,7 @@ TEST(OpenLinkTest, TerminatedBeforeItsFirstResumeItOpensNothing) {
 }
 
 // Set-up as the main window does it: suspended, below normal, freeing itself.
-TEST(OpenLinkTest, FreesItselfAfterTerminationAndAResume) {
+TEST(OpenLinkTest, RunsBelowItsCreatorAndFreesItselfAfterTerminationAndAResume) {
   struct Token {
     std::shared_ptr<OpenRecord> record;
     ~Token() {
@@ -126,6 +131,7 @@ TEST(OpenLinkTest, FreesItselfAfterTerminationAndAResume) {
   link->SetPriority(platform::ThreadPriority::BelowNormal);
   link->SetFreeOnTerminate(true);
   link->SetUrl(kSite);
+  const int creatorNice = getpriority(PRIO_PROCESS, static_cast<id_t>(gettid()));
   link->Resume();
   ASSERT_TRUE(record->WaitOpens(1));
   link->Terminate();
@@ -134,6 +140,7 @@ TEST(OpenLinkTest, FreesItselfAfterTerminationAndAResume) {
   std::unique_lock lock(record->mutex);
   ASSERT_TRUE(record->changed.wait_for(lock, kBound, [&] { return record->deleted; }));
   EXPECT_EQ(record->opened, std::vector<std::string>{kSite});
+  EXPECT_EQ(record->nice, creatorNice < 19 ? creatorNice + 1 : 19);
 }
 
 TEST(OpenLinkTest, FeedbackLinkText) {
