@@ -10,6 +10,9 @@
 
 #include "app/Config.h"
 #include "app/FolderTree.h"
+#include "app/HelpWindow.h"
+#include "app/OpenLink.h"
+#include "platform/ImageControl.h"
 #include "platform/Attributes.h"
 #include "platform/DirectoryListing.h"
 #include "platform/ErrorReport.h"
@@ -33,9 +36,28 @@ TFrmmain::TFrmmain(TFrmmainEnvironment environment, QWidget* parent)
   CreateGlyphImages();
   CreatePopupMenu();
   ConnectEvents();
+  FormCreate();
 }
 
-TFrmmain::~TFrmmain() { qApp->removeEventFilter(this); }
+// FormDestroy: the worker threads are asked to end; the window waits for
+// none of them.
+TFrmmain::~TFrmmain() {
+  qApp->removeEventFilter(this);
+  if (Link != nullptr) {
+    // It frees itself: the wake-up lets it see the request and end without
+    // opening anything; nothing touches it afterwards.
+    Link->Terminate();
+    Link->Resume();
+    Link = nullptr;
+  }
+}
+
+void TFrmmain::FormCreate() {
+  Link = env_.Opener ? new TOpenLink(env_.Opener) : new TOpenLink();
+  Link->SetPriority(platform::ThreadPriority::BelowNormal);
+  Link->SetFreeOnTerminate(true);
+  Link->SetUrl(config::DefaultLinkUrl);
+}
 
 // Every handler runs inside Guard: what escapes it goes to the error report.
 void TFrmmain::ConnectEvents() {
@@ -49,6 +71,8 @@ void TFrmmain::ConnectEvents() {
   bind(UncheckAll1, &QAction::triggered, &TFrmmain::UncheckAll1Click);
   bind(Restoreselectedstate1, &QAction::triggered, &TFrmmain::Restoreselectedstate1Click);
   bind(Delete1, &QAction::triggered, &TFrmmain::Delete1Click);
+  bind(ImgJPEGAd, &platform::ImageControl::Clicked, &TFrmmain::ImgAdClick);
+  bind(StatusBar1, &platform::StatusBar::Clicked, &TFrmmain::StatusBar1Click);
   // The window sees key presses before the focused control does.
   qApp->installEventFilter(this);
 }
@@ -110,6 +134,34 @@ void TFrmmain::ShellTreeView1Change() {
 }
 
 bool TFrmmain::FormKeyDown(int key) {
-  if (key == Qt::Key_F1) emit HelpRequested();
+  if (key == Qt::Key_F1) {
+    emit HelpRequested();
+    ShowHelp();
+  }
   return false;
+}
+
+void TFrmmain::SetLinkUrl(const std::string& url) { Link->SetUrl(url); }
+
+// A click while the previous open is still under way is ignored.
+void TFrmmain::ImgAdClick() {
+  if (Link->Suspended()) Link->Resume();
+}
+
+void TFrmmain::StatusBar1Click() {
+  Link->SetUrl(FeedbackLinkUrl());
+  Link->Resume();
+}
+
+// The window names its own help file; the viewer shows its HTML counterpart
+// from the top. Whether the file is there is the viewer's business.
+void TFrmmain::ShowHelp() {
+  if (HelpWindow == nullptr) HelpWindow = new THelpWindow(this);
+  const QString directory =
+      env_.HelpDirectory.isEmpty() ? QCoreApplication::applicationDirPath() : env_.HelpDirectory;
+  const QString page =
+      THelpWindow::FindHelpFile(directory, QString::fromLatin1(config::WindowHelpFile));
+  if (!HelpWindow->ShowContents(page)) {
+    HelpWindow->ShowMissing(QString::fromLatin1(config::WindowHelpFile), directory);
+  }
 }

@@ -13,9 +13,12 @@ class QMenu;
 class QPushButton;
 class QSplitter;
 class QTimer;
+class THelpWindow;
+class TOpenLink;
 class TShellTreeView;
 namespace platform {
 class DirectorySource;
+class ImageControl;
 class Panel;
 class StatusBar;
 }  // namespace platform
@@ -31,6 +34,11 @@ struct TFrmmainEnvironment {
   QString RegistryPath;
   // Deletes one file; the real unlink when empty.
   std::function<bool(const std::string&)> DeleteFile;
+  // Opens a web address or mail link; the desktop's opener when empty.
+  std::function<void(const std::string&)> Opener;
+  // Where the help file's HTML counterpart lies; the program's folder when
+  // empty.
+  QString HelpDirectory;
 };
 
 // The main window, Frmmain: every control of the program and its handlers.
@@ -50,7 +58,7 @@ class TFrmmain : public QWidget {
   // Controls, under their designer names.
   platform::Panel* Panel1 = nullptr;
   platform::Panel* Panel4 = nullptr;
-  QLabel* ImgJPEGAd = nullptr;
+  platform::ImageControl* ImgJPEGAd = nullptr;
   QLabel* Label1 = nullptr;
   QComboBox* CBProjectDir = nullptr;
   QPushButton* BtnProcess = nullptr;
@@ -81,12 +89,23 @@ class TFrmmain : public QWidget {
   // FrmConfirm by default; tests answer it themselves.
   std::function<int()> ConfirmDelete;
 
+  // Worker threads and the help viewer.
+  TOpenLink* Link = nullptr;
+  THelpWindow* HelpWindow = nullptr;
+
   // Handlers of the window itself.
+  void FormCreate();
   void FormShow();
   void FormClose();
   void ShellTreeView1Change();
   // Returns true when the key was consumed (F1 never is).
   bool FormKeyDown(int key);
+
+  // Links, feedback and help.
+  void SetLinkUrl(const std::string& url);
+  void ImgAdClick();
+  void StatusBar1Click();
+  void ShowHelp();
 
   // Lists dir (ending in the path delimiter) into the file table; returns the
   // number of files met. Pending messages are handled once per subdirectory.

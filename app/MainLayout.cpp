@@ -17,6 +17,7 @@
 #include "app/FolderTree.h"
 #include "app/Main.h"
 #include "platform/DesignUnits.h"
+#include "platform/ImageControl.h"
 #include "platform/Panel.h"
 #include "platform/StatusBar.h"
 #include "results/Glyphs.h"
@@ -81,11 +82,10 @@ void TFrmmain::CreateControls() {
   panel1Layout->addWidget(Panel4);
   panel1Layout->addStretch(1);
 
-  ImgJPEGAd = new QLabel(Panel4);
+  ImgJPEGAd = new platform::ImageControl(Panel4);
   ImgJPEGAd->setObjectName(QStringLiteral("ImgJPEGAd"));
   ImgJPEGAd->setGeometry(Du(this, kBannerLeft), Du(this, kBannerTop), Du(this, kBannerWidth),
                          Du(this, kBannerHeight));
-  ImgJPEGAd->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   ImgJPEGAd->setCursor(Qt::PointingHandCursor);
 
   Label1 = new QLabel(QStringLiteral("Project Directory"), Panel1);

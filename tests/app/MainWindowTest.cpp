@@ -13,6 +13,7 @@
 #include "app/FolderTree.h"
 #include "app/Main.h"
 #include "platform/DesignUnits.h"
+#include "platform/ImageControl.h"
 #include "platform/Panel.h"
 #include "platform/StatusBar.h"
 #include "results/StringGrid.h"

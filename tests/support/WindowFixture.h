@@ -7,6 +7,7 @@
 #include <QTest>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -52,6 +53,11 @@ class WindowFixture : public testing::Test {
     TFrmmainEnvironment env;
     env.RegistryPath = RegistryPath();
     env.Source = source;
+    env.Opener = [this](const std::string& url) {
+      std::lock_guard<std::mutex> lock(openedMutex);
+      opened.push_back(url);
+    };
+    env.HelpDirectory = helpDirectory;
     env.DeleteFile = [this](const std::string& path) {
       deleted.push_back(path);
       if (refuseDelete && refuseDelete(path)) return false;
@@ -80,6 +86,14 @@ class WindowFixture : public testing::Test {
   std::vector<RecordedBox> boxes;
   std::vector<std::string> deleted;
   std::function<bool(const std::string&)> refuseDelete;  // true: the file stays
+  // What the link opener was asked to open (from its own thread).
+  std::vector<std::string> Opened() {
+    std::lock_guard<std::mutex> lock(openedMutex);
+    return opened;
+  }
+  std::mutex openedMutex;
+  std::vector<std::string> opened;
+  QString helpDirectory;
   int confirmations = 0;
   int confirmAnswer = 1;
 };
