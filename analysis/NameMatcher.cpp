@@ -4,6 +4,8 @@
 #include <cassert>
 #include <cstring>
 
+namespace analysis {
+
 namespace {
 
 unsigned char FoldAscii(unsigned char c) {
@@ -251,3 +253,5 @@ std::vector<std::uint32_t> TNameMatcher::Found() {
   }
   return found;
 }
+
+}  // namespace analysis

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+namespace analysis {
+
 // TNameMatcher: finds which of a set of names occur in a text that arrives in
 // blocks, ignoring the case of the ASCII letters a to z only.
 //
@@ -88,3 +90,5 @@ class TNameMatcher {
   std::vector<std::uint32_t> alwaysFound_;  // ids of empty names
   std::uint32_t generation_ = 1;
 };
+
+}  // namespace analysis

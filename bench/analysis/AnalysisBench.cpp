@@ -40,6 +40,8 @@
 namespace fs = std::filesystem;
 using analysis::TFileTable;
 
+using analysis::TNameMatcher;
+
 namespace {
 
 constexpr std::size_t BlockSize = 65536;
