@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cassert>
+#include <cstring>
+
+namespace analysis {
 
 namespace {
 
@@ -10,7 +13,7 @@ unsigned char FoldAscii(unsigned char c) {
 }
 
 // Blocks at least this long are walked as Lanes overlapping stretches at once.
-constexpr std::size_t Lanes = 4;
+constexpr std::size_t Lanes = 8;
 constexpr std::size_t MinLaneBlock = 4096;
 
 }  // namespace
@@ -115,11 +118,19 @@ void TNameMatcher::Build(Automaton& a, const std::vector<std::string>& folded,
   for (std::uint32_t s : order) {
     if (output[s]) number[s] = next++;
   }
-  a.firstOutput = firstOutput * nc;
-  a.next.resize(count * nc);
+  const std::size_t lowRows = std::size_t{firstOutput} * nc;
+  const std::size_t highRows = (count - firstOutput) * nc;
+  std::size_t bit = 1;
+  while (bit < std::max(lowRows, highRows)) bit <<= 1;
+  assert(bit + highRows <= UINT32_MAX);
+  a.outputBit = static_cast<std::uint32_t>(bit);
+  auto offset = [&](std::uint32_t n) {
+    return n < firstOutput ? n * nc : a.outputBit + (n - firstOutput) * nc;
+  };
+  a.next.reset(new std::uint32_t[bit + highRows]);  // the gap stays untouched
   for (std::size_t s = 0; s < count; ++s) {
-    const std::size_t row = static_cast<std::size_t>(number[s]) * nc;
-    for (std::uint32_t c = 0; c < nc; ++c) a.next[row + c] = number[go[s * nc + c]] * nc;
+    std::uint32_t* row = a.next.get() + offset(number[s]);
+    for (std::uint32_t c = 0; c < nc; ++c) row[c] = offset(number[go[s * nc + c]]);
   }
 
   const std::size_t outputs = count - firstOutput;
@@ -167,7 +178,7 @@ void TNameMatcher::Feed(const char* data, std::size_t size) {
 }
 
 void TNameMatcher::Hit(Automaton& a, std::uint32_t s) {
-  const std::uint32_t k = (s - a.firstOutput) / classes_;
+  const std::uint32_t k = (s - a.outputBit) / classes_;
   if (a.hitStamp[k] != generation_) {
     a.hitStamp[k] = generation_;
     a.hits.push_back(k);
@@ -176,12 +187,12 @@ void TNameMatcher::Hit(Automaton& a, std::uint32_t s) {
 
 void TNameMatcher::WalkSerial(Automaton& a, std::uint32_t& state, const unsigned char* p,
                               std::size_t n) {
-  const std::uint32_t* next = a.next.data();
-  const std::uint32_t threshold = a.firstOutput;
+  const std::uint32_t* next = a.next.get();
+  const std::uint32_t bit = a.outputBit;
   std::uint32_t s = state;
   for (std::size_t i = 0; i < n; ++i) {
     s = next[s + classOf_[p[i]]];
-    if (s >= threshold) Hit(a, s);
+    if (s & bit) Hit(a, s);
   }
   state = s;
 }
@@ -200,28 +211,33 @@ void TNameMatcher::Walk(Automaton& a, const unsigned char* data, std::size_t siz
   }
   const std::size_t step = (size + Lanes - 1) / Lanes;
   const std::size_t length = step + overlap;  // <= size by the test above
-  const unsigned char* p0 = data;
-  const unsigned char* p1 = data + std::min(1 * step, size - length);
-  const unsigned char* p2 = data + std::min(2 * step, size - length);
-  const unsigned char* p3 = data + (size - length);
-  const std::uint32_t* next = a.next.data();
+  const unsigned char* p[Lanes];
+  std::uint32_t s[Lanes];
+  for (std::size_t j = 0; j < Lanes; ++j) {
+    p[j] = data + std::min(j * step, size - length);
+    s[j] = 0;
+  }
+  s[0] = a.state;
+  const std::uint32_t* next = a.next.get();
   const std::uint32_t* classOf = classOf_;
-  const std::uint32_t threshold = a.firstOutput;
-  std::uint32_t s0 = a.state, s1 = 0, s2 = 0, s3 = 0;
-  for (std::size_t i = 0; i < length; ++i) {
-    s0 = next[s0 + classOf[p0[i]]];
-    s1 = next[s1 + classOf[p1[i]]];
-    s2 = next[s2 + classOf[p2[i]]];
-    s3 = next[s3 + classOf[p3[i]]];
-    if (((s0 >= threshold) | (s1 >= threshold) | (s2 >= threshold) | (s3 >= threshold)) != 0)
-        [[unlikely]] {
-      if (s0 >= threshold) Hit(a, s0);
-      if (s1 >= threshold) Hit(a, s1);
-      if (s2 >= threshold) Hit(a, s2);
-      if (s3 >= threshold) Hit(a, s3);
+  const std::uint32_t bit = a.outputBit;
+  constexpr std::size_t Chunk = 8;
+  std::size_t i = 0;
+  for (; i + Chunk <= length; i += Chunk) {
+    std::uint32_t before[Lanes], seen = 0;
+    for (std::size_t j = 0; j < Lanes; ++j) before[j] = s[j];
+    for (std::size_t b = 0; b < Chunk; ++b) {
+      for (std::size_t j = 0; j < Lanes; ++j) {
+        s[j] = next[s[j] + classOf[p[j][i + b]]];
+        seen |= s[j];
+      }
+    }
+    if (seen & bit) [[unlikely]] {
+      for (std::size_t j = 0; j < Lanes; ++j) WalkSerial(a, before[j], p[j] + i, Chunk);
     }
   }
-  a.state = s3;
+  for (std::size_t j = 0; j < Lanes; ++j) WalkSerial(a, s[j], p[j] + i, length - i);
+  a.state = s[Lanes - 1];
 }
 
 std::vector<std::uint32_t> TNameMatcher::Found() {
@@ -237,3 +253,5 @@ std::vector<std::uint32_t> TNameMatcher::Found() {
   }
   return found;
 }
+
+}  // namespace analysis

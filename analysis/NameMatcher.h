@@ -1,8 +1,11 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
+
+namespace analysis {
 
 // TNameMatcher: finds which of a set of names occur in a text that arrives in
 // blocks, ignoring the case of the ASCII letters a to z only.
@@ -17,10 +20,12 @@
 // are first mapped to classes (every byte that appears in some folded name
 // gets a class of its own, all others share class 0, and a-z map to the class
 // of A-Z), so a row has one entry per class rather than 256. Entries hold the
-// target row's offset, so a step is two loads and an add. States with output
-// are numbered last, so "did this step end a name" is a single compare.
-// Large blocks are cut into several overlapping stretches walked in lockstep:
-// the walks are independent chains of loads, which the processor overlaps.
+// target row's offset, so a step is two loads and an add. Large blocks are cut
+// into several overlapping stretches walked in lockstep: the walks are
+// independent chains of loads, which the processor overlaps. The rows of
+// states that end a name carry one address bit of their own; the walks or
+// their states together and look at that bit once per eight bytes, going over
+// those bytes again, step by step, only when it is set.
 //
 // When the dense table of all names would exceed the memory budget, the names
 // are split into groups with a table each, and every block goes through each
@@ -52,8 +57,13 @@ class TNameMatcher {
 
  private:
   struct Automaton {
-    std::vector<std::uint32_t> next;       // row offset = state * classes
-    std::uint32_t firstOutput = 0;         // row offset of the first state with output
+    // Rows of classes entries, each entry the offset of the target row. The
+    // rows of states without output lie below outputBit, those of states with
+    // output from outputBit on (a power of two, the gap between never
+    // touched), so "some walk ended a name" is one bit of the walks' states
+    // or-ed together.
+    std::unique_ptr<std::uint32_t[]> next;
+    std::uint32_t outputBit = 0;
     std::uint32_t maxLength = 0;           // longest name in the group
     // Indexed by output state k (state number minus the first output state's):
     // the next output state beyond k on its suffix chain that ends names of
@@ -80,3 +90,5 @@ class TNameMatcher {
   std::vector<std::uint32_t> alwaysFound_;  // ids of empty names
   std::uint32_t generation_ = 1;
 };
+
+}  // namespace analysis

@@ -8,6 +8,8 @@
 #include "analysis/DirectReferenceAnalysis.h"
 #include "analysis/NameMatcher.h"
 
+using analysis::TNameMatcher;
+
 namespace {
 
 std::vector<std::uint32_t> Expected(const std::vector<std::string>& names, const std::string& text) {

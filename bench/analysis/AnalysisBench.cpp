@@ -1,0 +1,348 @@
+// The reference analysis on a generated site.
+//
+// The site: 1000 files in nested folders, 40 % of them pages, includes, HTML,
+// style sheets and scripts holding about 200 MB of text (QUILMERE_BENCH_SITE_MB
+// changes that) which names most of the other files; it lives in a temp folder
+// that is removed at the end. Measured, on one thread, with the files in the
+// page cache:
+//   Analysis          AnalyzeReferences on the scanned table, matcher build included
+//   ReadFloor         reading the files the analysis reads, in 64 KiB blocks
+//   DirectSample      the direct per-name search (whole text upper-cased, one
+//                     search per name) over a sample of those files; its time
+//                     for all of them is extrapolated per byte
+//   AnalysisHalfTable the analysis with half the entries (every read file kept,
+//                     fewer other names): the same bytes with half the names
+//   Matcher/1x, /2x   the matcher alone over the read bytes, with the table's
+//                     names and with twice as many
+// A summary of the best times and their ratios follows the table.
+#include <benchmark/benchmark.h>
+
+#include <stdlib.h>
+#include <time.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "analysis/DirectReferenceAnalysis.h"
+#include "analysis/DirectoryScan.h"
+#include "analysis/NameMatcher.h"
+#include "analysis/ReferenceAnalysis.h"
+#include "platform/FileSystem.h"
+
+namespace fs = std::filesystem;
+using analysis::TFileTable;
+
+using analysis::TNameMatcher;
+
+namespace {
+
+constexpr std::size_t BlockSize = 65536;
+
+const char* const Words[] = {"product", "list",   "detail", "news",    "contact", "about",
+                             "cart",    "order",  "user",   "admin",   "report",  "search",
+                             "gallery", "photo",  "banner", "logo",    "menu",    "footer",
+                             "header",  "style",  "script", "util",    "form",    "login",
+                             "table",   "item",   "price",  "category", "page",   "index"};
+const char* const Markup[] = {"<td class=\"", "\">", "</td>\n", "<cfoutput>", "</cfoutput>",
+                              "#form.", "#", " ", " ", " ", "\n", "<a href=\"", "<div id=\"",
+                              "</div>", "<cfif ", " eq ", "<cfset ", " = ", ".", "_", "; "};
+
+struct Site {
+  std::string root;  // ends in "/"
+  std::unique_ptr<TFileTable> table = std::make_unique<TFileTable>();
+  std::vector<std::int32_t> read;  // entries the analysis reads, in order
+  std::size_t readBytes = 0;
+
+  ~Site() {
+    std::error_code ec;
+    if (!root.empty()) fs::remove_all(root, ec);
+  }
+};
+
+std::string Number(std::mt19937& rng, int below) {
+  return std::to_string(std::uniform_int_distribution<int>(0, below - 1)(rng));
+}
+
+std::unique_ptr<Site> MakeSite(std::size_t megabytes) {
+  auto site = std::make_unique<Site>();
+  std::string pattern = (fs::temp_directory_path() / "quilmere-bench-XXXXXX").string();
+  site->root = std::string(mkdtemp(pattern.data())) + "/";
+
+  std::mt19937 rng(2024);
+  auto pick = [&](std::size_t n) { return std::uniform_int_distribution<std::size_t>(0, n - 1)(rng); };
+  const std::vector<std::string> dirs = {"",          "inc/",        "css/",   "js/",
+                                         "pages/",    "pages/shop/", "pages/shop/old/",
+                                         "pages/news/", "img/",      "img/icons/", "docs/"};
+  struct Planned { std::string path, name; bool text; };
+  std::vector<Planned> files;
+  const char* readExt[] = {".cfm", ".cfm", ".cfm", ".cfm", ".cfm", ".inc", ".htm", ".html",
+                           ".css", ".js"};
+  const char* otherExt[] = {".gif", ".jpg", ".png", ".pdf", ".txt", ".swf"};
+  std::vector<std::string> seen;
+  for (int k = 0; files.size() < 1000; ++k) {
+    const bool text = files.size() % 5 < 2;  // 40 %
+    std::string name = std::string(Words[pick(30)]) + "_" + Words[pick(30)] + "_" + Number(rng, 100);
+    name += text ? readExt[pick(10)] : otherExt[pick(6)];
+    if (std::find(seen.begin(), seen.end(), name) != seen.end()) continue;
+    seen.push_back(name);
+    files.push_back({dirs[pick(dirs.size())] + name, name, text});
+  }
+
+  // A pool of markup and words to cut the texts from.
+  std::string pool;
+  while (pool.size() < (std::size_t{4} << 20)) {
+    pool += pick(3) == 0 ? Markup[pick(std::size(Markup))] : Words[pick(30)];
+    if (pick(4) == 0) pool += Number(rng, 1000);
+  }
+
+  const std::size_t texts = static_cast<std::size_t>(std::count_if(
+      files.begin(), files.end(), [](const Planned& f) { return f.text; }));
+  const std::size_t perText = (megabytes << 20) / texts;
+  for (const Planned& f : files) {
+    fs::create_directories(fs::path(site->root + f.path).parent_path());
+    std::ofstream out(site->root + f.path, std::ios::binary);
+    if (!f.text) {
+      out << "binary";
+      continue;
+    }
+    std::string text;
+    text.reserve(perText + 4096);
+    while (text.size() < perText) {
+      const std::size_t at = pick(pool.size() - 8192);
+      text.append(pool, at, 1000 + pick(7000));
+      // Nine in ten files are named somewhere; tag calls for the pages.
+      const Planned& target = files[pick(900)];
+      if (target.name.size() > 4 && target.name.ends_with(".cfm") && pick(2) == 0) {
+        text += "<cf_" + target.name.substr(0, target.name.size() - 4) + ">";
+      } else {
+        text += "<a href=\"" + target.path + "\">";
+      }
+    }
+    out << text;
+  }
+
+  platform::PosixDirectorySource source;
+  analysis::ScanDirectory(site->root, *site->table, source, nullptr);
+
+  // Which entries the analysis reads: its status text for entry e comes after
+  // the entry-file test and before the decision, when Checked is what the
+  // decision sees.
+  TFileTable probe = *site->table;
+  std::int32_t e = 0;
+  analysis::AnalyzeReferences(probe, "cfm", [&](const std::string& s) {
+    if (s == "  Analyze...") return;
+    ++e;
+    const std::string ext = analysis::UpperExtension(probe[e].Name);
+    if (ext == ".CFM" || ext == ".INC" || ext == ".HTM" || ext == ".CSS" || ext == ".JS" ||
+        (ext == ".HTML" && probe[e].Checked == 1)) {
+      site->read.push_back(e);
+    }
+  }, nullptr);
+  for (std::int32_t r : site->read) {
+    site->readBytes += fs::file_size((*site->table)[r].Directory + (*site->table)[r].Name);
+  }
+  return site;
+}
+
+Site* TheSite = nullptr;
+// Per benchmark, the best wall time and the best CPU time of this thread per
+// iteration, in seconds. The machines are shared: CPU time shows the work
+// done when other jobs take turns on the cores.
+std::map<std::string, double> Best, BestCpu;
+
+double ThreadCpuSeconds() {
+  timespec ts{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+  return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
+}
+
+class BestTime {
+ public:
+  explicit BestTime(const char* name)
+      : name_(name), start_(std::chrono::steady_clock::now()), cpu_(ThreadCpuSeconds()) {}
+  ~BestTime() {
+    const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+    Keep(Best, s);
+    Keep(BestCpu, ThreadCpuSeconds() - cpu_);
+  }
+
+ private:
+  void Keep(std::map<std::string, double>& best, double s) const {
+    auto [it, fresh] = best.try_emplace(name_, s);
+    if (!fresh) it->second = std::min(it->second, s);
+  }
+  std::string name_;
+  std::chrono::steady_clock::time_point start_;
+  double cpu_;
+};
+
+std::string PathOf(std::int32_t e) {
+  return (*TheSite->table)[e].Directory + (*TheSite->table)[e].Name;
+}
+
+void Analysis(benchmark::State& state) {
+  auto table = std::make_unique<TFileTable>();
+  for (auto _ : state) {
+    state.PauseTiming();
+    *table = *TheSite->table;
+    state.ResumeTiming();
+    BestTime t("Analysis");
+    analysis::AnalyzeReferences(*table, "cfm", nullptr, nullptr);
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * TheSite->readBytes));
+}
+
+void AnalysisHalfTable(benchmark::State& state) {
+  // Every read entry and as many others as keep half the table, in order.
+  auto half = std::make_unique<TFileTable>();
+  const std::int32_t target = TheSite->table->FileCount / 2;
+  std::int32_t others = target - static_cast<std::int32_t>(TheSite->read.size());
+  for (std::int32_t i = 1; i <= TheSite->table->FileCount; ++i) {
+    const bool read = std::find(TheSite->read.begin(), TheSite->read.end(), i) != TheSite->read.end();
+    if (read || others-- > 0) half->Append((*TheSite->table)[i].Name, (*TheSite->table)[i].Directory);
+  }
+  auto table = std::make_unique<TFileTable>();
+  for (auto _ : state) {
+    state.PauseTiming();
+    *table = *half;
+    state.ResumeTiming();
+    BestTime t("AnalysisHalfTable");
+    analysis::AnalyzeReferences(*table, "cfm", nullptr, nullptr);
+  }
+  state.counters["entries"] = half->FileCount;
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * TheSite->readBytes));
+}
+
+void ReadFloor(benchmark::State& state) {
+  std::vector<char> block(BlockSize);
+  for (auto _ : state) {
+    BestTime t("ReadFloor");
+    std::size_t total = 0;
+    for (std::int32_t e : TheSite->read) {
+      platform::InputFile file(PathOf(e));
+      for (std::size_t n; (n = file.Read(block.data(), BlockSize)) != 0;) total += n;
+    }
+    benchmark::DoNotOptimize(total);
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * TheSite->readBytes));
+}
+
+// The first read files up to about 4 MB.
+std::vector<std::int32_t> Sample(std::size_t& bytes) {
+  std::vector<std::int32_t> sample;
+  bytes = 0;
+  for (std::int32_t e : TheSite->read) {
+    if (bytes >= (std::size_t{4} << 20)) break;
+    sample.push_back(e);
+    bytes += fs::file_size(PathOf(e));
+  }
+  return sample;
+}
+
+std::size_t SampleBytes = 0;
+
+void DirectSample(benchmark::State& state) {
+  const std::vector<std::int32_t> sample = Sample(SampleBytes);
+  std::vector<std::string> names;
+  for (std::int32_t i = 1; i <= TheSite->table->FileCount; ++i) {
+    if (!(*TheSite->table)[i].TagName.empty()) names.push_back((*TheSite->table)[i].TagName);
+    names.push_back((*TheSite->table)[i].Name);
+  }
+  for (auto _ : state) {
+    BestTime t("DirectSample");
+    for (std::int32_t e : sample) {
+      benchmark::DoNotOptimize(
+          analysis::direct::Occurrences(names, analysis::direct::ReadWhole(PathOf(e))));
+    }
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * SampleBytes));
+}
+
+// The matcher alone over the read bytes; range(0) = 1 for the table's names,
+// 2 for those plus as many more of the same make.
+void Matcher(benchmark::State& state) {
+  std::vector<std::string> names;
+  for (std::int32_t i = 1; i <= TheSite->table->FileCount; ++i) {
+    if (!(*TheSite->table)[i].TagName.empty()) names.push_back((*TheSite->table)[i].TagName);
+    names.push_back((*TheSite->table)[i].Name);
+  }
+  if (state.range(0) == 2) {
+    const std::size_t n = names.size();
+    for (std::size_t k = 0; k < n; ++k) names.push_back("v2_" + names[k]);
+  }
+  const std::string label = "Matcher/" + std::to_string(state.range(0)) + "x";
+  std::vector<char> block(BlockSize);
+  for (auto _ : state) {
+    BestTime t(label.c_str());
+    TNameMatcher matcher(names);
+    std::size_t found = 0;
+    for (std::int32_t e : TheSite->read) {
+      matcher.Start();
+      platform::InputFile file(PathOf(e));
+      for (std::size_t n; (n = file.Read(block.data(), BlockSize)) != 0;) matcher.Feed(block.data(), n);
+      found += matcher.Found().size();
+    }
+    benchmark::DoNotOptimize(found);
+  }
+  state.counters["names"] = static_cast<double>(names.size());
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * TheSite->readBytes));
+}
+
+void Summary(const char* clock, std::map<std::string, double>& times, const Site& site) {
+  auto best = [&](const char* name) { return times.count(name) ? times[name] : 0.0; };
+  const double bytes = static_cast<double>(site.readBytes);
+  const double floor = best("ReadFloor"), fast = best("Analysis"), half = best("AnalysisHalfTable");
+  std::printf("\nBest %s over %.1f MB read (%zu files):\n", clock, bytes / 1e6, site.read.size());
+  if (floor > 0) std::printf("  read floor       %9.1f ms  (%.2f GB/s)\n", floor * 1e3, bytes / floor / 1e9);
+  if (fast > 0) std::printf("  analysis         %9.1f ms  (%.2f GB/s)\n", fast * 1e3, bytes / fast / 1e9);
+  if (best("DirectSample") > 0 && SampleBytes > 0) {
+    const double direct = best("DirectSample") * bytes / static_cast<double>(SampleBytes);
+    std::printf("  direct search    %9.1f ms  (extrapolated per byte from a %.1f MB sample)\n",
+                direct * 1e3, static_cast<double>(SampleBytes) / 1e6);
+    if (fast > 0) std::printf("  direct / analysis   %6.1f x  (goal >= 60)\n", direct / fast);
+  }
+  if (floor > 0 && fast > 0) std::printf("  analysis / floor    %6.1f x  (goal <= 12)\n", fast / floor);
+  if (half > 0 && fast > 0) {
+    std::printf("  doubled names, analysis (%d -> %d entries)  %.2f x  (goal <= 1.3)\n",
+                site.table->FileCount / 2, site.table->FileCount, fast / half);
+  }
+  if (best("Matcher/1x") > 0 && best("Matcher/2x") > 0) {
+    std::printf("  doubled names, matcher alone (x2 names)     %.2f x\n",
+                best("Matcher/2x") / best("Matcher/1x"));
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  const char* mb = std::getenv("QUILMERE_BENCH_SITE_MB");
+  const std::size_t megabytes = mb ? std::stoul(mb) : 200;
+  std::printf("Generating the site (%zu MB of text)...\n", megabytes);
+  std::fflush(stdout);
+  auto site = MakeSite(megabytes);
+  TheSite = site.get();
+  std::printf("%d files, %zu read, %.1f MB read\n", site->table->FileCount, site->read.size(),
+              static_cast<double>(site->readBytes) / 1e6);
+
+  const auto ms = benchmark::kMillisecond;
+  benchmark::RegisterBenchmark("ReadFloor", ReadFloor)->Unit(ms)->Iterations(10)->UseRealTime();
+  benchmark::RegisterBenchmark("Analysis", Analysis)->Unit(ms)->Iterations(5)->UseRealTime();
+  benchmark::RegisterBenchmark("AnalysisHalfTable", AnalysisHalfTable)->Unit(ms)->Iterations(5)->UseRealTime();
+  benchmark::RegisterBenchmark("Matcher", Matcher)->Arg(1)->Arg(2)->Unit(ms)->Iterations(5)->UseRealTime();
+  benchmark::RegisterBenchmark("DirectSample", DirectSample)->Unit(ms)->Iterations(2)->UseRealTime();
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+
+  Summary("wall time", Best, *site);
+  Summary("thread CPU time", BestCpu, *site);
+  return 0;
+}
