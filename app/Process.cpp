@@ -5,6 +5,7 @@
 #include <QPushButton>
 
 #include "analysis/DirectoryScan.h"
+#include "analysis/ProcessCommand.h"
 #include "analysis/FileTable.h"
 #include "analysis/ReferenceAnalysis.h"
 #include "app/FolderTree.h"
@@ -53,36 +54,36 @@ void TFrmmain::BtnProcessClick() {
     }
   } finish{this};
 
-  QString text = CBProjectDir->currentText();
-  if (text.trimmed().isEmpty()) {
+  const std::string typed = CBProjectDir->currentText().toLocal8Bit().toStdString();
+  if (analysis::IsBlankDirectoryText(typed)) {
     BtnDelete->setEnabled(FileTable.FileCount > 0);
     return;
   }
-  if (!text.endsWith(QChar::fromLatin1(platform::PathDelimiter))) {
-    text += QChar::fromLatin1(platform::PathDelimiter);
-    CBProjectDir->setEditText(text);
-  }
-  const std::string dir = text.toLocal8Bit().toStdString();
+  // From here on the directory is the box's text with its trailing delimiter.
+  const std::string dir = analysis::WithTrailingDelimiter(typed);
+  if (dir != typed) CBProjectDir->setEditText(QString::fromLocal8Bit(dir));
   if (!platform::DirectoryExists(dir)) {
-    platform::ShowMessage(QStringLiteral("Invalid directory"), QStringLiteral("error"));
+    platform::ShowMessage(QString::fromLatin1(analysis::InvalidDirectoryText),
+                          QStringLiteral("error"));
     BtnDelete->setEnabled(FileTable.FileCount > 0);
     return;
   }
 
-  StatusBar1->SetPanelText(0, QStringLiteral("  Getting directory listing..."));
-  FileTable.Reset();
-  ShellTreeView1->SelectPath(text);
-
+  analysis::TProcessHooks hooks;
+  hooks.ShowStatus = [this](const std::string& text) {
+    StatusBar1->SetPanelText(0, QString::fromLocal8Bit(text));
+  };
+  hooks.ProcessMessages = platform::ProcessMessages;
+  hooks.BeforeScan = [this, &dir] { ShellTreeView1->SelectPath(QString::fromLocal8Bit(dir)); };
+  hooks.WarnTooManyFiles = [] {
+    platform::ShowMessage(QString::fromLatin1(analysis::TooManyFilesText),
+                          QStringLiteral("Warning"));
+  };
   try {
-    const std::int32_t count = ScanDirectory(dir);
-    if (count > analysis::MaxFiles) {
-      platform::ShowMessage(QStringLiteral("Not all files can be processed"),
-                            QStringLiteral("Warning"));
-    }
-    AnalyzeReferences(analysis::PageExtension);
+    const std::int32_t count = analysis::ScanAndAnalyze(dir, FileTable, *env_.Source, hooks);
     FillGrid();
     UpdateRecentDirs(dir);
-    StatusBar1->SetPanelText(0, QStringLiteral("  %1 files.  ").arg(count));
+    StatusBar1->SetPanelText(0, QString::fromLocal8Bit(analysis::FileCountText(count)));
   } catch (...) {
     // A run that an error ended leaves no table behind that Delete could act
     // on: the half-analysed scan goes and the grid shows that.
