@@ -1,5 +1,6 @@
 #include "gif/GifUnit.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace gif {
@@ -173,6 +174,10 @@ void TGifSubImage::ReadFromStream(TStream& stream) {
   Pixels = std::make_unique<TByteArray2D>(Width, Height);
 
   ReadByte(stream, CodeSize);
+  // LZW rarely needs more than 1.5 bytes a pixel; never more than the
+  // stream still holds.
+  CompressedData->Reserve(static_cast<std::size_t>(std::min<std::int64_t>(
+      stream.Size() - stream.Position(), std::int64_t{Width} * Height * 3 / 2 + 4096)));
   std::uint8_t length = 0;
   ReadByte(stream, length);
   char block[256];
@@ -183,6 +188,7 @@ void TGifSubImage::ReadFromStream(TStream& stream) {
     CompressedData->Add(block, static_cast<std::size_t>(got));
     if (!complete) break;
   }
+  CompressedData->Compact();
   Decode();
 }
 

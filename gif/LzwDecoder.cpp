@@ -40,7 +40,6 @@ class LzwDecoder {
     const std::string& bytes = frame.CompressedData->Bytes();
     in_ = reinterpret_cast<const std::uint8_t*>(bytes.data());
     inEnd_ = in_ + bytes.size();
-    ResetTable();
   }
 
   void Run();
@@ -49,81 +48,6 @@ class LzwDecoder {
   std::int64_t CompleteRowsEnd() const { return rowsDone_ * width_; }
 
  private:
-  void ResetTable() {
-    codeWidth_ = codeSize_ + 1;
-    nextCode_ = endCode_ + 1;
-    codeLimit_ = 1 << codeWidth_;
-  }
-
-  // The next code, or false when the data has run out.
-  bool ReadCode(int& code) {
-    if (bits_ < static_cast<unsigned>(codeWidth_)) {
-      if (inEnd_ - in_ >= 8) {
-        std::uint64_t v;
-        std::memcpy(&v, in_, 8);
-        acc_ |= v << bits_;
-        in_ += (63 - bits_) >> 3;
-        bits_ |= 56;
-      } else {
-        while (bits_ <= 56 && in_ < inEnd_) {
-          acc_ |= std::uint64_t{*in_++} << bits_;
-          bits_ += 8;
-        }
-        if (bits_ < static_cast<unsigned>(codeWidth_)) return false;
-      }
-    }
-    code = static_cast<int>(acc_ & ((1u << codeWidth_) - 1));
-    acc_ >>= codeWidth_;
-    bits_ -= static_cast<unsigned>(codeWidth_);
-    return true;
-  }
-
-  // The entry's string is the stretch of output from start on.
-  void AddEntry(int prefix, std::int64_t start) {
-    start_[nextCode_] = static_cast<std::uint32_t>(start);
-    length_[nextCode_] = static_cast<std::uint16_t>(length_[prefix] + 1);
-    first_[nextCode_] = first_[prefix];
-    ++nextCode_;
-    if (nextCode_ >= codeLimit_) {
-      if (codeWidth_ >= MaxCodeWidth) {
-        tableFull_ = true;
-      } else {
-        codeLimit_ *= 2;
-        ++codeWidth_;
-      }
-    }
-  }
-
-  // Writes the string of code at pos_, as far as the store reaches, and
-  // remembers where it starts.
-  void Emit(int code) {
-    const int n = length_[code];
-    if (code < clearCode_) {
-      if (pos_ < capacity_) out_[pos_] = first_[code];
-    } else if (pos_ + n <= capacity_) {
-      CopyPiece(out_ + pos_, out_ + start_[code], n);
-    } else if (pos_ < capacity_) {
-      std::memcpy(out_ + pos_, out_ + start_[code], static_cast<std::size_t>(capacity_ - pos_));
-    }
-    oldPos_ = pos_;
-    pos_ += n;
-  }
-
-  // The code being defined: OldCode's string (which ends right here) and its
-  // own first byte.
-  void EmitNew(int code) {
-    const int n = length_[code];
-    if (pos_ + n <= capacity_) {
-      CopyPiece(out_ + pos_, out_ + start_[code], n - 1);
-      out_[pos_ + n - 1] = first_[code];
-    } else {
-      for (std::int64_t i = 0; i < n && pos_ + i < capacity_; ++i)
-        out_[pos_ + i] = i + 1 < n ? out_[start_[code] + i] : first_[code];
-    }
-    oldPos_ = pos_;
-    pos_ += n;
-  }
-
   // Copies n bytes from an earlier stretch of the output. Short strings go
   // as one fixed-size piece: the store has Slack() spare bytes past its end,
   // and what lands past the string is overwritten by the strings after it.
@@ -151,16 +75,8 @@ class LzwDecoder {
 
   const std::uint8_t* in_ = nullptr;
   const std::uint8_t* inEnd_ = nullptr;
-  std::uint64_t acc_ = 0;
-  unsigned bits_ = 0;
-
-  int codeWidth_ = 0;
-  int nextCode_ = 0;
-  int codeLimit_ = 0;
-  bool tableFull_ = false;
 
   std::int64_t pos_ = 0;
-  std::int64_t oldPos_ = 0;
   std::int64_t rowsDone_ = 0;
   std::int64_t nextRowEnd_ = 0;
   int row_ = 0;   // interlaced frames: the image row of the next complete row
@@ -176,6 +92,8 @@ class LzwDecoder {
 // complete row beyond the last one is the "index out of bounds" of the
 // pixel store.
 void LzwDecoder::CompleteRows() {
+  // A frame 0 pixels wide has no room for any pixel.
+  if (width_ == 0) throw EIndexOutOfBounds();
   while (pos_ >= nextRowEnd_) {
     if (pump_) pump_();
     if (rowsDone_ >= height_) throw EIndexOutOfBounds();
@@ -196,52 +114,173 @@ void LzwDecoder::CompleteRows() {
   }
 }
 
+// The hot state lives in locals: the output is written through a byte
+// pointer, which may alias anything, so members would be reloaded from
+// memory after every pixel.
 void LzwDecoder::Run() {
   for (int c = 0; c < clearCode_; ++c) {
     length_[c] = 1;
     first_[c] = static_cast<std::uint8_t>(c);
   }
-  nextRowEnd_ = width_;
+  std::uint8_t* const out = out_;
+  const std::int64_t capacity = capacity_;
+  std::uint32_t* const start = start_;
+  std::uint16_t* const length = length_;
+  std::uint8_t* const first = first_;
+  const int clearCode = clearCode_;
+  const int endCode = endCode_;
+
+  const std::uint8_t* in = in_;
+  const std::uint8_t* const inEnd = inEnd_;
+  std::uint64_t acc = 0;
+  unsigned bits = 0;
+  int codeWidth = codeSize_ + 1;
+  int nextCode = endCode + 1;
+  int codeLimit = 1 << codeWidth;
+  bool tableFull = false;
+  std::int64_t pos = 0;
+  std::int64_t oldPos = 0;
+  std::int64_t nextRowEnd = width_;
+
+  auto fail = [&](const char* message) {
+    pos_ = pos;
+    throw EGifException(message);
+  };
+  auto resetTable = [&] {
+    codeWidth = codeSize_ + 1;
+    nextCode = endCode + 1;
+    codeLimit = 1 << codeWidth;
+  };
+  // The next code, or false when the data has run out.
+  auto readCode = [&](int& code) -> bool {
+    if (bits < static_cast<unsigned>(codeWidth)) {
+      if (inEnd - in >= 8) {
+        std::uint64_t v;
+        std::memcpy(&v, in, 8);
+        acc |= v << bits;
+        in += (63 - bits) >> 3;
+        bits |= 56;
+      } else {
+        while (bits <= 56 && in < inEnd) {
+          acc |= std::uint64_t{*in++} << bits;
+          bits += 8;
+        }
+        if (bits < static_cast<unsigned>(codeWidth)) return false;
+      }
+    }
+    code = static_cast<int>(acc & ((1u << codeWidth) - 1));
+    acc >>= codeWidth;
+    bits -= static_cast<unsigned>(codeWidth);
+    return true;
+  };
+  // The entry's string is the stretch of output from s on.
+  auto addEntry = [&](int prefix, std::int64_t s) {
+    start[nextCode] = static_cast<std::uint32_t>(s);
+    length[nextCode] = static_cast<std::uint16_t>(length[prefix] + 1);
+    first[nextCode] = first[prefix];
+    ++nextCode;
+    if (nextCode >= codeLimit) {
+      if (codeWidth >= MaxCodeWidth) {
+        tableFull = true;
+      } else {
+        codeLimit *= 2;
+        ++codeWidth;
+      }
+    }
+  };
+  // Writes the string of a known code at pos (as far as the store reaches).
+  auto emit = [&](int code) {
+    const int n = length[code];
+    if (code < clearCode) {
+      if (pos < capacity) out[pos] = first[code];
+    } else if (pos + n <= capacity) {
+      CopyPiece(out + pos, out + start[code], n);
+    } else if (pos < capacity) {
+      std::memcpy(out + pos, out + start[code], static_cast<std::size_t>(capacity - pos));
+    }
+    oldPos = pos;
+    pos += n;
+  };
+  // The code being defined: OldCode's string (which ends right here) and
+  // its own first byte.
+  auto emitNew = [&](int code) {
+    const int n = length[code];
+    if (pos + n <= capacity) {
+      CopyPiece(out + pos, out + start[code], n - 1);
+      out[pos + n - 1] = first[code];
+    } else {
+      for (std::int64_t i = 0; i < n && pos + i < capacity; ++i)
+        out[pos + i] = i + 1 < n ? out[start[code] + i] : first[code];
+    }
+    oldPos = pos;
+    pos += n;
+  };
+  // After a code's pixels: completes rows, reads the next code and enforces
+  // the clear code after a full table. False when the data has run out.
+  auto advance = [&](int& code) -> bool {
+    if (pos >= nextRowEnd) {
+      pos_ = pos;
+      nextRowEnd_ = nextRowEnd;
+      CompleteRows();
+      nextRowEnd = nextRowEnd_;
+    }
+    if (!readCode(code)) return false;
+    if (tableFull) {
+      if (code != clearCode) fail("Code size overflow");
+      tableFull = false;
+    }
+    return true;
+  };
 
   int code = 0;
   int oldCode = 0;
+  if (!readCode(code)) return;
   // A stream whose first code is not a clear code starts as if it had one.
-  bool fresh = true;
-  if (!ReadCode(code)) return;
-  while (code != endCode_) {
-    if (code == clearCode_ || fresh) {
-      if (code == clearCode_) {
-        ResetTable();
-        do {
-          if (!ReadCode(code)) return;
-        } while (code == clearCode_);
-        if (code == endCode_) throw EGifException("Bad code");
-      }
-      fresh = false;
-      if (code > endCode_) code = 0;
-      oldCode = code;
-      Emit(code);
-    } else if (code < nextCode_) {
-      // The new entry is OldCode's output and this string's first byte.
-      const std::int64_t oldStart = oldPos_;
-      Emit(code);
-      AddEntry(oldCode, oldStart);
-      oldCode = code;
-    } else if (code != nextCode_) {
-      throw EGifException("Bad code");
-    } else {
-      AddEntry(oldCode, oldPos_);
-      EmitNew(code);
-      oldCode = code;
-    }
-    if (width_ == 0) throw EIndexOutOfBounds();
-    if (pos_ >= nextRowEnd_) CompleteRows();
-    if (!ReadCode(code)) return;
-    if (tableFull_) {
-      if (code != clearCode_) throw EGifException("Code size overflow");
-      tableFull_ = false;
+  if (code != clearCode && code != endCode) {
+    if (code > endCode) code = 0;
+    oldCode = code;
+    emit(code);
+    if (!advance(code)) {
+      pos_ = pos;
+      return;
     }
   }
+  while (code != endCode) {
+    if (code < clearCode) {
+      // A root code: one pixel. The common case in noisy pictures.
+      if (pos < capacity) out[pos] = static_cast<std::uint8_t>(code);
+      addEntry(oldCode, oldPos);
+      oldPos = pos++;
+      oldCode = code;
+    } else if (code == clearCode) {
+      resetTable();
+      do {
+        if (!readCode(code)) {
+          pos_ = pos;
+          return;
+        }
+      } while (code == clearCode);
+      if (code == endCode) fail("Bad code");
+      // Right after a clear code nothing above EndCode is defined yet.
+      if (code > endCode) code = 0;
+      oldCode = code;
+      emit(code);
+    } else if (code < nextCode) {
+      // The new entry is OldCode's output and this string's first byte.
+      const std::int64_t oldStart = oldPos;
+      emit(code);
+      addEntry(oldCode, oldStart);
+      oldCode = code;
+    } else if (code == nextCode) {
+      addEntry(oldCode, oldPos);
+      emitNew(code);
+      oldCode = code;
+    } else {
+      fail("Bad code");
+    }
+    if (!advance(code)) break;
+  }
+  pos_ = pos;
 }
 
 }  // namespace

@@ -36,4 +36,22 @@ class TMemoryStream : public TStream {
   std::int64_t position_ = 0;
 };
 
+// A read-only stream over bytes that someone else keeps alive for as long
+// as the stream is read.
+class TByteViewStream : public TStream {
+ public:
+  TByteViewStream(const void* data, std::int64_t size)
+      : data_(static_cast<const char*>(data)), size_(size < 0 ? 0 : size) {}
+
+  std::int64_t Read(void* buffer, std::int64_t count) override;
+  std::int64_t Position() const override { return position_; }
+  void SetPosition(std::int64_t position) override { position_ = position < 0 ? 0 : position; }
+  std::int64_t Size() const override { return size_; }
+
+ private:
+  const char* data_;
+  std::int64_t size_;
+  std::int64_t position_ = 0;
+};
+
 }  // namespace gif

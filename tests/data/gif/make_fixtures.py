@@ -117,6 +117,13 @@ def main():
         frames.append(src("banner%d" % i, 576, 74, px))
     convert(["-delay", "25", "-loop", "0", *frames], "banner.gif")
 
+    # Two frames, then an extension label the reader does not know.
+    with open(os.path.join(HERE, "comment_loop.gif"), "rb") as f:
+        good = f.read()
+    assert good.endswith(b";")
+    with open(os.path.join(HERE, "bad_extension.gif"), "wb") as f:
+        f.write(good[:-1] + b"\x21\xF8\x01x\x00;")
+
 
 if __name__ == "__main__":
     main()
