@@ -10,9 +10,11 @@
 
 namespace giftest {
 
+// The fixtures: under $QUILMERE_TEST_DATA when it is set, else where the
+// build found them.
 inline std::string DataPath(const std::string& name) {
   const char* root = std::getenv("QUILMERE_TEST_DATA");
-  return std::string(root ? root : "tests/data") + "/gif/" + name;
+  return std::string(root ? root : QUILMERE_GIF_TEST_DATA) + "/gif/" + name;
 }
 
 inline std::string ReadFile(const std::string& path) {
