@@ -1,0 +1,138 @@
+// Decoding the same GIFs with this library and with giflib. The pictures
+// are made in memory with giflib's encoder at start-up:
+//   Noise   2000 x 2000, 256 colours of random noise (the 4096-entry table
+//           fills and clears again and again);
+//   Flat    2000 x 2000, large single-colour rectangles (long runs);
+//   Banner  576 x 74, 12 frames of flat shapes with 5 % noise, 64 colours,
+//           like an advertisement banner.
+#include <benchmark/benchmark.h>
+#include <gif_lib.h>
+
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "gif/GifUnit.h"
+
+namespace {
+
+struct Sink {
+  std::string bytes;
+};
+
+int WriteBytes(GifFileType* g, const GifByteType* data, int count) {
+  static_cast<Sink*>(g->UserData)->bytes.append(reinterpret_cast<const char*>(data),
+                                                static_cast<std::size_t>(count));
+  return count;
+}
+
+using Frame = std::vector<GifPixelType>;
+
+std::string Encode(int width, int height, const std::vector<Frame>& frames, int colours) {
+  Sink sink;
+  int error = 0;
+  GifFileType* g = EGifOpen(&sink, WriteBytes, &error);
+  std::vector<GifColorType> palette(static_cast<std::size_t>(colours));
+  for (int i = 0; i < colours; ++i)
+    palette[static_cast<std::size_t>(i)] = {static_cast<GifByteType>(i * 7), static_cast<GifByteType>(i * 13),
+                                            static_cast<GifByteType>(i * 29)};
+  ColorMapObject* map = GifMakeMapObject(colours, palette.data());
+  EGifSetGifVersion(g, true);
+  EGifPutScreenDesc(g, width, height, 8, 0, map);
+  for (const Frame& f : frames) {
+    EGifPutImageDesc(g, 0, 0, width, height, false, nullptr);
+    for (int y = 0; y < height; ++y)
+      EGifPutLine(g, const_cast<GifPixelType*>(f.data()) + std::size_t(y) * std::size_t(width), width);
+  }
+  EGifCloseFile(g, &error);
+  GifFreeMapObject(map);
+  return sink.bytes;
+}
+
+Frame Noise(int w, int h, int colours, std::mt19937& rng) {
+  Frame f(std::size_t(w) * std::size_t(h));
+  for (auto& p : f) p = static_cast<GifPixelType>(rng() % static_cast<unsigned>(colours));
+  return f;
+}
+
+Frame Shapes(int w, int h, int colours, int cell, double noise, std::mt19937& rng) {
+  const int cw = (w + cell - 1) / cell, ch = (h + cell - 1) / cell;
+  std::vector<GifPixelType> cells(std::size_t(cw) * std::size_t(ch));
+  for (auto& c : cells) c = static_cast<GifPixelType>(rng() % static_cast<unsigned>(colours));
+  std::uniform_real_distribution<double> u(0, 1);
+  Frame f(std::size_t(w) * std::size_t(h));
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x)
+      f[std::size_t(y) * std::size_t(w) + std::size_t(x)] =
+          noise > 0 && u(rng) < noise ? static_cast<GifPixelType>(rng() % static_cast<unsigned>(colours))
+                                      : cells[std::size_t(y / cell) * std::size_t(cw) + std::size_t(x / cell)];
+  return f;
+}
+
+const std::string& Picture(int which) {
+  static const std::vector<std::string> pictures = [] {
+    std::mt19937 rng(4);
+    std::vector<std::string> out;
+    out.push_back(Encode(2000, 2000, {Noise(2000, 2000, 256, rng)}, 256));
+    out.push_back(Encode(2000, 2000, {Shapes(2000, 2000, 16, 250, 0, rng)}, 16));
+    std::vector<Frame> banner;
+    for (int i = 0; i < 12; ++i) banner.push_back(Shapes(576, 74, 64, 6 + i, 0.05, rng));
+    out.push_back(Encode(576, 74, banner, 64));
+    return out;
+  }();
+  return pictures[static_cast<std::size_t>(which)];
+}
+
+struct Reader {
+  const std::string* bytes;
+  std::size_t pos = 0;
+};
+
+int ReadBytes(GifFileType* g, GifByteType* out, int count) {
+  auto* r = static_cast<Reader*>(g->UserData);
+  const std::size_t n = std::min<std::size_t>(static_cast<std::size_t>(count), r->bytes->size() - r->pos);
+  std::memcpy(out, r->bytes->data() + r->pos, n);
+  r->pos += n;
+  return static_cast<int>(n);
+}
+
+void Ours(benchmark::State& state) {
+  const std::string& bytes = Picture(static_cast<int>(state.range(0)));
+  std::int64_t pixels = 0;
+  for (auto _ : state) {
+    gif::TGifFile file;
+    gif::TByteViewStream stream(bytes.data(), static_cast<std::int64_t>(bytes.size()));
+    file.LoadFromStream(stream);
+    for (const auto& f : file.SubImages) pixels += std::int64_t{f->Width} * f->Height;
+    benchmark::DoNotOptimize(file.SubImages.Count());
+  }
+  state.counters["pixels/s"] = benchmark::Counter(static_cast<double>(pixels), benchmark::Counter::kIsRate);
+}
+
+void Giflib(benchmark::State& state) {
+  const std::string& bytes = Picture(static_cast<int>(state.range(0)));
+  std::int64_t pixels = 0;
+  for (auto _ : state) {
+    Reader r{&bytes};
+    int error = 0;
+    GifFileType* g = DGifOpen(&r, ReadBytes, &error);
+    if (DGifSlurp(g) != GIF_OK) state.SkipWithError("giflib failed");
+    for (int i = 0; i < g->ImageCount; ++i)
+      pixels += std::int64_t{g->SavedImages[i].ImageDesc.Width} * g->SavedImages[i].ImageDesc.Height;
+    benchmark::DoNotOptimize(g->ImageCount);
+    DGifCloseFile(g, &error);
+  }
+  state.counters["pixels/s"] = benchmark::Counter(static_cast<double>(pixels), benchmark::Counter::kIsRate);
+}
+
+void Pictures(benchmark::internal::Benchmark* b) {
+  b->ArgName("picture")->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
+}
+
+}  // namespace
+
+BENCHMARK(Ours)->Apply(Pictures);
+BENCHMARK(Giflib)->Apply(Pictures);
+
+BENCHMARK_MAIN();

@@ -1,0 +1,16 @@
+# Runs gifdump on INPUT and compares its output with EXPECTED; the exit
+# status must be 1 exactly when the expected output ends in an error line.
+execute_process(COMMAND ${GIFDUMP} ${INPUT} OUTPUT_VARIABLE actual RESULT_VARIABLE status)
+file(READ ${EXPECTED} expected)
+if(NOT actual STREQUAL expected)
+  message(FATAL_ERROR "gifdump ${INPUT} printed:\n${actual}\nexpected:\n${expected}")
+endif()
+string(FIND "${expected}" "\nerror: " error_at)
+if(error_at GREATER -1)
+  set(want 1)
+else()
+  set(want 0)
+endif()
+if(NOT status EQUAL want)
+  message(FATAL_ERROR "gifdump ${INPUT} exited with ${status}, expected ${want}")
+endif()
