@@ -3,11 +3,15 @@
 // line is read.
 #include "app/Config.h"
 #include "app/Main.h"
+#include "gif/qt/GifUnitQt.h"
 #include "platform/Application.h"
 #include "results/Confirm.h"
 
 int main(int argc, char** argv) {
   platform::Application application(argc, argv);
+  // The GIF library's registration, dialog, pump and wait cursor live as long
+  // as the program.
+  gif::GifUnitSession gifUnit;
   platform::Application::SetTitle(QString::fromLatin1(config::ApplicationTitle));
   platform::Application::SetHelpFile(QString::fromLatin1(config::ApplicationHelpFile));
   TFrmmain Frmmain;
