@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+
+#include "tests/support/QtApp.h"
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
@@ -12,12 +14,7 @@ namespace {
 
 class ConfirmTest : public testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    static int argc = 1;
-    static char arg0[] = "test_results";
-    static char* argv[] = {arg0, nullptr};
-    if (QApplication::instance() == nullptr) new QApplication(argc, argv);
-  }
+  static void SetUpTestSuite() { testsupport::EnsureApplication(); }
   // Runs the dialog modally while act drives it; returns the modal result.
   int Run(const std::function<void()>& act) {
     QTimer::singleShot(0, &dialog, [&] {

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+
+#include "tests/support/QtApp.h"
 #include <QMenu>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -13,12 +15,7 @@ namespace {
 // A grid alone on screen over a table of its own.
 class GridTest : public testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    static int argc = 1;
-    static char arg0[] = "test_results";
-    static char* argv[] = {arg0, nullptr};
-    if (QApplication::instance() == nullptr) new QApplication(argc, argv);
-  }
+  static void SetUpTestSuite() { testsupport::EnsureApplication(); }
 
   void SetUp() override {
     table = std::make_unique<analysis::TFileTable>();

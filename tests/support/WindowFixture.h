@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+
+#include "tests/support/QtApp.h"
 #include <QComboBox>
 #include <QPushButton>
 #include <QTest>
@@ -27,12 +29,7 @@ struct RecordedBox {
 
 class WindowFixture : public testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    static int argc = 1;
-    static char arg0[] = "quilmere-test";
-    static char* argv[] = {arg0, nullptr};
-    if (QApplication::instance() == nullptr) new QApplication(argc, argv);
-  }
+  static void SetUpTestSuite() { testsupport::EnsureApplication(); }
 
   void SetUp() override {
     platform::SetMessageBoxHandler(
