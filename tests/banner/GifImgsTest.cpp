@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QMetaObject>
-#include <QSignalSpy>
 #include <QTest>
 #include <QWidget>
 #include <functional>
@@ -423,10 +422,6 @@ TEST_F(GifImage, PaintsThePictureUnscaledFromTheTopLeftCutAtItsBounds) {
                          {}};
     EXPECT_TRUE(Shows(shown, size, expected));
   }
-
-  QSignalSpy clicked(&control, &TGifImage::Clicked);
-  QTest::mouseClick(&control, Qt::LeftButton, {}, QPoint(3, 3));
-  EXPECT_EQ(clicked.count(), 1);
 }
 
 }  // namespace
