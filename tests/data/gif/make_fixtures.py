@@ -117,6 +117,62 @@ def main():
         frames.append(src("banner%d" % i, 576, 74, px))
     convert(["-delay", "25", "-loop", "0", *frames], "banner.gif")
 
+    # The banner control's disposal cases, in flat colours so that the
+    # tests can name the pixels they expect.
+    RED, BLUE, GREEN, YELLOW, WHITE = (255, 0, 0), (0, 0, 255), (0, 255, 0), (255, 255, 0), (255, 255, 255)
+    CLEAR = (0, 0, 0, 0)
+
+    def solid(w, h, colour):
+        return [colour] * (w * h)
+
+    def halves(w, h):
+        """Left half red, right half blue."""
+        return [RED if x < w // 2 else BLUE for y in range(h) for x in range(w)]
+
+    def checker(w, h, a, b):
+        return [a if (x + y) % 2 == 0 else b for y in range(h) for x in range(w)]
+
+    def opaque(pixels):
+        return [(r, g, b, 255) for (r, g, b) in pixels]
+
+    # 20 x 10: frame 1 covers the screen; frame 2, small and opaque, asks
+    # for what lay under it (disposal 3); frame 3 lies elsewhere.
+    convert(["-dispose", "None", "-delay", "10", src("d3a", 20, 10, halves(20, 10)),
+             "-dispose", "Previous", "-page", "20x10+2+3", src("d3b", 4, 4, solid(4, 4, GREEN)),
+             "-dispose", "None", "-page", "20x10+14+3", src("d3c", 4, 4, solid(4, 4, YELLOW))],
+            "disposal3.gif")
+
+    # 20 x 10 over a red and blue checkerboard: an opaque green frame and a
+    # white frame with transparent holes, both with disposal 2, then a
+    # yellow frame elsewhere.
+    holes = [WHITE + (255,) if (x + y) % 2 == 0 else CLEAR for y in range(4) for x in range(4)]
+    convert(["-dispose", "None", "-delay", "10", src("d2a", 20, 10, checker(20, 10, RED, BLUE)),
+             "-dispose", "Background", "-page", "20x10+2+3", src("d2b", 4, 4, solid(4, 4, GREEN)),
+             "-dispose", "Background", "-page", "20x10+10+3", src("d2c", 4, 4, holes, alpha=True),
+             "-dispose", "None", "-page", "20x10+17+7", src("d2d", 2, 2, solid(2, 2, YELLOW))],
+            "disposal2.gif")
+    # Background index 1: black, the unused second entry of the green
+    # frame's own table, so that the background colour is no frame's.
+    path = os.path.join(HERE, "disposal2.gif")
+    with open(path, "rb") as f:
+        d2 = bytearray(f.read())
+    d2[11] = 1
+    with open(path, "wb") as f:
+        f.write(bytes(d2))
+
+    # 8 x 6, frame 1 red with a transparent checkerboard of holes, then a
+    # small opaque frame.
+    first = [RED + (255,) if (x + y) % 2 == 0 else CLEAR for y in range(6) for x in range(8)]
+    convert(["-dispose", "None", "-delay", "10", src("tfa", 8, 6, first, alpha=True),
+             "-page", "8x6+1+1", src("tfb", 2, 2, opaque(solid(2, 2, BLUE)), alpha=True)],
+            "transparent_first.gif")
+
+    # Delays 0, 25 and 0 hundredths of a second.
+    convert(["-delay", "0", src("dl0", 6, 4, solid(6, 4, RED)),
+             "-delay", "25", src("dl1", 6, 4, solid(6, 4, GREEN)),
+             "-delay", "0", src("dl2", 6, 4, solid(6, 4, BLUE))],
+            "delays_0_25_0.gif")
+
     # Two frames, then an extension label the reader does not know.
     with open(os.path.join(HERE, "comment_loop.gif"), "rb") as f:
         good = f.read()
