@@ -9,10 +9,12 @@
 #include <QPushButton>
 
 #include "app/Config.h"
+#include "banner/GifImgs.h"
 #include "app/FolderTree.h"
 #include "app/HelpWindow.h"
 #include "app/OpenLink.h"
 #include "platform/ImageControl.h"
+#include "platform/Panel.h"
 #include "platform/Attributes.h"
 #include "platform/DirectoryListing.h"
 #include "platform/ErrorReport.h"
@@ -53,6 +55,12 @@ TFrmmain::~TFrmmain() {
 }
 
 void TFrmmain::FormCreate() {
+  GifAd = new banner::TGifImage(Panel4);
+  GifAd->setObjectName(QStringLiteral("GifAd"));
+  GifAd->setGeometry(ImgJPEGAd->geometry());
+  GifAd->setCursor(Qt::PointingHandCursor);
+  connect(GifAd, &platform::ImageControl::Clicked, this,
+          [this] { platform::Guard([this] { ImgAdClick(); }); });
   Link = env_.Opener ? new TOpenLink(env_.Opener) : new TOpenLink();
   Link->SetPriority(platform::ThreadPriority::BelowNormal);
   Link->SetFreeOnTerminate(true);

@@ -13,6 +13,9 @@ class QMenu;
 class QPushButton;
 class QSplitter;
 class QTimer;
+namespace banner {
+class TGifImage;
+}
 class THelpWindow;
 class TOpenLink;
 class TShellTreeView;
@@ -89,6 +92,8 @@ class TFrmmain : public QWidget {
   // FrmConfirm by default; tests answer it themselves.
   std::function<int()> ConfirmDelete;
 
+  // The GIF banner control, laid exactly over ImgJPEGAd.
+  banner::TGifImage* GifAd = nullptr;
   // Worker threads and the help viewer.
   TOpenLink* Link = nullptr;
   THelpWindow* HelpWindow = nullptr;

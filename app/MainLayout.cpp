@@ -17,6 +17,7 @@
 #include "app/FolderTree.h"
 #include "app/Main.h"
 #include "platform/DesignUnits.h"
+#include "banner/GifImgs.h"
 #include "platform/ImageControl.h"
 #include "platform/Panel.h"
 #include "platform/StatusBar.h"
@@ -46,11 +47,13 @@ constexpr int kBannerLeft = 76, kBannerTop = 10, kBannerWidth = 576, kBannerHeig
 
 void BannerPanel::resizeEvent(QResizeEvent* event) {
   platform::Panel::resizeEvent(event);
-  QWidget* banner = window_->ImgJPEGAd;
-  if (banner == nullptr) return;
   const double centre = (kBannerLeft + kBannerWidth / 2.0) / kDesignClientWidth;
-  const int left = static_cast<int>(width() * centre) - banner->width() / 2;
-  banner->move(left, banner->y());
+  for (QWidget* banner : {static_cast<QWidget*>(window_->ImgJPEGAd),
+                          static_cast<QWidget*>(window_->GifAd)}) {
+    if (banner == nullptr) continue;
+    const int left = static_cast<int>(width() * centre) - banner->width() / 2;
+    banner->move(left, banner->y());
+  }
 }
 
 }  // namespace
