@@ -13,6 +13,7 @@
 
 // Signalled when the body has ended and its Qt objects are gone; shared, so
 // a window waiting in Shutdown still holds it after the loader freed itself.
+// Its mutex also keeps the body from ending while Shutdown uses the object.
 struct AdImageLoader::BodyEnd {
   std::mutex mutex;
   std::condition_variable changed;
@@ -22,10 +23,6 @@ struct AdImageLoader::BodyEnd {
     std::lock_guard lock(mutex);
     ended = true;
     changed.notify_all();
-  }
-  bool WaitFor(std::chrono::milliseconds bound) {
-    std::unique_lock lock(mutex);
-    return changed.wait_for(lock, bound, [this] { return ended; });
   }
 };
 
@@ -60,14 +57,17 @@ bool AdImageLoader::WakeIfIdle() {
 }
 
 bool AdImageLoader::Shutdown(std::chrono::milliseconds bound) {
+  // Held until the wait: the body cannot pass BodyEnd::Signal, and so cannot
+  // free itself, while this touches the object.
   const std::shared_ptr<BodyEnd> bodyEnd = bodyEnd_;
+  std::unique_lock lock(bodyEnd->mutex);
   Terminate();
   InterruptExchange();
   // The body is idle, exchanging (interrupted above), judging or inside the
-  // synchronised call (released by the closed invoker); this Resume lets it
-  // see the request. It may free itself from here on.
+  // synchronised call (released by the closed invoker); the Resume lets an
+  // idle body see the request.
   Resume();
-  return bodyEnd->WaitFor(bound);
+  return bodyEnd->changed.wait_for(lock, bound, [&] { return bodyEnd->ended; });
 }
 
 void AdImageLoader::InterruptExchange() {
@@ -154,7 +154,7 @@ void AdImageLoader::SocketWrite() {
 }
 
 void AdImageLoader::SocketRead() {
-  if (failed_) return;
+  if (failed_ || !Socket->isOpen()) return;
   for (;;) {
     const QByteArray chunk = Socket->read(kReadChunk);
     if (chunk.isEmpty()) return;
