@@ -7,6 +7,7 @@
 #include <functional>
 #include <optional>
 #include <stdexcept>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -172,6 +173,8 @@ struct FailedCycle {
   const char* name;
   std::function<std::string()> response;
 };
+void PrintTo(const FailedCycle& c, std::ostream* os) { *os << c.name; }
+
 
 class AdImageLoaderFailedCycleTest : public AdImageLoaderTest,
                                      public testing::WithParamInterface<FailedCycle> {};

@@ -2,6 +2,7 @@
 
 #include <QImage>
 #include <cstdlib>
+#include <ostream>
 #include <string>
 
 #include "banner/JpegImage.h"
@@ -17,6 +18,8 @@ struct DecodeCase {
   Colour stored;
   Colour shown;
 };
+void PrintTo(const DecodeCase& c, std::ostream* os) { *os << c.name; }
+
 
 class JpegDecodeTest : public testing::TestWithParam<DecodeCase> {};
 
@@ -47,6 +50,8 @@ struct RefusedCase {
   const char* name;
   std::string bytes;
 };
+void PrintTo(const RefusedCase& c, std::ostream* os) { *os << c.name; }
+
 
 class JpegRefusedTest : public testing::TestWithParam<RefusedCase> {};
 
