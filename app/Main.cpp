@@ -7,9 +7,14 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QPushButton>
+#include <QTimer>
 
 #include "app/Config.h"
+#include "banner/AdImage.h"
 #include "banner/GifImgs.h"
+#include "banner/JpegImage.h"
+#include "gif/Streams.h"
+#include "platform/GuiInvoker.h"
 #include "app/FolderTree.h"
 #include "app/HelpWindow.h"
 #include "app/OpenLink.h"
@@ -45,6 +50,14 @@ TFrmmain::TFrmmain(TFrmmainEnvironment environment, QWidget* parent)
 // none of them.
 TFrmmain::~TFrmmain() {
   qApp->removeEventFilter(this);
+  Timer1->stop();
+  // No banner is shown from here on; the loader ends its exchange and goes
+  // (it frees itself), waited for a short bounded time at most.
+  invoker_->Close();
+  if (AdLoader != nullptr) {
+    AdLoader->Shutdown(std::chrono::seconds(2));
+    AdLoader = nullptr;
+  }
   if (Link != nullptr) {
     // It frees itself: the wake-up lets it see the request and end without
     // opening anything; nothing touches it afterwards.
@@ -61,6 +74,15 @@ void TFrmmain::FormCreate() {
   GifAd->setCursor(Qt::PointingHandCursor);
   connect(GifAd, &platform::ImageControl::Clicked, this,
           [this] { platform::Guard([this] { ImgAdClick(); }); });
+
+  // The first download cycle starts at once.
+  invoker_ = std::make_unique<platform::GuiInvoker>();
+  AdLoader = new AdImageLoader(this, env_.AdServerHost, env_.AdServerPort,
+                               config::DefaultLinkUrl, env_.AdTimeLimit);
+  AdLoader->SetPriority(platform::ThreadPriority::BelowNormal);
+  AdLoader->SetFreeOnTerminate(true);
+  AdLoader->SetSynchronizer(invoker_->Synchronizer());
+  AdLoader->Resume();
   Link = env_.Opener ? new TOpenLink(env_.Opener) : new TOpenLink();
   Link->SetPriority(platform::ThreadPriority::BelowNormal);
   Link->SetFreeOnTerminate(true);
@@ -81,6 +103,7 @@ void TFrmmain::ConnectEvents() {
   bind(Delete1, &QAction::triggered, &TFrmmain::Delete1Click);
   bind(ImgJPEGAd, &platform::ImageControl::Clicked, &TFrmmain::ImgAdClick);
   bind(StatusBar1, &platform::StatusBar::Clicked, &TFrmmain::StatusBar1Click);
+  bind(Timer1, &QTimer::timeout, &TFrmmain::Timer1Timer);
   // The window sees key presses before the focused control does.
   qApp->installEventFilter(this);
 }
@@ -147,6 +170,30 @@ bool TFrmmain::FormKeyDown(int key) {
     ShowHelp();
   }
   return false;
+}
+
+// Wakes the banner loader for its next cycle when it is idle; a tick during a
+// cycle is lost, so cycles never overlap.
+void TFrmmain::Timer1Timer() { AdLoader->WakeIfIdle(); }
+
+void TFrmmain::ShowBanner(bool isGif, const std::string& gifBytes, const TJpegImage* jpeg,
+                          const std::string& linkUrl) {
+  const QString hint = QString::fromLocal8Bit(linkUrl);
+  GifAd->hide();
+  ImgJPEGAd->hide();
+  if (isGif) {
+    gif::TByteViewStream stream(gifBytes.data(), gifBytes.size());
+    GifAd->LoadFromStream(stream);
+    GifAd->SetAnimating(true);
+    GifAd->setToolTip(hint);
+    GifAd->show();
+  } else {
+    // The pixels are decoded when the picture is first drawn.
+    ImgJPEGAd->SetPicture([picture = *jpeg] { return picture.ToImage(); });
+    ImgJPEGAd->setToolTip(hint);
+    ImgJPEGAd->show();
+  }
+  SetLinkUrl(linkUrl);
 }
 
 void TFrmmain::SetLinkUrl(const std::string& url) { Link->SetUrl(url); }

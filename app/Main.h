@@ -2,10 +2,14 @@
 #include <QLabel>
 #include <QString>
 #include <QWidget>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
+
+#include "app/Config.h"
+#include "banner/BannerDisplay.h"
 
 class QAction;
 class QComboBox;
@@ -16,11 +20,13 @@ class QTimer;
 namespace banner {
 class TGifImage;
 }
+class AdImageLoader;
 class THelpWindow;
 class TOpenLink;
 class TShellTreeView;
 namespace platform {
 class DirectorySource;
+class GuiInvoker;
 class ImageControl;
 class Panel;
 class StatusBar;
@@ -42,6 +48,10 @@ struct TFrmmainEnvironment {
   // Where the help file's HTML counterpart lies; the program's folder when
   // empty.
   QString HelpDirectory;
+  // The advertisement server.
+  std::string AdServerHost = config::AdServerHost;
+  int AdServerPort = 80;
+  std::chrono::milliseconds AdTimeLimit{30000};
 };
 
 // The main window, Frmmain: every control of the program and its handlers.
@@ -50,7 +60,7 @@ struct TFrmmainEnvironment {
 // their design places (MainLayout.cpp), then the wiring of their events. Each
 // handler runs inside platform::Guard, so an error that escapes it goes to the
 // default error report and never crosses Qt code. GUI thread only.
-class TFrmmain : public QWidget {
+class TFrmmain : public QWidget, public banner::BannerDisplay {
   Q_OBJECT
  public:
   // source: where directory listings come from (the real file system unless
@@ -94,7 +104,8 @@ class TFrmmain : public QWidget {
 
   // The GIF banner control, laid exactly over ImgJPEGAd.
   banner::TGifImage* GifAd = nullptr;
-  // Worker threads and the help viewer.
+  // Worker threads and the help viewer. Both threads free themselves.
+  AdImageLoader* AdLoader = nullptr;
   TOpenLink* Link = nullptr;
   THelpWindow* HelpWindow = nullptr;
 
@@ -103,6 +114,10 @@ class TFrmmain : public QWidget {
   void FormShow();
   void FormClose();
   void ShellTreeView1Change();
+  void Timer1Timer();
+  // The banner loader's display step, on the window thread while it waits.
+  void ShowBanner(bool isGif, const std::string& gifBytes, const TJpegImage* jpeg,
+                  const std::string& linkUrl) override;
   // Returns true when the key was consumed (F1 never is).
   bool FormKeyDown(int key);
 
@@ -155,6 +170,7 @@ class TFrmmain : public QWidget {
 
   TFrmmainEnvironment env_;
   std::unique_ptr<platform::DirectorySource> ownSource_;
+  std::unique_ptr<platform::GuiInvoker> invoker_;
   bool shown_ = false;
   bool processing_ = false;
 };

@@ -55,6 +55,10 @@ class WindowFixture : public testing::Test {
       opened.push_back(url);
     };
     env.HelpDirectory = helpDirectory;
+    // The banner talks to loopback only: a test server, or a closed port.
+    env.AdServerHost = "127.0.0.1";
+    env.AdServerPort = adServerPort;
+    env.AdTimeLimit = std::chrono::milliseconds(2000);
     env.DeleteFile = [this](const std::string& path) {
       deleted.push_back(path);
       if (refuseDelete && refuseDelete(path)) return false;
@@ -91,6 +95,7 @@ class WindowFixture : public testing::Test {
   std::mutex openedMutex;
   std::vector<std::string> opened;
   QString helpDirectory;
+  int adServerPort = 9;  // nothing listens there
   int confirmations = 0;
   int confirmAnswer = 1;
 };
