@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/GiflibMemory.h"
 #include "gif/GifUnit.h"
 
 namespace {
@@ -84,18 +85,8 @@ const std::string& Picture(int which) {
   return pictures[static_cast<std::size_t>(which)];
 }
 
-struct Reader {
-  const std::string* bytes;
-  std::size_t pos = 0;
-};
-
-int ReadBytes(GifFileType* g, GifByteType* out, int count) {
-  auto* r = static_cast<Reader*>(g->UserData);
-  const std::size_t n = std::min<std::size_t>(static_cast<std::size_t>(count), r->bytes->size() - r->pos);
-  std::memcpy(out, r->bytes->data() + r->pos, n);
-  r->pos += n;
-  return static_cast<int>(n);
-}
+using Reader = testsupport::GiflibReader;
+using testsupport::GiflibRead;
 
 void Ours(benchmark::State& state) {
   const std::string& bytes = Picture(static_cast<int>(state.range(0)));
@@ -116,7 +107,7 @@ void Giflib(benchmark::State& state) {
   for (auto _ : state) {
     Reader r{&bytes};
     int error = 0;
-    GifFileType* g = DGifOpen(&r, ReadBytes, &error);
+    GifFileType* g = DGifOpen(&r, GiflibRead, &error);
     if (DGifSlurp(g) != GIF_OK) state.SkipWithError("giflib failed");
     for (int i = 0; i < g->ImageCount; ++i)
       pixels += std::int64_t{g->SavedImages[i].ImageDesc.Width} * g->SavedImages[i].ImageDesc.Height;

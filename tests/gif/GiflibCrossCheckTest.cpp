@@ -6,6 +6,7 @@
 
 #include <cstring>
 
+#include "tests/support/GiflibMemory.h"
 #include "gif/GifUnit.h"
 #include "tests/gif/GifTestSupport.h"
 
@@ -14,18 +15,8 @@ using namespace giftest;
 
 namespace {
 
-struct Reader {
-  const std::string* bytes;
-  std::size_t pos = 0;
-};
-
-int ReadBytes(GifFileType* g, GifByteType* out, int count) {
-  auto* r = static_cast<Reader*>(g->UserData);
-  const std::size_t n = std::min<std::size_t>(static_cast<std::size_t>(count), r->bytes->size() - r->pos);
-  std::memcpy(out, r->bytes->data() + r->pos, n);
-  r->pos += n;
-  return static_cast<int>(n);
-}
+using Reader = testsupport::GiflibReader;
+using testsupport::GiflibRead;
 
 void ExpectSameTable(const TColorTable& ours, const ColorMapObject* theirs) {
   ASSERT_NE(theirs, nullptr);
@@ -47,7 +38,7 @@ TEST_P(GiflibCrossCheck, SameFramesAsGiflib) {
 
   Reader reader{&bytes};
   int error = 0;
-  GifFileType* g = DGifOpen(&reader, ReadBytes, &error);
+  GifFileType* g = DGifOpen(&reader, GiflibRead, &error);
   ASSERT_NE(g, nullptr);
   ASSERT_EQ(DGifSlurp(g), GIF_OK);
 
