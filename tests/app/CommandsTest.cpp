@@ -120,6 +120,24 @@ TEST_F(CommandsTest, FileThatCannotBeDeletedStaysOnDiskAndLeavesTheList) {
   EXPECT_TRUE(boxes.empty());
 }
 
+TEST_F(CommandsTest, NameThatIsNotUtf8IsShownAndDeletedExactly) {
+  const std::string latin1 = "caf\xe9.gif";     // not UTF-8
+  const std::string utf8 = "caf\xc3\xa9.gif";   // the same word in UTF-8
+  site.Write(latin1);
+  site.Write(utf8);
+  FileTable.Reset();
+  FileTable.Append(latin1, site.Dir());
+  FileTable.Append(utf8, site.Dir());
+  FileTable[2].Checked = 0;
+  window->FillGrid();
+  EXPECT_FALSE(window->StringGrid1->Cell(2, 1).isEmpty());
+  window->BtnDeleteClick();
+  EXPECT_FALSE(fs::exists(site.Dir() + latin1));
+  EXPECT_TRUE(fs::exists(site.Dir() + utf8));
+  ASSERT_EQ(FileTable.FileCount, 1);
+  EXPECT_EQ(FileTable[1].Name, utf8);
+}
+
 TEST_F(CommandsTest, DeleteOnAnEmptyTableAsksAndChangesNothing) {
   FileTable.Reset();
   window->FillGrid();
