@@ -17,11 +17,18 @@ class TShellTreeView : public QTreeView {
   // Selects the folder path (expanding its parents); false when the tree does
   // not know it as a folder.
   bool SelectPath(const QString& path);
+  // Opens the branches down to a folder and scrolls to it without selecting
+  // it, so the directory box is left alone. The folders are listed in the
+  // background, so the scroll is repeated as the branches arrive.
+  void RevealPath(const QString& path);
 
  signals:
   // The selection moved to another item.
   void Change();
 
  private:
+  bool RevealNow();
+
   platform::FolderTreeModel* model_;
+  QString reveal_;  // the folder being revealed while its branches load
 };

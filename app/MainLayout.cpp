@@ -1,6 +1,7 @@
 // The main window's controls at their design places and sizes (120 pixels
 // per inch, scaled with the screen's resolution).
 #include <QComboBox>
+#include <QDir>
 #include <QFont>
 #include <QHBoxLayout>
 #include <QAction>
@@ -126,6 +127,8 @@ void TFrmmain::CreateControls() {
   ShellTreeView1 = new TShellTreeView(Panel3);
   ShellTreeView1->setObjectName(QStringLiteral("ShellTreeView1"));
   ShellTreeView1->setIndentation(Du(this, 19));
+  // The tree opens at the user's own folders.
+  ShellTreeView1->RevealPath(QDir::homePath());
   panel3Layout->addWidget(ShellTreeView1);
 
   Panel2 = new platform::Panel(Splitter1);

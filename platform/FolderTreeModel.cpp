@@ -19,6 +19,7 @@ FolderTreeModel::FolderTreeModel(QObject* parent)
   source_->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot | QDir::Drives);
   source_->setReadOnly(true);
   source_->setRootPath(QStringLiteral("/"));
+  connect(source_, &QFileSystemModel::directoryLoaded, this, &FolderTreeModel::DirectoryLoaded);
   ConnectSource();
 }
 

@@ -36,6 +36,13 @@ class FolderTreeModel : public QAbstractItemModel {
   QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
   Qt::ItemFlags flags(const QModelIndex& index) const override;
   bool canFetchMore(const QModelIndex& parent) const override;
+
+ signals:
+  // The folders of path have been listed (the listing runs in the
+  // background).
+  void DirectoryLoaded(const QString& path);
+
+ public:
   void fetchMore(const QModelIndex& parent) override;
 
  private:
