@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds and runs the whole test suite headless.
-# scripts/test.sh [release|asan]  (default: release)
+# scripts/test.sh [release|core|asan]  (default: release; core: the Qt-free
+# libraries and their tests alone)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 preset="${1:-release}"
