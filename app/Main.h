@@ -138,7 +138,10 @@ class TFrmmain : public QWidget, public banner::BannerDisplay {
   // Settings and recent directories in the registry.
   void LoadSettings();
   void SaveSettings();
-  void UpdateRecentDirs(const std::string& dir);
+  // Makes dir the most recent directory and lists it in CBProjectDir when it
+  // is new. Returns false, and throws nothing, when the registry could not be
+  // opened, read or saved.
+  bool UpdateRecentDirs(const std::string& dir);
 
   // The commands.
   void BtnProcessClick();

@@ -16,7 +16,7 @@ std::string RecentDirName(int n);
 // MRU1 and the ones above its old slot move down one place; a new one goes to
 // MRU1, the others move down and the tenth drops out. Returns true when dir
 // was not in the list (the caller adds it to the directory box's list).
-// Registry errors propagate.
+// The writes go to key, which the caller closes; registry errors propagate.
 bool UpdateRecentDirs(platform::RegistryKey& key, const std::string& dir);
 
 }  // namespace app

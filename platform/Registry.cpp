@@ -4,8 +4,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
+#include <QJsonParseError>
 #include <QJsonValue>
 #include <QSaveFile>
+#include <cstdio>
 #include <limits>
 
 namespace platform {
@@ -18,12 +20,50 @@ QString DefaultRegistryPath() {
 
 namespace {
 
+enum class FileState { Missing, Parsed, DoesNotParse, Unreadable };
+
+// Reads the registry file at path (links followed) into root. The bytes are
+// the user's to edit, so they are read only within the size budget and taken
+// only when they are one JSON object.
+FileState LoadFile(const QString& path, QJsonObject& root) {
+  const QFileInfo info(path);
+  if (!info.exists()) return FileState::Missing;
+  // A folder, a pipe or a device is nothing this program wrote; a pipe would
+  // block the read besides.
+  if (!info.isFile()) return FileState::Unreadable;
+  if (info.size() > MaxRegistryFileBytes) return FileState::DoesNotParse;
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) return FileState::Unreadable;
+  // The file may have grown since its size was taken.
+  const QByteArray bytes = file.read(MaxRegistryFileBytes + 1);
+  if (file.error() != QFileDevice::NoError) return FileState::Unreadable;
+  if (bytes.size() > MaxRegistryFileBytes) return FileState::DoesNotParse;
+  QJsonParseError error;
+  const QJsonDocument doc = QJsonDocument::fromJson(bytes, &error);
+  if (error.error != QJsonParseError::NoError || !doc.isObject()) return FileState::DoesNotParse;
+  root = doc.object();
+  return FileState::Parsed;
+}
+
+// One key of the loaded file. Writes change the copy in memory; Close()
+// writes the whole file back through QSaveFile, so a failed save leaves the
+// old file whole. A key that must not be saved (behind a link that is left
+// alone) fails every Close() that has something to store.
 class JsonKey : public RegistryKey {
  public:
-  JsonKey(QString filePath, QString keyPath) : filePath_(std::move(filePath)), keyPath_(std::move(keyPath)) {}
+  JsonKey(QString savePath, QString keyPath, QJsonObject root, bool canSave)
+      : savePath_(std::move(savePath)),
+        keyPath_(std::move(keyPath)),
+        root_(std::move(root)),
+        canSave_(canSave) {
+    const QJsonValue key = root_.value(keyPath_);
+    // A key that is not in the file yet is created with the first save.
+    unsaved_ = !key.isObject();
+    values_ = key.toObject();
+  }
 
   std::int32_t ReadInteger(const std::string& name) override {
-    const QJsonValue value = Load().value(keyPath_).toObject().value(QString::fromStdString(name));
+    const QJsonValue value = values_.value(QString::fromStdString(name));
     if (value.isUndefined()) throw RegistryError("Failed to get data for '" + name + "'");
     const double number = value.toDouble();
     if (!value.isDouble() || number != static_cast<double>(static_cast<std::int64_t>(number)) ||
@@ -35,7 +75,7 @@ class JsonKey : public RegistryKey {
   }
 
   std::string ReadString(const std::string& name) override {
-    const QJsonValue value = Load().value(keyPath_).toObject().value(QString::fromStdString(name));
+    const QJsonValue value = values_.value(QString::fromStdString(name));
     if (value.isUndefined()) return {};
     if (!value.isString()) throw RegistryError("Invalid data type for '" + name + "'");
     return value.toString().toStdString();
@@ -48,59 +88,92 @@ class JsonKey : public RegistryKey {
     Write(name, QJsonValue(QString::fromStdString(value)));
   }
 
-  // Creates the key in the file when it is not there yet.
-  bool Create() {
-    QJsonObject root = Load();
-    if (root.contains(keyPath_) && root.value(keyPath_).isObject()) return true;
-    root.insert(keyPath_, QJsonObject());
-    return Save(root);
+  void Close() override {
+    if (!unsaved_) return;
+    if (!canSave_ || !Save()) {
+      throw RegistryError(firstUnsaved_.empty()
+                              ? "Failed to create key '" + keyPath_.toStdString() + "'"
+                              : "Failed to set data for '" + firstUnsaved_ + "'");
+    }
+    unsaved_ = false;
+    firstUnsaved_.clear();
   }
-
-  bool Exists() { return Load().value(keyPath_).isObject(); }
 
  private:
-  // A missing or corrupt file reads as no keys at all.
-  QJsonObject Load() const {
-    QFile file(filePath_);
-    if (!file.open(QIODevice::ReadOnly)) return {};
-    const QJsonDocument doc = QJsonDocument::fromJson(file.readAll());
-    return doc.isObject() ? doc.object() : QJsonObject();
+  void Write(const std::string& name, const QJsonValue& value) {
+    values_.insert(QString::fromStdString(name), value);
+    if (firstUnsaved_.empty()) firstUnsaved_ = name;
+    unsaved_ = true;
   }
 
-  bool Save(const QJsonObject& root) const {
-    QSaveFile file(filePath_);
+  bool Save() const {
+    QJsonObject root = root_;
+    root.insert(keyPath_, values_);
+    const QByteArray bytes = QJsonDocument(root).toJson(QJsonDocument::Indented);
+    QSaveFile file(savePath_);
     if (!file.open(QIODevice::WriteOnly)) return false;
-    file.write(QJsonDocument(root).toJson(QJsonDocument::Indented));
+    if (file.write(bytes) != bytes.size()) {
+      file.cancelWriting();
+      return false;
+    }
     return file.commit();
   }
 
-  void Write(const std::string& name, const QJsonValue& value) {
-    QJsonObject root = Load();
-    QJsonObject key = root.value(keyPath_).toObject();
-    key.insert(QString::fromStdString(name), value);
-    root.insert(keyPath_, key);
-    if (!Save(root)) throw RegistryError("Failed to set data for '" + name + "'");
-  }
-
-  QString filePath_;
+  QString savePath_;
   QString keyPath_;
+  QJsonObject root_;    // every key of the file as it was loaded
+  QJsonObject values_;  // this key, with the writes
+  bool canSave_;
+  bool unsaved_ = false;
+  std::string firstUnsaved_;
 };
+
+// Moves a file that does not parse out of the way of the next save.
+bool MoveAside(const QString& path) {
+  // rename() replaces an older .bad in one step.
+  return std::rename(QFile::encodeName(path).constData(),
+                     QFile::encodeName(path + QStringLiteral(".bad")).constData()) == 0;
+}
 
 }  // namespace
 
 Registry::Registry(QString filePath) : filePath_(std::move(filePath)) {}
 
 std::unique_ptr<RegistryKey> Registry::OpenKey(const QString& path, bool canCreate) {
-  auto key = std::make_unique<JsonKey>(filePath_, path);
   const QFileInfo info(filePath_);
-  if (info.exists() && !info.isReadable()) return nullptr;
-  if (canCreate) {
-    if (!QDir().mkpath(info.absolutePath())) return nullptr;
-    if (!key->Create()) return nullptr;
-  } else if (!key->Exists()) {
-    return nullptr;
+  QJsonObject root;
+  QString savePath = filePath_;
+  bool canSave = true;
+  if (info.isSymLink()) {
+    // The user made the link; saving on the link's own path would replace it
+    // with a file. Its target is saved in place only when it is a registry
+    // file already, since anything else there is not ours to overwrite.
+    const QString target = info.canonicalFilePath();  // empty for a dangling link
+    if (target.isEmpty() || LoadFile(target, root) != FileState::Parsed) {
+      root = QJsonObject();
+      canSave = false;
+    } else {
+      savePath = target;
+    }
+  } else {
+    switch (LoadFile(filePath_, root)) {
+      case FileState::Parsed:
+        break;
+      case FileState::Unreadable:
+        return nullptr;
+      case FileState::Missing:
+        if (canCreate && !QDir().mkpath(info.absolutePath())) return nullptr;
+        break;
+      case FileState::DoesNotParse:
+        // Read-only opens leave the file as it is; one that may save moves it
+        // aside first, or does not open at all.
+        if (canCreate && !MoveAside(filePath_)) return nullptr;
+        root = QJsonObject();
+        break;
+    }
   }
-  return key;
+  if (!canCreate && !root.value(path).isObject()) return nullptr;
+  return std::make_unique<JsonKey>(savePath, path, std::move(root), canSave);
 }
 
 }  // namespace platform

@@ -24,6 +24,7 @@ class MemoryKey : public platform::RegistryKey {
     writes.push_back(name);
     strings[name] = value;
   }
+  void Close() override {}
 
   std::vector<std::string> List() const {
     std::vector<std::string> out;

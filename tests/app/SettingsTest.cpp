@@ -4,8 +4,15 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QScreen>
 #include <QSplitter>
+#include <climits>
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
 
+#include "analysis/FileTable.h"
 #include "platform/DesignUnits.h"
 #include "platform/Panel.h"
 #include "results/StringGrid.h"
@@ -15,14 +22,28 @@ namespace {
 
 const char* kKey = "\\Software\\Orvanta\\Quilmere";
 
+// Sets or clears a folder's immutable attribute (chattr +i), which keeps even
+// root from adding a file to it.
+bool SetImmutable(const std::string& dir, bool on) {
+  const int fd = open(dir.c_str(), O_RDONLY | O_DIRECTORY);
+  int flags = 0;
+  bool done = fd >= 0 && ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+  flags = on ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL;
+  done = done && ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+  if (fd >= 0) close(fd);
+  return done;
+}
+
 class SettingsTest : public testsupport::WindowFixture {
  protected:
   void SetUp() override {}  // each test opens the window itself
 
   QJsonObject Key() const {
-    QFile file(RegistryPath());
-    if (!file.open(QIODevice::ReadOnly)) return {};
-    return QJsonDocument::fromJson(file.readAll()).object().value(kKey).toObject();
+    return QJsonDocument::fromJson(Read(RegistryPath())).object().value(kKey).toObject();
+  }
+  static QByteArray Read(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
   }
   void WriteKey(const QJsonObject& values) {
     QJsonObject root;
@@ -91,6 +112,40 @@ TEST_F(SettingsTest, CorruptRegistryFileIsNeverAnError) {
   OpenWindow();
   EXPECT_TRUE(boxes.empty());
   EXPECT_TRUE(Key().value("Top").isDouble());
+  EXPECT_EQ(Read(RegistryPath() + ".bad"), "\x01garbage{");
+}
+
+TEST_F(SettingsTest, SavedLayoutIsHeldToWhatTheScreenCanShow) {
+  for (const int v : {16777215, -5000, INT_MIN}) {
+    SCOPED_TRACE(v);
+    WriteKey(QJsonObject{{"Top", v}, {"Left", v}, {"Width", v}, {"Height", v},
+                         {"ShellTreeWidth", v}, {"Col0", v}, {"Col1", v}, {"Col2", v}});
+    OpenWindow();
+    const QRect desk = window->screen()->availableGeometry();
+    EXPECT_TRUE(desk.contains(window->frameGeometry()));
+    EXPECT_GE(window->width(), window->minimumWidth());
+    EXPECT_GE(window->height(), window->minimumHeight());
+    EXPECT_LE(window->Panel3->width(), window->width());
+    for (int col = 0; col < 3; ++col) {
+      const int width = window->StringGrid1->ColWidth(col);
+      EXPECT_TRUE(width >= 0 && width <= desk.width()) << width;
+    }
+  }
+}
+
+TEST_F(SettingsTest, UnwritableStoreKeepsTheProcessRunAndListsItsDirectoryOnce) {
+  OpenWindow();
+  ASSERT_TRUE(SetImmutable(config.Dir(), true)) << "chattr +i fails in " << config.Dir();
+  const std::shared_ptr<void> thaw(nullptr, [this](void*) { SetImmutable(config.Dir(), false); });
+  const QByteArray stored = Read(RegistryPath());
+  testsupport::TempDir site;
+  site.Write("index.htm", "plain");
+  Process(site.Dir());
+  EXPECT_TRUE(boxes.empty());
+  EXPECT_EQ(analysis::FileTable.FileCount, 1);
+  EXPECT_FALSE(window->UpdateRecentDirs(site.Dir()));
+  EXPECT_EQ(window->CBProjectDir->count(), 1);
+  EXPECT_EQ(Read(RegistryPath()), stored);
 }
 
 }  // namespace
