@@ -1,26 +1,43 @@
 #include "analysis/DirectoryScan.h"
 
+#include <vector>
+
 namespace analysis {
+
+std::vector<platform::DirEntry> ReadListing(const std::string& dir,
+                                            platform::DirectorySource& source) {
+  std::vector<platform::DirEntry> entries;
+  auto listing = source.Open(dir);
+  if (!listing) return entries;
+  for (platform::DirEntry entry; listing->Next(entry);) {
+    if ((entry.Attr & platform::faAnyFile) == 0 && !entry.DirectoryLink) continue;
+    if (entry.Name == "." || entry.Name == "..") continue;
+    entries.push_back(std::move(entry));
+  }
+  return entries;
+}
 
 std::int32_t ScanDirectory(const std::string& dir, TFileTable& table,
                            platform::DirectorySource& source,
-                           const platform::MessagePump& processMessages) {
+                           const platform::MessagePump& processMessages,
+                           bool* linkedDirectoryMet) {
   std::int32_t count = 0;
-  auto listing = source.Open(dir);
-  if (!listing) return 0;
-  platform::DirEntry entry;
-  while (listing->Next(entry)) {
-    if ((entry.Attr & platform::faAnyFile) == 0) continue;
-    if (entry.Name == "." || entry.Name == "..") continue;
+  // The listing is read whole and closed before anything below it is opened,
+  // so a deep tree never holds more than one directory open.
+  for (const platform::DirEntry& entry : ReadListing(dir, source)) {
+    if ((entry.Attr & platform::faAnyFile) == 0) {
+      if (entry.DirectoryLink && linkedDirectoryMet != nullptr) *linkedDirectoryMet = true;
+      continue;
+    }
     ++count;
     if (table.FileCount >= MaxFiles) continue;
-    table.Append(entry.Name, dir);
+    table.Append(entry.Name, dir, entry.Id);
     if ((entry.Attr & platform::faDirectory) != 0) {
       if (processMessages) processMessages();
       table.WithdrawLast();
       --count;
       count += ScanDirectory(dir + entry.Name + platform::PathDelimiter, table, source,
-                             processMessages);
+                             processMessages, linkedDirectoryMet);
     }
   }
   return count;

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "analysis/FileTable.h"
 #include "platform/DirectoryListing.h"
@@ -14,8 +15,19 @@ namespace analysis {
 // counting (files and directories alike) once the table is full; directories
 // met after that are not opened. A directory that cannot be listed counts 0.
 // processMessages runs once per subdirectory, before it is descended into.
+// Each directory's listing is read whole and closed before the scan descends,
+// so depth never exhausts file descriptors.
+// When linkedDirectoryMet is given, it is set to true once the scan passes
+// over a link to a directory (whose files it never lists).
 std::int32_t ScanDirectory(const std::string& dir, TFileTable& table,
                            platform::DirectorySource& source,
-                           const platform::MessagePump& processMessages);
+                           const platform::MessagePump& processMessages,
+                           bool* linkedDirectoryMet = nullptr);
+
+// The entries of dir that carry an attribute bit, and the links to
+// directories, without "." and "..", in listing order; the listing is closed
+// on return. Empty when dir cannot be listed.
+std::vector<platform::DirEntry> ReadListing(const std::string& dir,
+                                            platform::DirectorySource& source);
 
 }  // namespace analysis

@@ -24,7 +24,8 @@ std::size_t TFileTable::Slot(std::int32_t i) {
   return static_cast<std::size_t>(i - 1);
 }
 
-bool TFileTable::Append(const std::string& name, const std::string& directory) {
+bool TFileTable::Append(const std::string& name, const std::string& directory,
+                        platform::FileId id) {
   if (FileCount >= MaxFiles) return false;
   ++FileCount;
   TFileName& entry = (*this)[FileCount];
@@ -34,6 +35,7 @@ bool TFileTable::Append(const std::string& name, const std::string& directory) {
   entry.Directory = directory;
   entry.Checked = 1;
   entry.Unused = 1;
+  entry.Id = id;
   return true;
 }
 

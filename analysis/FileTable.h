@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/FileId.h"
+
 // The file table: the program's single store of scan results.
 //
 // Up to MaxFiles entries, numbered from 1 at the interface; FileCount of them
@@ -30,6 +32,7 @@ struct TFileName {
   std::uint8_t Checked = 0;     // 1: the Delete command deletes the file
   std::uint8_t Unused = 0;      // 1: the analysis found no reference
   TRect CheckRect;              // where the grid last drew the row's glyph
+  platform::FileId Id;          // the file the scan listed, for the deletion
 };
 
 // The custom-tag name of a file name: "cf_" followed by the name without its
@@ -44,10 +47,22 @@ class TFileTable {
 
   std::int32_t FileCount = 0;
 
+  // The directory the entries were scanned from (ending in the path
+  // delimiter) and its identity at that time; the deletion checks both.
+  std::string ProjectDirectory;
+  platform::FileId ProjectId;
+
   // FileCount := 0; entry contents stay.
   void Reset() { FileCount = 0; }
+  // Reset, for a scan of directory, whose identity is id.
+  void Reset(const std::string& directory, platform::FileId id) {
+    Reset();
+    ProjectDirectory = directory;
+    ProjectId = id;
+  }
   // Stores a file with both flags set; false (nothing stored) when full.
-  bool Append(const std::string& name, const std::string& directory);
+  bool Append(const std::string& name, const std::string& directory,
+              platform::FileId id = {});
   // Takes back the entry just appended.
   void WithdrawLast();
   // Marks entry i used: Checked := 0 and Unused := 0.

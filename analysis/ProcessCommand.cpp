@@ -1,6 +1,7 @@
 #include "analysis/ProcessCommand.h"
 
 #include "analysis/DirectoryScan.h"
+#include "analysis/UnlistedPages.h"
 
 namespace analysis {
 
@@ -23,11 +24,18 @@ std::string FileCountText(std::int32_t count) {
 std::int32_t ScanAndAnalyze(const std::string& dir, TFileTable& table,
                             platform::DirectorySource& source, const TProcessHooks& hooks) {
   if (hooks.ShowStatus) hooks.ShowStatus(GettingListingText);
-  table.Reset();
+  table.Reset(dir, platform::IdentityOf(dir));
   if (hooks.BeforeScan) hooks.BeforeScan();
-  const std::int32_t count = ScanDirectory(dir, table, source, hooks.ProcessMessages);
+  bool linkedDirectoryMet = false;
+  const std::int32_t count =
+      ScanDirectory(dir, table, source, hooks.ProcessMessages, &linkedDirectoryMet);
   if (count > MaxFiles && hooks.WarnTooManyFiles) hooks.WarnTooManyFiles();
-  AnalyzeReferences(table, PageExtension, hooks.ShowStatus, hooks.ProcessMessages);
+  // Pages that the table could not list still name files that it did.
+  std::vector<std::string> unlisted;
+  if (count > MaxFiles || linkedDirectoryMet) {
+    unlisted = CollectUnlistedPages(dir, table, PageExtension, source, hooks.ProcessMessages);
+  }
+  AnalyzeReferences(table, PageExtension, hooks.ShowStatus, hooks.ProcessMessages, unlisted);
   return count;
 }
 

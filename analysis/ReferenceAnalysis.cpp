@@ -33,11 +33,47 @@ TNameSet CollectNames(const TFileTable& table, std::int32_t count) {
   return set;
 }
 
+// The names of one run and the matcher over them, built at the first file
+// that is read, over the names as they are then.
+class TRunMatcher {
+ public:
+  TRunMatcher(const TFileTable& table, std::int32_t count) : table_(table), count_(count) {}
+
+  // The entries whose names occur in the file at path (each owner once or
+  // more), after reading it whole: a read that fails halfway gives nothing.
+  std::vector<std::int32_t> Search(const std::string& path) {
+    if (!matcher_) {
+      names_ = CollectNames(table_, count_);
+      matcher_.emplace(names_.names);
+      block_ = std::make_unique<char[]>(BlockSize);
+    }
+    matcher_->Start();
+    {
+      platform::InputFile file(path);
+      for (;;) {
+        const std::size_t n = file.Read(block_.get(), BlockSize);
+        if (n == 0) break;
+        matcher_->Feed(block_.get(), n);
+      }
+    }
+    std::vector<std::int32_t> owners;
+    for (std::uint32_t k : matcher_->Found()) owners.push_back(names_.owner[k]);
+    return owners;
+  }
+
+ private:
+  const TFileTable& table_;
+  std::int32_t count_;
+  TNameSet names_;
+  std::optional<TNameMatcher> matcher_;
+  std::unique_ptr<char[]> block_;
+};
+
+}  // namespace
+
 bool IsReadExtension(const std::string& ext, const std::string& pageKey) {
   return ext == pageKey || ext == ".INC" || ext == ".HTM" || ext == ".CSS" || ext == ".JS";
 }
-
-}  // namespace
 
 std::string UpperAscii(std::string text) {
   for (char& c : text) {
@@ -58,16 +94,13 @@ bool IsEntryFile(const std::string& upperName) {
 
 void AnalyzeReferences(TFileTable& table, const std::string& pageExtension,
                        const StatusSink& showStatus,
-                       const platform::MessagePump& processMessages) {
+                       const platform::MessagePump& processMessages,
+                       const std::vector<std::string>& unlistedPages) {
   if (showStatus) showStatus("  Analyze...");
   const std::string pageKey = "." + UpperAscii(pageExtension);
   const std::int32_t count = table.FileCount;
   if (count <= 0) return;
-
-  // Built at the first file that is read, over the names as they are now.
-  TNameSet names;
-  std::optional<TNameMatcher> matcher;
-  std::unique_ptr<char[]> block;
+  TRunMatcher matcher(table, count);
 
   for (std::int32_t e = 1; e <= count; ++e) {
     if (IsEntryFile(UpperAscii(table[e].Name))) table.MarkUsed(e);
@@ -77,26 +110,15 @@ void AnalyzeReferences(TFileTable& table, const std::string& pageExtension,
 
     const bool read = IsReadExtension(ext, pageKey) || (ext == ".HTML" && table[e].Checked == 1);
     if (!read) continue;
-    if (!matcher) {
-      names = CollectNames(table, count);
-      matcher.emplace(names.names);
-      block = std::make_unique<char[]>(BlockSize);
-    }
+    const std::vector<std::int32_t> owners = matcher.Search(table[e].Directory + table[e].Name);
+    for (std::int32_t i : owners) table.MarkUsed(i);
+    if (!owners.empty()) table.MarkUsed(e);
+  }
 
-    // The whole file is read before anything is marked, so a read that fails
-    // halfway marks nothing.
-    matcher->Start();
-    {
-      platform::InputFile file(table[e].Directory + table[e].Name);
-      for (;;) {
-        const std::size_t n = file.Read(block.get(), BlockSize);
-        if (n == 0) break;
-        matcher->Feed(block.get(), n);
-      }
-    }
-    const std::vector<std::uint32_t> found = matcher->Found();
-    for (std::uint32_t k : found) table.MarkUsed(names.owner[k]);
-    if (!found.empty()) table.MarkUsed(e);
+  for (const std::string& path : unlistedPages) {
+    if (showStatus) showStatus("  Analyzing " + path);
+    if (processMessages) processMessages();
+    for (std::int32_t i : matcher.Search(path)) table.MarkUsed(i);
   }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "analysis/FileTable.h"
 #include "platform/MessagePump.h"
@@ -25,6 +26,11 @@ std::string UpperExtension(const std::string& name);
 // INDEX.HTM and INDEX.HTML.
 bool IsEntryFile(const std::string& upperName);
 
+// True for the upper-cased extensions whose files are always read: the page
+// extension key ("." + the upper-cased page extension), .INC, .HTM, .CSS and
+// .JS. (.HTML files are read under a condition of their own.)
+bool IsReadExtension(const std::string& ext, const std::string& pageKey);
+
 // Marks every entry of table that a read file refers to as used.
 //
 // Entries 1 to FileCount are taken in table order. Entry files are used
@@ -40,11 +46,16 @@ bool IsEntryFile(const std::string& upperName);
 // may be empty). Pending window events therefore run between entries: the
 // caller keeps commands that change the table from running meanwhile.
 //
+// Then each of unlistedPages (full paths of files that the table does not
+// hold) is read the same way, after the entries, with its own status text;
+// the names that occur in it mark their entries used.
+//
 // A file that cannot be opened or read throws platform::IoError with the
 // file's error text; the entries from there on keep the flags they had.
 // Runs on the caller's thread, streaming each file in 65536-byte blocks.
 void AnalyzeReferences(TFileTable& table, const std::string& pageExtension,
                        const StatusSink& showStatus,
-                       const platform::MessagePump& processMessages);
+                       const platform::MessagePump& processMessages,
+                       const std::vector<std::string>& unlistedPages = {});
 
 }  // namespace analysis

@@ -4,6 +4,8 @@
 
 #include "analysis/FileTable.h"
 #include "app/Main.h"
+#include "platform/ProjectDirectory.h"
+#include "platform/StatusBar.h"
 #include "results/Deletion.h"
 #include "results/StringGrid.h"
 
@@ -13,22 +15,29 @@ void TFrmmain::BtnDeleteClick() {
   // Never on a table that a Process run has not finished.
   if (processing_) return;
   if (ConfirmDelete() != 1) return;
-  results::DeleteCheckedEntries(FileTable, env_.DeleteFile);
+  // Only the files that the scan listed, in the directory that it listed.
+  const platform::ProjectDirectory project(FileTable.ProjectDirectory, FileTable.ProjectId);
+  const results::TDeletionResult result =
+      results::DeleteCheckedEntries(FileTable, [&](const analysis::TFileName& entry) {
+        if (env_.DeleteFile && !env_.DeleteFile(entry.Directory + entry.Name)) return false;
+        return project.DeleteFile(entry.Directory, entry.Name, entry.Id);
+      });
   FillGrid();
+  if (result.Failed > 0) {
+    StatusBar1->SetPanelText(0, QString::fromLatin1(results::DeletionFailureText(result.Failed)));
+  }
 }
 
 void TFrmmain::Delete1Click() { BtnDeleteClick(); }
 
-namespace {
-void RunCheckCommand(results::TStringGrid* grid, results::CheckCommand command) {
-  const auto [top, bottom] = grid->SelectedRows();
+void TFrmmain::RunCheckCommand(results::CheckCommand command) {
+  // The checks belong to the finished run; a run under way rebuilds them.
+  if (processing_) return;
+  const auto [top, bottom] = StringGrid1->SelectedRows();
   results::ApplyCheckCommand(FileTable, top, bottom, command);
-  grid->RepaintGlyphs();
+  StringGrid1->RepaintGlyphs();
 }
-}  // namespace
 
-void TFrmmain::DeleteAll1Click() { RunCheckCommand(StringGrid1, results::CheckCommand::CheckAll); }
-void TFrmmain::UncheckAll1Click() { RunCheckCommand(StringGrid1, results::CheckCommand::UncheckAll); }
-void TFrmmain::Restoreselectedstate1Click() {
-  RunCheckCommand(StringGrid1, results::CheckCommand::Restore);
-}
+void TFrmmain::DeleteAll1Click() { RunCheckCommand(results::CheckCommand::CheckAll); }
+void TFrmmain::UncheckAll1Click() { RunCheckCommand(results::CheckCommand::UncheckAll); }
+void TFrmmain::Restoreselectedstate1Click() { RunCheckCommand(results::CheckCommand::Restore); }

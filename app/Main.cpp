@@ -34,7 +34,6 @@ TFrmmain::TFrmmain(TFrmmainEnvironment environment, QWidget* parent)
     ownSource_ = std::make_unique<platform::PosixDirectorySource>();
     env_.Source = ownSource_.get();
   }
-  if (!env_.DeleteFile) env_.DeleteFile = platform::DeleteFileA;
   ConfirmDelete = [this] {
     if (FrmConfirm == nullptr) FrmConfirm = new TFrmConfirm(this);
     return FrmConfirm->exec();

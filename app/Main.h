@@ -33,6 +33,7 @@ class StatusBar;
 }  // namespace platform
 namespace results {
 class TStringGrid;
+enum class CheckCommand;
 }
 
 // What the main window reaches outside itself; tests hand in their own.
@@ -41,7 +42,9 @@ struct TFrmmainEnvironment {
   platform::DirectorySource* Source = nullptr;
   // The registry file (the user's own when empty).
   QString RegistryPath;
-  // Deletes one file; the real unlink when empty.
+  // Sees the full path of each file before it is deleted and may refuse it
+  // (false: the file stays and counts as not deleted); for tests. The
+  // deletion itself always goes through the project directory's checks.
   std::function<bool(const std::string&)> DeleteFile;
   // Opens a web address or mail link; the desktop's opener when empty.
   std::function<void(const std::string&)> Opener;
@@ -170,6 +173,7 @@ class TFrmmain : public QWidget, public banner::BannerDisplay {
   void CreateGlyphImages();
   void CreatePopupMenu();
   void SetProcessing(bool processing);
+  void RunCheckCommand(results::CheckCommand command);
 
   TFrmmainEnvironment env_;
   std::unique_ptr<platform::DirectorySource> ownSource_;

@@ -19,6 +19,10 @@
 
 using analysis::FileTable;
 
+namespace {
+constexpr const char* RecentDirsNotSavedText = "Recent directories not saved.";
+}
+
 std::int32_t TFrmmain::ScanDirectory(const std::string& dir) {
   return analysis::ScanDirectory(dir, FileTable, *env_.Source, platform::ProcessMessages);
 }
@@ -33,11 +37,14 @@ void TFrmmain::AnalyzeReferences(const std::string& pageExtension) {
 void TFrmmain::FillGrid() { StringGrid1->FillGrid(); }
 
 // While a run is under way the window keeps handling messages; the Process
-// and Delete commands stay off (visibly disabled) until it has finished.
+// and Delete commands and the check commands stay off (visibly disabled)
+// until it has finished, so nothing changes the table under construction.
 void TFrmmain::SetProcessing(bool processing) {
   processing_ = processing;
   BtnProcess->setEnabled(!processing);
-  Delete1->setEnabled(!processing);
+  for (QAction* item : {DeleteAll1, UncheckAll1, Restoreselectedstate1, Delete1}) {
+    item->setEnabled(!processing);
+  }
   if (processing) BtnDelete->setEnabled(false);
 }
 
@@ -74,7 +81,12 @@ void TFrmmain::BtnProcessClick() {
     StatusBar1->SetPanelText(0, QString::fromLocal8Bit(text));
   };
   hooks.ProcessMessages = platform::ProcessMessages;
-  hooks.BeforeScan = [this, &dir] { ShellTreeView1->SelectPath(QString::fromLocal8Bit(dir)); };
+  hooks.BeforeScan = [this, &dir] {
+    // From here until FillGrid the table is being rebuilt: the grid shows no
+    // rows, so it never pairs old names with new checks.
+    StringGrid1->ShowNoRows();
+    ShellTreeView1->SelectPath(QString::fromLocal8Bit(dir));
+  };
   hooks.WarnTooManyFiles = [] {
     platform::ShowMessage(QString::fromLatin1(analysis::TooManyFilesText),
                           QStringLiteral("Warning"));
@@ -82,8 +94,11 @@ void TFrmmain::BtnProcessClick() {
   try {
     const std::int32_t count = analysis::ScanAndAnalyze(dir, FileTable, *env_.Source, hooks);
     FillGrid();
-    UpdateRecentDirs(dir);
-    StatusBar1->SetPanelText(0, QString::fromLocal8Bit(analysis::FileCountText(count)));
+    // A settings store that cannot be written costs the recent list only,
+    // never the run.
+    std::string status = analysis::FileCountText(count);
+    if (!UpdateRecentDirs(dir)) status += RecentDirsNotSavedText;
+    StatusBar1->SetPanelText(0, QString::fromLocal8Bit(status));
   } catch (...) {
     // A run that an error ended leaves no table behind that Delete could act
     // on: the half-analysed scan goes and the grid shows that.

@@ -8,6 +8,10 @@ namespace platform {
 
 namespace {
 
+FileId IdOf(const struct stat& st) {
+  return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+}
+
 class PosixListing : public DirectoryListing {
  public:
   PosixListing(DIR* dir, std::string path) : dir_(dir), path_(std::move(path)) {}
@@ -18,8 +22,7 @@ class PosixListing : public DirectoryListing {
   bool Next(DirEntry& entry) override {
     dirent* d = readdir(dir_);
     if (d == nullptr) return false;
-    entry.Name = d->d_name;
-    entry.Attr = AttributesOf(path_ + entry.Name, entry.Name);
+    entry = Examine(path_ + d->d_name, d->d_name);
     return true;
   }
 
@@ -30,9 +33,18 @@ class PosixListing : public DirectoryListing {
 
 }  // namespace
 
-std::uint32_t AttributesOf(const std::string& path, const std::string& name) {
+FileId IdentityOf(const std::string& path) {
   struct stat st {};
-  if (lstat(path.c_str(), &st) != 0) return 0;
+  if (stat(path.c_str(), &st) != 0) return {};
+  return IdOf(st);
+}
+
+DirEntry Examine(const std::string& path, const std::string& name) {
+  DirEntry entry;
+  entry.Name = name;
+  struct stat st {};
+  if (lstat(path.c_str(), &st) != 0) return entry;
+  entry.Id = IdOf(st);
   std::uint32_t attr = 0;
   if (S_ISDIR(st.st_mode)) {
     attr = faDirectory;
@@ -42,15 +54,18 @@ std::uint32_t AttributesOf(const std::string& path, const std::string& name) {
     // A link counts as a file only when it leads to a regular file; links to
     // directories carry no bit, so no link can lead the scan into a cycle.
     struct stat target {};
-    if (stat(path.c_str(), &target) != 0 || !S_ISREG(target.st_mode)) return 0;
+    if (stat(path.c_str(), &target) != 0) return entry;
+    if (S_ISDIR(target.st_mode)) entry.DirectoryLink = true;
+    if (!S_ISREG(target.st_mode)) return entry;
     attr = faArchive;
-    st = target;
+    st.st_mode = target.st_mode;
   } else {
-    return 0;
+    return entry;
   }
   if ((st.st_mode & S_IWUSR) == 0) attr |= faReadOnly;
   if (!name.empty() && name[0] == '.') attr |= faHidden;
-  return attr;
+  entry.Attr = attr;
+  return entry;
 }
 
 std::unique_ptr<DirectoryListing> PosixDirectorySource::Open(const std::string& dir) {

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/Attributes.h"
+#include "platform/FileId.h"
 
 // Directory listings with attribute bits.
 //
@@ -13,8 +14,13 @@
 namespace platform {
 
 struct DirEntry {
+  DirEntry() = default;
+  DirEntry(std::string name, std::uint32_t attr) : Name(std::move(name)), Attr(attr) {}
+
   std::string Name;          // the file system's bytes, no directory part
   std::uint32_t Attr = 0;    // union of the fa* bits; 0 for anything else
+  FileId Id;                 // the entry itself (a link, not its target)
+  bool DirectoryLink = false;  // a link to a directory: no bits, never listed
 };
 
 class DirectoryListing {
@@ -38,8 +44,9 @@ class PosixDirectorySource : public DirectorySource {
   std::unique_ptr<DirectoryListing> Open(const std::string& dir) override;
 };
 
-// Attribute bits of one path, as the listing gives them (0 when the path
-// cannot be examined or is of a kind that carries no bit).
-std::uint32_t AttributesOf(const std::string& path, const std::string& name);
+// One entry as the listing gives it: attribute bits (0 when the path cannot
+// be examined or is of a kind that carries no bit), identity, and whether it
+// is a link to a directory.
+DirEntry Examine(const std::string& path, const std::string& name);
 
 }  // namespace platform

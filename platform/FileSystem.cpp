@@ -34,15 +34,32 @@ std::string IoErrorText(int err) {
 }
 
 InputFile::InputFile(const std::string& path) {
+  // The file is pinned first without opening its contents, so that a FIFO or
+  // device swapped in since the scan can never block the open; only a regular
+  // file is then opened for reading, through the pinned handle, so that it is
+  // the same file that was examined.
+  int pinned;
   do {
-    fd_ = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  } while (fd_ < 0 && errno == EINTR);
-  if (fd_ < 0) throw IoError(IoErrorText(errno));
+    pinned = open(path.c_str(), O_PATH | O_CLOEXEC);
+  } while (pinned < 0 && errno == EINTR);
+  if (pinned < 0) throw IoError(IoErrorText(errno));
   struct stat st {};
-  if (fstat(fd_, &st) == 0 && S_ISDIR(st.st_mode)) {
-    close(fd_);
+  if (fstat(pinned, &st) != 0) {
+    const int err = errno;
+    close(pinned);
+    throw IoError(IoErrorText(err));
+  }
+  if (!S_ISREG(st.st_mode)) {
+    close(pinned);
     throw IoError(IoErrorText(EISDIR));
   }
+  const std::string handle = "/proc/self/fd/" + std::to_string(pinned);
+  do {
+    fd_ = open(handle.c_str(), O_RDONLY | O_CLOEXEC);
+  } while (fd_ < 0 && errno == EINTR);
+  const int err = errno;
+  close(pinned);
+  if (fd_ < 0) throw IoError(IoErrorText(err));
 }
 
 InputFile::~InputFile() { close(fd_); }

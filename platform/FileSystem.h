@@ -24,8 +24,10 @@ bool DeleteFileA(const std::string& path);
 // The user-facing text of an errno value from opening or reading a file.
 std::string IoErrorText(int err);
 
-// A file opened for reading only. Construction throws IoError when the file
-// cannot be opened; Read throws IoError on a read failure.
+// A regular file opened for reading only. Construction throws IoError when
+// the file cannot be opened or is anything but a regular file (a directory,
+// FIFO or device is "File access denied", and never blocks the open); Read
+// throws IoError on a read failure.
 class InputFile {
  public:
   explicit InputFile(const std::string& path);

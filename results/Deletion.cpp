@@ -2,29 +2,33 @@
 
 namespace results {
 
-std::int32_t DeleteCheckedEntries(analysis::TFileTable& table,
-                                  const std::function<bool(const std::string&)>& deleteFile) {
+TDeletionResult DeleteCheckedEntries(
+    analysis::TFileTable& table,
+    const std::function<bool(const analysis::TFileName&)>& deleteFile) {
+  TDeletionResult result;
   const std::int32_t count = table.FileCount;
-  std::int32_t remaining = count;
+  // Slots 1..kept hold the entries that stay, in their old order; an entry
+  // that stays moves down into the first free slot behind them.
+  std::int32_t kept = 0;
   for (std::int32_t d = 1; d <= count; ++d) {
-    analysis::TFileName& entry = table[d];
-    if (entry.Checked == 1) {
-      // The slot now counts as a gap (its Checked stays 1).
-      deleteFile(entry.Directory + entry.Name);
-      --remaining;
-      continue;
+    if (table[d].Checked == 1) {
+      if (deleteFile(table[d])) {
+        ++result.Deleted;
+        continue;
+      }
+      ++result.Failed;
     }
-    // A kept entry moves into the first slot of the run of gaps before it,
-    // and leaves a gap behind for the entries after it.
-    std::int32_t h = d;
-    while (h > 1 && table[h - 1].Checked == 1) --h;
-    if (h < d) {
-      table[h] = entry;
-      table[d].Checked = 1;
-    }
+    ++kept;
+    if (kept < d) table[kept] = table[d];
   }
-  table.FileCount = remaining;
-  return count - remaining;
+  table.FileCount = kept;
+  return result;
+}
+
+std::string DeletionFailureText(std::int32_t failed) {
+  if (failed <= 0) return {};
+  if (failed == 1) return "  1 file could not be deleted.";
+  return "  " + std::to_string(failed) + " files could not be deleted.";
 }
 
 void ApplyCheckCommand(analysis::TFileTable& table, std::int32_t top, std::int32_t bottom,

@@ -158,7 +158,7 @@ void TStringGrid::PaintColumn0(QPainter* painter, const QStyleOptionViewItem& op
   // The bottom pixel row stays for the line between rows.
   painter->fillRect(option.rect.adjusted(0, 0, 0, -1),
                     selected ? option.palette.highlight() : option.palette.base());
-  if (row < 1 || row > table_.FileCount) return;
+  if (row < 1 || row > shownCount_) return;
   const QRect box = GlyphBox(option.rect);
   table_[row].CheckRect = {box.left(), box.top(), box.left() + box.width(),
                            box.top() + box.height()};
@@ -170,6 +170,7 @@ void TStringGrid::FillGrid() {
   hide();
   lookRow_ = -1;
   const std::int32_t count = table_.FileCount;
+  shownCount_ = std::max<std::int32_t>(count, 0);
   if (count <= 0) {
     SetRowCount(2);
     for (int col = 0; col < 3; ++col) SetCell(col, 1, QString());
@@ -180,6 +181,15 @@ void TStringGrid::FillGrid() {
       SetCell(2, r, QString::fromLocal8Bit(table_[r].Name));
     }
   }
+  show();
+}
+
+void TStringGrid::ShowNoRows() {
+  hide();
+  lookRow_ = -1;
+  shownCount_ = 0;
+  SetRowCount(2);
+  for (int col = 0; col < 3; ++col) SetCell(col, 1, QString());
   show();
 }
 
@@ -215,7 +225,7 @@ void TStringGrid::mouseMoveEvent(QMouseEvent* event) {
   const int col = columnAt(pos.x());
   const int tableRow = rowAt(pos.y());
   const int row = (tableRow < 0 || col < 0) ? -1 : tableRow + 1;
-  const std::int32_t count = table_.FileCount;
+  const std::int32_t count = shownCount_;
 
   // Take the previous hot glyph back.
   if (hotRow_ >= 1 && hotRow_ <= count && OnScreen(hotRow_) && LeftCol() == 0 &&
@@ -248,7 +258,7 @@ void TStringGrid::mouseReleaseEvent(QMouseEvent* event) {
   // holds the point; only boxes of rows on screen are tested.
   const int top = TopRow();
   const int last = top + VisibleRowCount();
-  for (int r = top; r <= table_.FileCount && r <= last; ++r) {
+  for (int r = top; r <= shownCount_ && r <= last; ++r) {
     const QRect cell = CellRect(0, r);
     if (!cell.isValid()) break;
     const QRect box = GlyphBox(cell);
@@ -274,8 +284,8 @@ void TStringGrid::contextMenuEvent(QContextMenuEvent* event) {
 void TStringGrid::keyPressEvent(QKeyEvent* event) {
   if (event->key() == Qt::Key_A && (event->modifiers() & Qt::ControlModifier)) {
     // Every table entry, never the title row; nothing for an empty table.
-    if (table_.FileCount > 0) {
-      SelectRows(1, table_.FileCount);
+    if (shownCount_ > 0) {
+      SelectRows(1, shownCount_);
     } else {
       clearSelection();
     }

@@ -56,6 +56,11 @@ class TStringGrid : public QTableWidget {
   // Shows the table: rows 1..FileCount with Directory and Name, or one blank
   // row for an empty table. The grid is hidden while the rows are laid out.
   void FillGrid();
+  // Shows the title row and one blank row without a glyph, whatever the
+  // table holds, until the next FillGrid: for the time the table is rebuilt.
+  void ShowNoRows();
+  // The number of table entries the grid shows rows for.
+  std::int32_t ShownCount() const { return shownCount_; }
   // Draws every visible glyph anew from Checked (after a selection command).
   void RepaintGlyphs();
 
@@ -85,6 +90,10 @@ class TStringGrid : public QTableWidget {
   void SetLook(int row, GlyphLook look);
 
   analysis::TFileTable& table_;
+  // Rows 1..shownCount_ show entries 1..shownCount_; glyphs, clicks and
+  // Ctrl+A look no further, so a table rebuilt under the grid is never drawn
+  // or toggled through rows that show other names.
+  std::int32_t shownCount_ = 0;
   int rowHeight_;
   int hotRow_ = 0;
   int lookRow_ = -1;  // the one row drawn hot or pressed, if any

@@ -7,7 +7,7 @@ packages=(
   qt6-base-dev libgl-dev libjpeg62-turbo-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libgif-dev imagemagick
-  xvfb xauth x11-apps
+  xvfb xauth x11-apps e2fsprogs
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -6,6 +6,8 @@
 #include <filesystem>
 
 #include "analysis/FileTable.h"
+#include "platform/FileId.h"
+#include "platform/StatusBar.h"
 #include "results/Confirm.h"
 #include "results/StringGrid.h"
 #include "tests/support/WindowFixture.h"
@@ -19,11 +21,10 @@ class CommandsTest : public testsupport::WindowFixture {
  protected:
   // Five files f1..f5 in table order; verdicts as given, checks follow.
   void MakeTable(const std::string& unused) {
-    FileTable.Reset();
+    FileTable.Reset(site.Dir(), platform::IdentityOf(site.Dir()));
     for (std::size_t i = 0; i < unused.size(); ++i) {
       const std::string name = "f" + std::to_string(i + 1);
-      site.Write(name);
-      FileTable.Append(name, site.Dir());
+      Append(name);
       if (unused[i] == '0') FileTable.MarkUsed(static_cast<int>(i) + 1);
     }
     window->FillGrid();
@@ -33,6 +34,12 @@ class CommandsTest : public testsupport::WindowFixture {
       FileTable[static_cast<int>(i) + 1].Checked = checks[i] == '1' ? 1 : 0;
     }
   }
+  // Lists a file of the site as a scan would, with its identity.
+  void Append(const std::string& name) {
+    site.Write(name);
+    FileTable.Append(name, site.Dir(), platform::IdentityOf(site.Dir() + name));
+  }
+  std::string Status() const { return window->StatusBar1->PanelText(0).toStdString(); }
   std::string Checks() const {
     std::string out;
     for (int r = 1; r <= FileTable.FileCount; ++r) out += FileTable[r].Checked ? '1' : '0';
@@ -111,23 +118,29 @@ TEST_F(CommandsTest, CancelChangesNothing) {
   EXPECT_EQ(window->StringGrid1->SelectedRows(), std::make_pair(2, 3));
 }
 
-TEST_F(CommandsTest, FileThatCannotBeDeletedStaysOnDiskAndLeavesTheList) {
-  MakeTable("11000");
+TEST_F(CommandsTest, FileThatCannotBeDeletedStaysCheckedInItsPlace) {
+  MakeTable("11010");
   refuseDelete = [](const std::string& path) { return path.ends_with("/f2"); };
   window->BtnDeleteClick();
-  EXPECT_EQ(Names(), "f3 f4 f5 ");
-  EXPECT_EQ(OnDisk(), "f2 f3 f4 f5 ");
+  EXPECT_EQ(Names(), "f2 f3 f5 ");
+  EXPECT_EQ(Checks(), "100");
+  EXPECT_EQ(OnDisk(), "f2 f3 f5 ");
+  EXPECT_EQ(window->StringGrid1->Cell(2, 1).toStdString(), "f2");
+  EXPECT_EQ(Status(), "  1 file could not be deleted.");
   EXPECT_TRUE(boxes.empty());
+  // Both refused: the plural.
+  refuseDelete = [](const std::string&) { return true; };
+  MakeTable("11");
+  window->BtnDeleteClick();
+  EXPECT_EQ(Status(), "  2 files could not be deleted.");
 }
 
 TEST_F(CommandsTest, NameThatIsNotUtf8IsShownAndDeletedExactly) {
   const std::string latin1 = "caf\xe9.gif";     // not UTF-8
   const std::string utf8 = "caf\xc3\xa9.gif";   // the same word in UTF-8
-  site.Write(latin1);
-  site.Write(utf8);
-  FileTable.Reset();
-  FileTable.Append(latin1, site.Dir());
-  FileTable.Append(utf8, site.Dir());
+  FileTable.Reset(site.Dir(), platform::IdentityOf(site.Dir()));
+  Append(latin1);
+  Append(utf8);
   FileTable[2].Checked = 0;
   window->FillGrid();
   EXPECT_FALSE(window->StringGrid1->Cell(2, 1).isEmpty());

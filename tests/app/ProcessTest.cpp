@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 
 #include <filesystem>
@@ -178,6 +179,75 @@ TEST_F(ProcessTest, DeleteAndProcessAreHeldBackWhileARunIsUnderWay) {
   EXPECT_EQ(FileTable.FileCount, 21);
   EXPECT_TRUE(window->BtnDelete->isEnabled());
   EXPECT_TRUE(window->Delete1->isEnabled());
+}
+
+// Every pump inside a run fires the check commands and glyph clicks: none of
+// them reaches the table, which comes out exactly as the analysis left it.
+TEST_F(ProcessTest, ChecksCannotChangeWhileARunIsUnderWay) {
+  for (int i = 0; i < 20; ++i) site.Write("sub" + std::to_string(i) + "/f.gif");
+  site.Write("b.gif");
+  site.Write("index.cfm", "b.gif sub3");
+  Process(site.Dir());
+  ASSERT_EQ(FileTable.FileCount, 22);
+  results::TStringGrid* grid = window->StringGrid1;
+  int fired = 0;
+  QTimer pump;
+  pump.setInterval(0);
+  QObject::connect(&pump, &QTimer::timeout, [&] {
+    if (!window->Processing()) return;
+    ++fired;
+    for (QAction* item : {window->DeleteAll1, window->UncheckAll1,
+                          window->Restoreselectedstate1, window->Delete1}) {
+      EXPECT_FALSE(item->isEnabled());
+    }
+    // The grid pairs no names with the table under construction.
+    EXPECT_EQ(grid->RowCount(), 2);
+    EXPECT_EQ(grid->Cell(2, 1), "");
+    QTest::keyClick(grid, Qt::Key_A, Qt::ControlModifier);
+    grid->SelectRows(1, 1);
+    window->DeleteAll1Click();
+    window->UncheckAll1Click();
+    window->Restoreselectedstate1Click();
+    window->DeleteAll1->trigger();
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier,
+                      results::TStringGrid::GlyphBox(grid->CellRect(0, 1)).center());
+  });
+  pump.start();
+  Process(site.Dir());
+  pump.stop();
+  EXPECT_GT(fired, 0);
+  ASSERT_EQ(FileTable.FileCount, 22);
+  for (int r = 1; r <= FileTable.FileCount; ++r) {
+    EXPECT_EQ(FileTable[r].Checked, FileTable[r].Unused) << FileTable[r].Name;
+    EXPECT_EQ(FileTable[r].Unused, FileTable[r].Name == "f.gif" ? 1 : 0) << FileTable[r].Name;
+  }
+  // After the run every command works again.
+  EXPECT_TRUE(window->DeleteAll1->isEnabled());
+  grid->SelectRows(1, 22);
+  window->DeleteAll1->trigger();
+  for (int r = 1; r <= FileTable.FileCount; ++r) EXPECT_EQ(FileTable[r].Checked, 1);
+}
+
+// Between Process and Delete a folder of the project is swapped for a link
+// to another folder: its file there is not the one listed and stays, and its
+// row stays checked.
+TEST_F(ProcessTest, DeleteNeverFollowsAFolderSwappedForALink) {
+  testsupport::TempDir victim;
+  victim.Write("old.gif");
+  site.Write("sub/old.gif");
+  site.Write("gone.gif");
+  Process(site.Dir());
+  ASSERT_EQ(FileTable.FileCount, 2);
+  fs::rename(site.Dir() + "sub", site.Dir() + "moved");
+  fs::create_directory_symlink(victim.Dir(), site.Dir() + "sub");
+  window->BtnDeleteClick();
+  EXPECT_TRUE(fs::exists(victim.Dir() + "old.gif"));
+  EXPECT_TRUE(fs::exists(site.Dir() + "moved/old.gif"));
+  EXPECT_FALSE(fs::exists(site.Dir() + "gone.gif"));
+  ASSERT_EQ(FileTable.FileCount, 1);
+  EXPECT_EQ(FileTable[1].Name, "old.gif");
+  EXPECT_EQ(FileTable[1].Checked, 1);
+  EXPECT_EQ(Status(), "  1 file could not be deleted.");
 }
 
 }  // namespace

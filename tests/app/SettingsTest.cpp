@@ -5,6 +5,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QScreen>
+#include <QPushButton>
 #include <QSplitter>
 #include <climits>
 #include <fcntl.h>
@@ -15,6 +16,7 @@
 #include "analysis/FileTable.h"
 #include "platform/DesignUnits.h"
 #include "platform/Panel.h"
+#include "platform/StatusBar.h"
 #include "results/StringGrid.h"
 #include "tests/support/WindowFixture.h"
 
@@ -143,6 +145,9 @@ TEST_F(SettingsTest, UnwritableStoreKeepsTheProcessRunAndListsItsDirectoryOnce) 
   Process(site.Dir());
   EXPECT_TRUE(boxes.empty());
   EXPECT_EQ(analysis::FileTable.FileCount, 1);
+  EXPECT_EQ(window->StatusBar1->PanelText(0).toStdString(),
+            "  1 files.  Recent directories not saved.");
+  EXPECT_TRUE(window->BtnDelete->isEnabled());
   EXPECT_FALSE(window->UpdateRecentDirs(site.Dir()));
   EXPECT_EQ(window->CBProjectDir->count(), 1);
   EXPECT_EQ(Read(RegistryPath()), stored);

@@ -32,7 +32,11 @@ class TempDir {
 
   // Writes a file (creating parent folders) relative to Dir().
   std::string Write(const std::string& relative, const std::string& content = "x") const {
-    const std::filesystem::path full = std::filesystem::path(path_) / relative;
+    return WriteFile((std::filesystem::path(path_) / relative).string(), content);
+  }
+  // Writes a file at an absolute path, creating its parent folders.
+  static std::string WriteFile(const std::string& path, const std::string& content = "x") {
+    const std::filesystem::path full(path);
     std::filesystem::create_directories(full.parent_path());
     std::ofstream(full, std::ios::binary) << content;
     return full.string();

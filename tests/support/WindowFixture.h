@@ -18,8 +18,9 @@
 #include "tests/support/TempDir.h"
 
 // A main window on the offscreen platform, with its registry in a temp
-// folder, message boxes recorded instead of shown, deletions recorded and
-// passed on, and the confirmation answered by ConfirmAnswer.
+// folder, message boxes recorded instead of shown, deletions recorded (and
+// refused where refuseDelete says), and the confirmation answered by
+// confirmAnswer.
 namespace testsupport {
 
 struct RecordedBox {
@@ -59,10 +60,11 @@ class WindowFixture : public testing::Test {
     env.AdServerHost = "127.0.0.1";
     env.AdServerPort = adServerPort;
     env.AdTimeLimit = std::chrono::milliseconds(2000);
+    // Records each deletion; refuseDelete stands for a file system that
+    // fails it. The window's own checks and unlinkat do the rest.
     env.DeleteFile = [this](const std::string& path) {
       deleted.push_back(path);
-      if (refuseDelete && refuseDelete(path)) return false;
-      return std::remove(path.c_str()) == 0;
+      return !(refuseDelete && refuseDelete(path));
     };
     window = std::make_unique<TFrmmain>(env);
     window->ConfirmDelete = [this] {
