@@ -7,8 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <iostream>
-#include <sstream>
+#include <iterator>
 #include <string>
 
 #include "gif/GifUnit.h"
@@ -92,9 +91,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "gifdump: cannot open %s\n", argv[arg]);
     return 2;
   }
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  TMemoryStream stream(bytes.str());
+  TMemoryStream stream(std::string(std::istreambuf_iterator<char>(in), {}));
 
   if (repeat > 0) {
     double pixels = 0;
