@@ -11,37 +11,12 @@
 #include <string>
 
 #include "gif/GifUnit.h"
+#include "gif/tools/ErrorLine.h"
 #include "gif/tools/Sha256.h"
 
 namespace {
 
 using namespace gif;
-
-std::string ShowLineBreaks(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    if (c == '\r') out += "\\r";
-    else if (c == '\n') out += "\\n";
-    else out += c;
-  }
-  return out;
-}
-
-std::string ErrorLine(std::exception_ptr error) {
-  try {
-    std::rethrow_exception(error);
-  } catch (const EGifException& e) {
-    return "error: EGifException: " + ShowLineBreaks(e.what());
-  } catch (const EIndexOutOfBounds& e) {
-    return "error: EIndexOutOfBounds: " + ShowLineBreaks(e.what());
-  } catch (const ENotEnoughMemory& e) {
-    return "error: ENotEnoughMemory: " + ShowLineBreaks(e.what());
-  } catch (const EListError& e) {
-    return "error: EListError: " + ShowLineBreaks(e.what());
-  } catch (const std::exception& e) {
-    return "error: Exception: " + ShowLineBreaks(e.what());
-  }
-}
 
 std::string PixelDigest(const TGifSubImage& frame) {
   Sha256 sha;

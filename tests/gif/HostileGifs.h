@@ -66,12 +66,16 @@ inline std::string CommentBlocksGif(int blocks) {
   return out + SimpleImage(1, 1, {1}) + ";";
 }
 
-// frames frames of width x height whose data is the end code alone:
-// nothing to decode, all to allocate.
-inline std::string EmptyFramesGif(int frames, int width, int height) {
+// A frame of width x height whose data is the end code alone: nothing to
+// decode, all to allocate.
+inline std::string EmptyFrame(int width, int height) {
   CodeWriter w(2);
   w.Code(w.End());
-  const std::string frame = Image(0, 0, width, height, 0, 2, w.Bytes());
+  return Image(0, 0, width, height, 0, 2, w.Bytes());
+}
+
+inline std::string EmptyFramesGif(int frames, int width, int height) {
+  const std::string frame = EmptyFrame(width, height);
   std::string out = Head(width, height);
   for (int i = 0; i < frames; ++i) out += frame;
   return out + ";";
