@@ -109,7 +109,7 @@ void CountScan(j_common_ptr common) {
 bool DecodePixels(const std::string& data, QImage& image, std::string& message) {
   jpeg_decompress_struct info;
   ErrorExit error;
-  ScanGuard guard;
+  ScanGuard guard{};
   InstallErrorExit(info, error);
   if (setjmp(error.back)) {
     jpeg_destroy_decompress(&info);
