@@ -55,6 +55,7 @@ int main(int argc, char** argv) {
       {"tiny_frames.gif", TinyFramesGif(100000)},          // 1.5 MB
       {"comment_blocks.gif", CommentBlocksGif(1000000)},   // 2 MB
       {"empty_frames.gif", EmptyFramesGif(60, 5000, 5000)},  // under 1 KB
+      {"tall_frames.gif", TallFramesGif()},
       // 4096 x 4096 progressive with 20000 more copies of one scan, 1.2 MB.
       {"repeated_scans.jpg", testpictures::RepeatedScans(largeGrey, 20000)},
       // The largest the banner shows: four 4096 x 4096 frames (all the
