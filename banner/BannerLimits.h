@@ -10,7 +10,8 @@ namespace banner {
 
 // The largest picture shown, in pixels: a JPEG's size, a GIF's logical
 // screen. One 32-bit bitmap of it is 64 MiB; the GIF control holds at most
-// two of them at a time, and the JPEG control one.
+// two of them at a time (its picture and a backup), the JPEG control one
+// picture of 48 MiB once libjpeg has let go of its coefficients.
 inline constexpr std::int64_t MaxPicturePixels = std::int64_t{4096} * 4096;
 
 // Scans of a JPEG. libjpeg's progression writes 10 for a colour picture and

@@ -22,8 +22,8 @@ namespace gif {
 // itself, so every one is checked before the allocation that would cross
 // it, and crossing one ends the read with an EGifException naming the limit
 // and the size ("Frames together too large: 100663296 pixels, at most
-// 67108864 allowed"). Together these keep a read of any file of a few MiB
-// to a few hundred MiB and a few seconds.
+// 67108864 allowed"). Together they keep the read of any file of 8 MiB
+// (the banner's response bound) under 256 MiB and a second or so.
 //
 // No frame, no logical screen and not all frames together may hold more
 // than MaxPixels pixels (one byte each).
