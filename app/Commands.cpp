@@ -5,9 +5,9 @@
 #include "analysis/FileTable.h"
 #include "app/Main.h"
 #include "platform/ProjectDirectory.h"
-#include "platform/StatusBar.h"
+#include "platform/qt/StatusBar.h"
 #include "results/Deletion.h"
-#include "results/StringGrid.h"
+#include "results/qt/StringGrid.h"
 
 using analysis::FileTable;
 

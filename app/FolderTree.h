@@ -1,7 +1,7 @@
 #pragma once
 #include <QTreeView>
 
-#include "platform/FolderTreeModel.h"
+#include "platform/qt/FolderTreeModel.h"
 
 // The shell folder tree: folders only, under the My Computer item. Owns its
 // model; GUI thread.

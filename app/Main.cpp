@@ -10,23 +10,23 @@
 #include <QTimer>
 
 #include "app/Config.h"
-#include "banner/AdImage.h"
-#include "banner/GifImgs.h"
-#include "banner/JpegImage.h"
+#include "banner/qt/AdImage.h"
+#include "banner/qt/GifImgs.h"
+#include "banner/qt/JpegImage.h"
 #include "gif/Streams.h"
-#include "platform/GuiInvoker.h"
+#include "platform/qt/GuiInvoker.h"
 #include "app/FolderTree.h"
 #include "app/HelpWindow.h"
 #include "app/OpenLink.h"
-#include "platform/ImageControl.h"
-#include "platform/Panel.h"
+#include "platform/qt/ImageControl.h"
+#include "platform/qt/Panel.h"
 #include "platform/Attributes.h"
 #include "platform/DirectoryListing.h"
-#include "platform/ErrorReport.h"
+#include "platform/qt/ErrorReport.h"
 #include "platform/FileSystem.h"
-#include "platform/StatusBar.h"
-#include "results/Confirm.h"
-#include "results/StringGrid.h"
+#include "platform/qt/StatusBar.h"
+#include "results/qt/Confirm.h"
+#include "results/qt/StringGrid.h"
 
 TFrmmain::TFrmmain(TFrmmainEnvironment environment, QWidget* parent)
     : QWidget(parent), env_(std::move(environment)) {

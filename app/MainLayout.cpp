@@ -17,13 +17,13 @@
 #include "app/Config.h"
 #include "app/FolderTree.h"
 #include "app/Main.h"
-#include "platform/DesignUnits.h"
-#include "banner/GifImgs.h"
-#include "platform/ImageControl.h"
-#include "platform/Panel.h"
-#include "platform/StatusBar.h"
-#include "results/Glyphs.h"
-#include "results/StringGrid.h"
+#include "platform/qt/DesignUnits.h"
+#include "banner/qt/GifImgs.h"
+#include "platform/qt/ImageControl.h"
+#include "platform/qt/Panel.h"
+#include "platform/qt/StatusBar.h"
+#include "results/qt/Glyphs.h"
+#include "results/qt/StringGrid.h"
 
 using platform::Du;
 

@@ -12,10 +12,10 @@
 #include "app/Main.h"
 #include "platform/Attributes.h"
 #include "platform/FileSystem.h"
-#include "platform/MessageBoxes.h"
-#include "platform/MessagePump.h"
-#include "platform/StatusBar.h"
-#include "results/StringGrid.h"
+#include "platform/qt/MessageBoxes.h"
+#include "platform/qt/MessagePump.h"
+#include "platform/qt/StatusBar.h"
+#include "results/qt/StringGrid.h"
 
 using analysis::FileTable;
 

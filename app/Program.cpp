@@ -4,8 +4,8 @@
 #include "app/Config.h"
 #include "app/Main.h"
 #include "gif/qt/GifUnitQt.h"
-#include "platform/Application.h"
-#include "results/Confirm.h"
+#include "platform/qt/Application.h"
+#include "results/qt/Confirm.h"
 
 int main(int argc, char** argv) {
   platform::Application application(argc, argv);

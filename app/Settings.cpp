@@ -13,9 +13,9 @@
 #include "analysis/ReferenceAnalysis.h"
 #include "app/Main.h"
 #include "app/RecentDirs.h"
-#include "platform/Panel.h"
-#include "platform/Registry.h"
-#include "results/StringGrid.h"
+#include "platform/qt/Panel.h"
+#include "platform/qt/Registry.h"
+#include "results/qt/StringGrid.h"
 
 namespace {
 

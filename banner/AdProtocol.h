@@ -4,7 +4,6 @@
 #include <string>
 #include <string_view>
 
-#include "app/Config.h"
 
 // The advertisement exchange without the socket: the request bytes that go to
 // the advertisement server, and the judging of the complete response. Plain
@@ -41,7 +40,8 @@ enum class ResponseVerdict {
 // loader waits for it.
 class AdExchange {
  public:
-  explicit AdExchange(std::string defaultLinkUrl = config::DefaultLinkUrl);
+  // defaultLinkUrl: the program's web site, from its configuration.
+  explicit AdExchange(std::string defaultLinkUrl);
 
   // "GET " + path + " HTTP/1.0", no line end.
   void BuildRequestLine(const std::string& path);

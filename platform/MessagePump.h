@@ -1,12 +1,11 @@
 #pragma once
 #include <functional>
 
-// The message pump: handles all pending window messages. Core code stays
-// Qt-free by receiving it as a MessagePump callback.
+// The message pump as core code receives it: a callback that handles all
+// pending window messages. Core code stays Qt-free this way; the window's
+// pump itself is platform/qt/MessagePump.h.
 namespace platform {
 
 using MessagePump = std::function<void()>;
-
-void ProcessMessages();
 
 }  // namespace platform

@@ -14,7 +14,7 @@
 #include <QApplication>
 #include <QByteArray>
 
-#include "banner/GifImgs.h"
+#include "banner/qt/GifImgs.h"
 #include "gif/qt/GifBitmap.h"
 #endif
 

@@ -12,7 +12,7 @@
 #include <string_view>
 
 #include "banner/BannerLimits.h"
-#include "banner/JpegImage.h"
+#include "banner/qt/JpegImage.h"
 #include "banner/JpegScans.h"
 
 namespace {

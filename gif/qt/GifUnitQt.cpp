@@ -6,7 +6,7 @@
 #include "gif/qt/FmCanSav.h"
 #include "gif/qt/GifBitmap.h"
 #include "gif/qt/PictureFormats.h"
-#include "platform/MessagePump.h"
+#include "platform/qt/MessagePump.h"
 
 namespace gif {
 

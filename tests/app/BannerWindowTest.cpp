@@ -6,9 +6,9 @@
 #include <fstream>
 #include <sstream>
 
-#include "banner/AdImage.h"
-#include "banner/GifImgs.h"
-#include "platform/ImageControl.h"
+#include "banner/qt/AdImage.h"
+#include "banner/qt/GifImgs.h"
+#include "platform/qt/ImageControl.h"
 #include "tests/banner/TestPictures.h"
 #include "tests/support/LoopbackAdServer.h"
 #include "tests/support/WindowFixture.h"

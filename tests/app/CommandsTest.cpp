@@ -7,9 +7,9 @@
 
 #include "analysis/FileTable.h"
 #include "platform/FileId.h"
-#include "platform/StatusBar.h"
-#include "results/Confirm.h"
-#include "results/StringGrid.h"
+#include "platform/qt/StatusBar.h"
+#include "results/qt/Confirm.h"
+#include "results/qt/StringGrid.h"
 #include "tests/support/WindowFixture.h"
 
 using analysis::FileTable;

@@ -5,9 +5,9 @@
 
 #include "app/HelpWindow.h"
 #include "app/OpenLink.h"
-#include "platform/ImageControl.h"
-#include "platform/StatusBar.h"
-#include "results/StringGrid.h"
+#include "platform/qt/ImageControl.h"
+#include "platform/qt/StatusBar.h"
+#include "results/qt/StringGrid.h"
 #include "tests/support/WindowFixture.h"
 
 namespace {

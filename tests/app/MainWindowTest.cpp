@@ -12,11 +12,11 @@
 
 #include "app/FolderTree.h"
 #include "app/Main.h"
-#include "platform/DesignUnits.h"
-#include "platform/ImageControl.h"
-#include "platform/Panel.h"
-#include "platform/StatusBar.h"
-#include "results/StringGrid.h"
+#include "platform/qt/DesignUnits.h"
+#include "platform/qt/ImageControl.h"
+#include "platform/qt/Panel.h"
+#include "platform/qt/StatusBar.h"
+#include "results/qt/StringGrid.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/WindowFixture.h"
 

@@ -10,8 +10,8 @@
 
 #include "analysis/FileTable.h"
 #include "platform/DirectoryListing.h"
-#include "platform/StatusBar.h"
-#include "results/StringGrid.h"
+#include "platform/qt/StatusBar.h"
+#include "results/qt/StringGrid.h"
 #include "tests/support/CfmlSite.h"
 #include "tests/support/WindowFixture.h"
 

@@ -14,10 +14,10 @@
 #include <unistd.h>
 
 #include "analysis/FileTable.h"
-#include "platform/DesignUnits.h"
-#include "platform/Panel.h"
-#include "platform/StatusBar.h"
-#include "results/StringGrid.h"
+#include "platform/qt/DesignUnits.h"
+#include "platform/qt/Panel.h"
+#include "platform/qt/StatusBar.h"
+#include "results/qt/StringGrid.h"
 #include "tests/support/WindowFixture.h"
 
 namespace {

@@ -12,8 +12,8 @@
 #include <thread>
 #include <vector>
 
-#include "banner/AdImage.h"
-#include "platform/GuiInvoker.h"
+#include "banner/qt/AdImage.h"
+#include "platform/qt/GuiInvoker.h"
 #include "tests/banner/TestPictures.h"
 #include "tests/support/LoopbackAdServer.h"
 

@@ -13,7 +13,7 @@ constexpr const char* kOldLink = "http://old.test/";
 constexpr const char* kOldImage = "old picture";
 
 TEST(AdRequestTest, SendsTheExactBytes) {
-  banner::AdExchange exchange;
+  banner::AdExchange exchange(kDefaultLink);
   exchange.BuildRequestLine(banner::AdServerPath);
   exchange.RequestBody = "left over";
   exchange.RequestBody.clear();

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "banner/GifImgs.h"
+#include "banner/qt/GifImgs.h"
 #include "tests/gif/GifBuilder.h"
 #include "tests/gif/GifTestSupport.h"
 #include "tests/gif/HostileGifs.h"

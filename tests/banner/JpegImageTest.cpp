@@ -6,7 +6,7 @@
 #include <ostream>
 #include <string>
 
-#include "banner/JpegImage.h"
+#include "banner/qt/JpegImage.h"
 #include "tests/banner/TestPictures.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "platform/GuiInvoker.h"
+#include "platform/qt/GuiInvoker.h"
 #include "platform/Thread.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <sys/stat.h>
 
-#include "platform/Registry.h"
+#include "platform/qt/Registry.h"
 #include "tests/support/TempDir.h"
 
 namespace {

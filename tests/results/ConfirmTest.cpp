@@ -8,7 +8,7 @@
 #include <QTest>
 #include <QTimer>
 
-#include "results/Confirm.h"
+#include "results/qt/Confirm.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <QSignalSpy>
 #include <QTest>
 
-#include "results/StringGrid.h"
+#include "results/qt/StringGrid.h"
 
 namespace {
 

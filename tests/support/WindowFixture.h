@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "app/Main.h"
-#include "platform/MessageBoxes.h"
+#include "platform/qt/MessageBoxes.h"
 #include "tests/support/TempDir.h"
 
 // A main window on the offscreen platform, with its registry in a temp

@@ -1,4 +1,4 @@
-#include "platform/Panel.h"
+#include "platform/qt/Panel.h"
 
 #include <QPainter>
 

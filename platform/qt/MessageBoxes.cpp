@@ -1,4 +1,4 @@
-#include "platform/MessageBoxes.h"
+#include "platform/qt/MessageBoxes.h"
 
 #include <QApplication>
 #include <QMessageBox>

@@ -1,4 +1,4 @@
-#include "platform/ImageControl.h"
+#include "platform/qt/ImageControl.h"
 
 #include <QMouseEvent>
 #include <QPainter>

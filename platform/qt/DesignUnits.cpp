@@ -1,4 +1,4 @@
-#include "platform/DesignUnits.h"
+#include "platform/qt/DesignUnits.h"
 
 #include <QWidget>
 #include <cmath>

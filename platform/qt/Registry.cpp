@@ -1,4 +1,4 @@
-#include "platform/Registry.h"
+#include "platform/qt/Registry.h"
 
 #include <QDir>
 #include <QFile>

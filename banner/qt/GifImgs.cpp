@@ -1,10 +1,10 @@
-#include "banner/GifImgs.h"
+#include "banner/qt/GifImgs.h"
 
 #include <QPainter>
 
 #include "banner/BannerLimits.h"
-#include "platform/ErrorReport.h"
-#include "platform/MessagePump.h"
+#include "platform/qt/ErrorReport.h"
+#include "platform/qt/MessagePump.h"
 
 namespace banner {
 

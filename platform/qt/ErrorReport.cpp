@@ -1,8 +1,8 @@
-#include "platform/ErrorReport.h"
+#include "platform/qt/ErrorReport.h"
 
-#include "platform/Application.h"
+#include "platform/qt/Application.h"
 #include "platform/ErrorText.h"
-#include "platform/MessageBoxes.h"
+#include "platform/qt/MessageBoxes.h"
 
 namespace platform {
 

@@ -8,7 +8,7 @@
 
 #include "gif/GifUnit.h"
 #include "gif/qt/GifBitmap.h"
-#include "platform/ImageControl.h"
+#include "platform/qt/ImageControl.h"
 
 // TGifImage: the banner's animated GIF control. It reads a GIF into its
 // TGifFile, keeps one bitmap as its picture and composites the frames onto

@@ -7,7 +7,7 @@
 #include <cstdint>
 
 #include "analysis/FileTable.h"
-#include "results/Glyphs.h"
+#include "results/qt/Glyphs.h"
 
 class QMenu;
 

@@ -1,4 +1,4 @@
-#include "results/StringGrid.h"
+#include "results/qt/StringGrid.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>

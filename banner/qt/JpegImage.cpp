@@ -1,4 +1,4 @@
-#include "banner/JpegImage.h"
+#include "banner/qt/JpegImage.h"
 
 #include <QPainter>
 #include <QPoint>

@@ -1,6 +1,6 @@
-#include "platform/Application.h"
+#include "platform/qt/Application.h"
 
-#include "platform/ErrorReport.h"
+#include "platform/qt/ErrorReport.h"
 
 namespace platform {
 

@@ -1,4 +1,4 @@
-#include "banner/AdImage.h"
+#include "banner/qt/AdImage.h"
 
 #include <QByteArray>
 #include <QCoreApplication>

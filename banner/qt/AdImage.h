@@ -4,10 +4,9 @@
 #include <mutex>
 #include <string>
 
-#include "app/Config.h"
 #include "banner/AdProtocol.h"
 #include "banner/BannerDisplay.h"
-#include "banner/JpegImage.h"
+#include "banner/qt/JpegImage.h"
 #include "platform/Thread.h"
 
 class QObject;
@@ -45,10 +44,10 @@ inline constexpr std::chrono::milliseconds ExchangeTimeLimit{30000};
 // event loop; the window is not held longer than that, whatever the server.
 class AdImageLoader : public platform::Thread {
  public:
-  explicit AdImageLoader(banner::BannerDisplay* display, std::string host = config::AdServerHost,
-                         int port = banner::AdServerPort,
-                         std::string defaultLinkUrl = config::DefaultLinkUrl,
-                         std::chrono::milliseconds timeLimit = banner::ExchangeTimeLimit);
+  // host and defaultLinkUrl come from the program's configuration.
+  AdImageLoader(banner::BannerDisplay* display, std::string host, int port,
+                std::string defaultLinkUrl,
+                std::chrono::milliseconds timeLimit = banner::ExchangeTimeLimit);
   ~AdImageLoader() override;
 
   // The minute tick: resumes the loader only when it is idle, so cycles never

@@ -1,4 +1,4 @@
-#include "results/Confirm.h"
+#include "results/qt/Confirm.h"
 
 #include <QFont>
 #include <QKeyEvent>
@@ -6,7 +6,7 @@
 #include <QPushButton>
 #include <QScreen>
 
-#include "platform/DesignUnits.h"
+#include "platform/qt/DesignUnits.h"
 
 using platform::Du;
 

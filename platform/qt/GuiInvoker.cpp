@@ -1,4 +1,4 @@
-#include "platform/GuiInvoker.h"
+#include "platform/qt/GuiInvoker.h"
 
 #include <QMetaObject>
 #include <QObject>

@@ -26,11 +26,11 @@
 #include <string>
 
 #include "banner/AdProtocol.h"
-#include "banner/GifImgs.h"
-#include "banner/JpegImage.h"
+#include "banner/qt/GifImgs.h"
+#include "banner/qt/JpegImage.h"
 #include "gif/qt/GifUnitQt.h"
 #include "gif/tools/ErrorLine.h"
-#include "platform/ImageControl.h"
+#include "platform/qt/ImageControl.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "platform/StatusBar.h"
+#include "platform/qt/StatusBar.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

@@ -1,4 +1,4 @@
-#include "results/Glyphs.h"
+#include "results/qt/Glyphs.h"
 
 #include <QLinearGradient>
 #include <QPainter>

@@ -1,4 +1,4 @@
-#include "platform/FolderTreeModel.h"
+#include "platform/qt/FolderTreeModel.h"
 
 #include <QFileIconProvider>
 

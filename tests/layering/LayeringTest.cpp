@@ -1,0 +1,105 @@
+// The layering of the program's code, read from its #include lines.
+//
+// Each top folder is one layer and may include only the layers below it:
+//   app -> results, banner, analysis, gif, platform
+//   results -> analysis, platform    banner -> gif, platform
+//   analysis -> platform             gif -> platform
+// Qt (its headers, and every header under a qt/ folder) belongs to app/ and
+// to the qt/ subfolders alone, so the Qt-free code of every folder stays at
+// its root and builds without Qt.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <regex>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::map<std::string, std::set<std::string>> kMayInclude = {
+    {"app", {"app", "results", "banner", "analysis", "gif", "platform"}},
+    {"results", {"results", "analysis", "platform"}},
+    {"banner", {"banner", "gif", "platform"}},
+    {"analysis", {"analysis", "platform"}},
+    {"gif", {"gif", "platform"}},
+    {"platform", {"platform"}},
+};
+
+bool InQtPart(const std::string& path) {
+  return path.starts_with("app/") || path.find("/qt/") != std::string::npos;
+}
+
+// The layering faults of one file (path relative to the source root, e.g.
+// "banner/AdProtocol.h"), one line each.
+std::vector<std::string> Violations(const std::string& path, const std::string& text) {
+  std::vector<std::string> faults;
+  const std::string layer = path.substr(0, path.find('/'));
+  static const std::regex include(R"(^\s*#\s*include\s*([<"])([^>"]+)[>"])");
+  std::istringstream lines(text);
+  for (std::string line; std::getline(lines, line);) {
+    std::smatch m;
+    if (!std::regex_search(line, m, include)) continue;
+    const std::string target = m[2];
+    const bool qtHeader = m[1] == "<" && (target.starts_with("Q") || target.starts_with("qt"));
+    const bool qtOfOurs = m[1] == "\"" && target.find("/qt/") != std::string::npos;
+    if ((qtHeader || qtOfOurs) && !InQtPart(path)) {
+      faults.push_back(path + ": Qt outside app/ and qt/: " + target);
+    }
+    if (m[1] != "\"") continue;
+    const std::string to = target.substr(0, target.find('/'));
+    if (kMayInclude.count(to) != 0 && kMayInclude.at(layer).count(to) == 0) {
+      faults.push_back(path + ": " + layer + " may not include " + target);
+    }
+  }
+  return faults;
+}
+
+TEST(Layering, TheRulesCatchWrongWayIncludesAndStrayQt) {
+  struct Case {
+    const char* path;
+    const char* text;
+    std::size_t faults;
+  };
+  const Case cases[] = {
+      {"banner/AdProtocol.h", "#include \"app/Config.h\"\n", 1},
+      {"analysis/Scan.cpp", "#include \"results/Deletion.h\"\n#include <QString>\n", 2},
+      {"gif/GifUnit.cpp", "  #  include \"platform/qt/MessagePump.h\"\n", 1},
+      {"platform/Thread.cpp", "#include <thread>\n#include \"platform/Thread.h\"\n", 0},
+      {"results/qt/Grid.cpp", "#include <QTableWidget>\n#include \"analysis/FileTable.h\"\n", 0},
+      {"app/Main.cpp", "#include \"banner/qt/AdImage.h\"\n#include <QWidget>\n", 0},
+      {"platform/qt/X.cpp", "#include \"analysis/FileTable.h\"\n", 1},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(Violations(c.path, c.text).size(), c.faults) << c.path;
+  }
+}
+
+TEST(Layering, TheProgramsCodeKeepsItsLayers) {
+  const fs::path root = QUILMERE_SOURCE_DIR;
+  std::vector<std::string> faults;
+  std::size_t files = 0;
+  for (const auto& [layer, allowed] : kMayInclude) {
+    for (const auto& entry : fs::recursive_directory_iterator(root / layer)) {
+      const std::string ext = entry.path().extension().string();
+      if (!entry.is_regular_file() || (ext != ".h" && ext != ".cpp")) continue;
+      std::ifstream in(entry.path(), std::ios::binary);
+      std::ostringstream text;
+      text << in.rdbuf();
+      const std::string path = fs::relative(entry.path(), root).generic_string();
+      for (std::string& fault : Violations(path, text.str())) faults.push_back(std::move(fault));
+      ++files;
+    }
+  }
+  EXPECT_GT(files, 50u);
+  std::string report;
+  for (const std::string& fault : faults) report += fault + "\n";
+  EXPECT_TRUE(faults.empty()) << report;
+}
+
+}  // namespace
