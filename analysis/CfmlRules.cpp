@@ -8,6 +8,7 @@
 
 
 #include "analysis/ReferenceAnalysis.h"
+#include "platform/AsciiText.h"
 #include "platform/Attributes.h"
 #include "platform/FileSystem.h"
 
@@ -52,7 +53,7 @@ constexpr ByteSet PrefixOpeners("\"'./\\");       // before a literal prefix
 constexpr ByteSet TemplateOpeners("\"'./\\#=");   // before a template's stem
 constexpr ByteSet TemplateClosers("\"'&");         // after it
 constexpr ByteSet ImportEnds("\"'; \t\r\n");       // after "D.*"
-char Fold(int c) { return static_cast<char>((c >= 'a' && c <= 'z') ? c - 'a' + 'A' : c); }
+char Fold(int c) { return platform::UpperAscii(static_cast<char>(c)); }
 
 std::string Stem(const std::string& name) {
   const std::size_t dot = name.rfind('.');
@@ -525,22 +526,16 @@ struct TCfmlRules::Impl {
         return ReadPrefix(end, At(end - 1));
       case Kind::NamePrefix: {
         if (prefixApplied[p.group] || !PrefixOpeners(before)) return true;
-        const int last = At(end - 1);
-        if (last != '#') {
-          const int joined = JoinedAfter(end);
-          if (joined == LaterByte) return false;
-          if (joined != '&') return true;
-        }
         if (NamePrefix(namePrefixes[p.group])) prefixApplied[p.group] = 1;
         return true;
       }
       case Kind::FolderPath: {
         if (IsTokenByte(before)) return true;
-        const int last = At(end - 1);
-        if (last == '*') {
+        const int tail = At(end - 1);
+        if (tail == '*') {
           if (after == LaterByte) return false;
           if (!ImportEnds(after)) return true;
-        } else if (IsQuote(last)) {
+        } else if (IsQuote(tail)) {
           const int joined = JoinedAfter(end);
           if (joined == LaterByte) return false;
           if (joined != '&') return true;

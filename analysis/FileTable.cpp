@@ -2,20 +2,15 @@
 
 #include <cassert>
 
+#include "platform/AsciiText.h"
+
 namespace analysis {
 
 TFileTable FileTable;
 
-namespace {
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-}  // namespace
-
 std::string MakeTagName(const std::string& name) {
   if (name.size() < 4) return {};
-  const std::string tail = name.substr(name.size() - 4);
-  std::string lower;
-  for (char c : tail) lower += LowerAscii(c);
-  if (lower != ".cfm") return {};
+  if (platform::LowerAscii(name.substr(name.size() - 4)) != ".cfm") return {};
   return "cf_" + name.substr(0, name.size() - 4);
 }
 

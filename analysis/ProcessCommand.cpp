@@ -5,13 +5,6 @@
 
 namespace analysis {
 
-bool IsBlankDirectoryText(const std::string& text) {
-  for (char c : text) {
-    if (static_cast<unsigned char>(c) > ' ') return false;
-  }
-  return true;
-}
-
 std::string WithTrailingDelimiter(const std::string& text) {
   if (!text.empty() && text.back() == platform::PathDelimiter) return text;
   return text + platform::PathDelimiter;

@@ -17,10 +17,6 @@ inline constexpr const char* InvalidDirectoryText = "Invalid directory";
 inline constexpr const char* TooManyFilesText = "Not all files can be processed";
 inline constexpr const char* GettingListingText = "  Getting directory listing...";
 
-// True when text is empty once blanks (and control characters) are trimmed
-// from both ends: the command then does nothing.
-bool IsBlankDirectoryText(const std::string& text);
-
 // text with the path delimiter appended unless it already ends in one.
 std::string WithTrailingDelimiter(const std::string& text);
 

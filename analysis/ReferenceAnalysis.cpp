@@ -109,13 +109,6 @@ bool IsReadExtension(const std::string& ext, const std::string& pageKey) {
   return ext == pageKey || ext == ".INC" || ext == ".HTM" || ext == ".CSS" || ext == ".JS";
 }
 
-std::string UpperAscii(std::string text) {
-  for (char& c : text) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return text;
-}
-
 std::string UpperExtension(const std::string& name) {
   const std::size_t dot = name.rfind('.');
   return dot == std::string::npos ? std::string() : UpperAscii(name.substr(dot));

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "analysis/FileTable.h"
+#include "platform/AsciiText.h"
 #include "platform/MessagePump.h"
 
 namespace analysis {
@@ -15,7 +16,7 @@ using StatusSink = std::function<void(const std::string&)>;
 inline constexpr const char* PageExtension = "cfm";
 
 // Upper-cases the ASCII letters a to z only; every other byte stays.
-std::string UpperAscii(std::string text);
+using platform::UpperAscii;
 
 // The upper-cased extension of a name: from its last "." to the end, dot
 // included; empty for a name without a dot.

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "analysis/ProcessCommand.h"
+#include "platform/AsciiText.h"
 #include "platform/FileSystem.h"
 
 namespace analysis {
@@ -15,7 +16,7 @@ int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
   }
   // Unlike the window, which ignores a blank directory box, a blank argument
   // is reported: "/" appended to it could otherwise name the root.
-  if (IsBlankDirectoryText(args[0])) {
+  if (platform::IsBlankText(args[0])) {
     err << InvalidDirectoryText << '\n';
     return 2;
   }

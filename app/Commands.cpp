@@ -7,6 +7,7 @@
 #include "platform/ProjectDirectory.h"
 #include "platform/qt/StatusBar.h"
 #include "results/Deletion.h"
+#include "results/qt/Confirm.h"
 #include "results/qt/StringGrid.h"
 
 using analysis::FileTable;
@@ -14,7 +15,7 @@ using analysis::FileTable;
 void TFrmmain::BtnDeleteClick() {
   // Never on a table that a Process run has not finished.
   if (processing_) return;
-  if (ConfirmDelete() != 1) return;
+  if (ConfirmDelete() != TFrmConfirm::mrOk) return;
   // Only the files that the scan listed, in the directory that it listed.
   const platform::ProjectDirectory project(FileTable.ProjectDirectory, FileTable.ProjectId);
   const results::TDeletionResult result =
@@ -24,7 +25,8 @@ void TFrmmain::BtnDeleteClick() {
       });
   FillGrid();
   if (result.Failed > 0) {
-    StatusBar1->SetPanelText(0, QString::fromLatin1(results::DeletionFailureText(result.Failed)));
+    StatusBar1->SetPanelText(platform::StatusBar::MessagePanel,
+                             QString::fromLatin1(results::DeletionFailureText(result.Failed)));
   }
 }
 

@@ -10,20 +10,20 @@
 #include <QTimer>
 
 #include "app/Config.h"
+#include "app/FolderTree.h"
+#include "app/HelpWindow.h"
+#include "app/OpenLink.h"
 #include "banner/qt/AdImage.h"
 #include "banner/qt/GifImgs.h"
 #include "banner/qt/JpegImage.h"
 #include "gif/Streams.h"
-#include "platform/qt/GuiInvoker.h"
-#include "app/FolderTree.h"
-#include "app/HelpWindow.h"
-#include "app/OpenLink.h"
-#include "platform/qt/ImageControl.h"
-#include "platform/qt/Panel.h"
 #include "platform/Attributes.h"
 #include "platform/DirectoryListing.h"
-#include "platform/qt/ErrorReport.h"
 #include "platform/FileSystem.h"
+#include "platform/qt/ErrorReport.h"
+#include "platform/qt/GuiInvoker.h"
+#include "platform/qt/ImageControl.h"
+#include "platform/qt/Panel.h"
 #include "platform/qt/StatusBar.h"
 #include "results/qt/Confirm.h"
 #include "results/qt/StringGrid.h"
@@ -76,8 +76,8 @@ void TFrmmain::FormCreate() {
 
   // The first download cycle starts at once.
   invoker_ = std::make_unique<platform::GuiInvoker>();
-  AdLoader = new AdImageLoader(this, env_.AdServerHost, env_.AdServerPort,
-                               config::DefaultLinkUrl, env_.AdTimeLimit);
+  AdLoader = new AdImageLoader(this, env_.AdServerHost, env_.AdServerPort, config::DefaultLinkUrl,
+                               env_.AdTimeLimit);
   AdLoader->SetPriority(platform::ThreadPriority::BelowNormal);
   AdLoader->SetFreeOnTerminate(true);
   AdLoader->SetSynchronizer(invoker_->Synchronizer());
@@ -91,7 +91,8 @@ void TFrmmain::FormCreate() {
 // Every handler runs inside Guard: what escapes it goes to the error report.
 void TFrmmain::ConnectEvents() {
   auto bind = [this](auto* sender, auto signal, void (TFrmmain::*handler)()) {
-    connect(sender, signal, this, [this, handler] { platform::Guard([&] { (this->*handler)(); }); });
+    connect(sender, signal, this,
+            [this, handler] { platform::Guard([&] { (this->*handler)(); }); });
   };
   bind(ShellTreeView1, &TShellTreeView::Change, &TFrmmain::ShellTreeView1Change);
   bind(BtnProcess, &QPushButton::clicked, &TFrmmain::BtnProcessClick);
@@ -140,10 +141,12 @@ bool TFrmmain::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TFrmmain::FormShow() {
-  StatusBar1->SetPanelText(
-      1, QStringLiteral("Send feedback to: ") + QString::fromLatin1(config::FeedbackAddress) +
-             QStringLiteral("     "));
-  StatusBar1->SetPanelText(0, QStringLiteral("  Press F1 for help."));
+  StatusBar1->SetPanelText(platform::StatusBar::FeedbackPanel,
+                           QStringLiteral("Send feedback to: ") +
+                               QString::fromLatin1(config::FeedbackAddress) +
+                               QStringLiteral("     "));
+  StatusBar1->SetPanelText(platform::StatusBar::MessagePanel,
+                           QStringLiteral("  Press F1 for help."));
   StringGrid1->SetCell(0, 0, QStringLiteral("Unused"));
   StringGrid1->SetCell(1, 0, QStringLiteral("Directory"));
   StringGrid1->SetCell(2, 0, QStringLiteral("File name"));

@@ -63,13 +63,33 @@ struct TFrmmainEnvironment {
 // their design places (MainLayout.cpp), then the wiring of their events. Each
 // handler runs inside platform::Guard, so an error that escapes it goes to the
 // default error report and never crosses Qt code. GUI thread only.
+//
+// Its controls and handlers are its own: the program only creates and shows
+// it, the banner loader reaches it as a BannerDisplay, and tests go through
+// TFrmmainTestAccess (tests/support).
 class TFrmmain : public QWidget, public banner::BannerDisplay {
   Q_OBJECT
  public:
-  // source: where directory listings come from (the real file system unless
-  // a test hands in another).
+  // environment: what the window reaches outside itself (tests hand in
+  // their own).
   explicit TFrmmain(TFrmmainEnvironment environment = {}, QWidget* parent = nullptr);
   ~TFrmmain() override;
+
+  // The banner loader's display step, on the window thread while it waits.
+  void ShowBanner(bool isGif, const std::string& gifBytes, const TJpegImage* jpeg,
+                  const std::string& linkUrl) override;
+
+ signals:
+  // F1 was pressed, whichever control had the focus.
+  void HelpRequested();
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  friend class TFrmmainTestAccess;
 
   // Controls, under their designer names.
   platform::Panel* Panel1 = nullptr;
@@ -118,9 +138,6 @@ class TFrmmain : public QWidget, public banner::BannerDisplay {
   void FormClose();
   void ShellTreeView1Change();
   void Timer1Timer();
-  // The banner loader's display step, on the window thread while it waits.
-  void ShowBanner(bool isGif, const std::string& gifBytes, const TJpegImage* jpeg,
-                  const std::string& linkUrl) override;
   // Returns true when the key was consumed (F1 never is).
   bool FormKeyDown(int key);
 
@@ -130,11 +147,6 @@ class TFrmmain : public QWidget, public banner::BannerDisplay {
   void StatusBar1Click();
   void ShowHelp();
 
-  // Lists dir (ending in the path delimiter) into the file table; returns the
-  // number of files met. Pending messages are handled once per subdirectory.
-  std::int32_t ScanDirectory(const std::string& dir);
-  // Marks the entries that the project's pages name as used.
-  void AnalyzeReferences(const std::string& pageExtension);
   // The grid shows the file table.
   void FillGrid();
 
@@ -158,16 +170,6 @@ class TFrmmain : public QWidget, public banner::BannerDisplay {
   // held back then.
   bool Processing() const { return processing_; }
 
- signals:
-  // F1 was pressed, whichever control had the focus.
-  void HelpRequested();
-
- protected:
-  void showEvent(QShowEvent* event) override;
-  void closeEvent(QCloseEvent* event) override;
-  bool eventFilter(QObject* watched, QEvent* event) override;
-
- private:
   void CreateControls();
   void ConnectEvents();
   void CreateGlyphImages();

@@ -4,12 +4,12 @@
 #include <QComboBox>
 #include <QPushButton>
 
-#include "analysis/DirectoryScan.h"
-#include "analysis/ProcessCommand.h"
 #include "analysis/FileTable.h"
+#include "analysis/ProcessCommand.h"
 #include "analysis/ReferenceAnalysis.h"
 #include "app/FolderTree.h"
 #include "app/Main.h"
+#include "platform/AsciiText.h"
 #include "platform/Attributes.h"
 #include "platform/FileSystem.h"
 #include "platform/qt/MessageBoxes.h"
@@ -21,17 +21,6 @@ using analysis::FileTable;
 
 namespace {
 constexpr const char* RecentDirsNotSavedText = "Recent directories not saved.";
-}
-
-std::int32_t TFrmmain::ScanDirectory(const std::string& dir) {
-  return analysis::ScanDirectory(dir, FileTable, *env_.Source, platform::ProcessMessages);
-}
-
-void TFrmmain::AnalyzeReferences(const std::string& pageExtension) {
-  analysis::AnalyzeReferences(
-      FileTable, pageExtension,
-      [this](const std::string& text) { StatusBar1->SetPanelText(0, QString::fromLocal8Bit(text)); },
-      platform::ProcessMessages);
 }
 
 void TFrmmain::FillGrid() { StringGrid1->FillGrid(); }
@@ -62,7 +51,7 @@ void TFrmmain::BtnProcessClick() {
   } finish{this};
 
   const std::string typed = CBProjectDir->currentText().toLocal8Bit().toStdString();
-  if (analysis::IsBlankDirectoryText(typed)) {
+  if (platform::IsBlankText(typed)) {
     BtnDelete->setEnabled(FileTable.FileCount > 0);
     return;
   }
@@ -78,7 +67,7 @@ void TFrmmain::BtnProcessClick() {
 
   analysis::TProcessHooks hooks;
   hooks.ShowStatus = [this](const std::string& text) {
-    StatusBar1->SetPanelText(0, QString::fromLocal8Bit(text));
+    StatusBar1->SetPanelText(platform::StatusBar::MessagePanel, QString::fromLocal8Bit(text));
   };
   hooks.ProcessMessages = platform::ProcessMessages;
   hooks.BeforeScan = [this, &dir] {
@@ -98,7 +87,7 @@ void TFrmmain::BtnProcessClick() {
     // never the run.
     std::string status = analysis::FileCountText(count);
     if (!UpdateRecentDirs(dir)) status += RecentDirsNotSavedText;
-    StatusBar1->SetPanelText(0, QString::fromLocal8Bit(status));
+    StatusBar1->SetPanelText(platform::StatusBar::MessagePanel, QString::fromLocal8Bit(status));
   } catch (...) {
     // A run that an error ended leaves no table behind that Delete could act
     // on: the half-analysed scan goes and the grid shows that.

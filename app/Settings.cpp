@@ -13,6 +13,7 @@
 #include "analysis/ReferenceAnalysis.h"
 #include "app/Main.h"
 #include "app/RecentDirs.h"
+#include "platform/AsciiText.h"
 #include "platform/qt/Panel.h"
 #include "platform/qt/Registry.h"
 #include "results/qt/StringGrid.h"
@@ -114,7 +115,7 @@ void TFrmmain::LoadSettings() {
     }
     for (int n = 1; n <= app::MaxRecentDirs; ++n) {
       const std::string dir = key->ReadString(app::RecentDirName(n));
-      if (!QString::fromLocal8Bit(dir).trimmed().isEmpty()) {
+      if (!platform::IsBlankText(dir)) {
         AddRecentDir(CBProjectDir, dir);
       }
     }

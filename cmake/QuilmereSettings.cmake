@@ -9,6 +9,17 @@ target_include_directories(quilmere_settings INTERFACE ${PROJECT_SOURCE_DIR})
 if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
   target_compile_options(quilmere_settings INTERFACE -Wno-restrict)
 endif()
+option(QUILMERE_WERROR "Treat warnings as errors" OFF)
+if(QUILMERE_WERROR)
+  target_compile_options(quilmere_settings INTERFACE -Werror)
+endif()
+
+# The Qt-free libraries hold to stricter warnings: shadowed names, implicit
+# narrowing and C casts (Qt's own headers would drown them elsewhere).
+function(quilmere_strict target)
+  target_compile_options(${target} PRIVATE -Wshadow -Wconversion -Wold-style-cast)
+endfunction()
+
 if(QUILMERE_SANITIZE)
   target_compile_options(quilmere_settings INTERFACE
     -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)

@@ -10,6 +10,13 @@
 // of compressed image data, and the extension blocks.
 namespace gif {
 
+// What a frame asks to be done with its area before the next frame is drawn
+// (the disposal method of its graphic control extension).
+constexpr std::uint8_t DisposalNone = 0;               // not said
+constexpr std::uint8_t DisposalKeep = 1;               // leave the frame
+constexpr std::uint8_t DisposalRestoreBackground = 2;  // clear to the background
+constexpr std::uint8_t DisposalRestorePrevious = 3;    // put back what was under it
+
 class EGifException : public std::runtime_error {
  public:
   explicit EGifException(const std::string& message) : std::runtime_error(message) {}

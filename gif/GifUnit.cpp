@@ -16,6 +16,13 @@ std::int64_t ReadSome(TStream& stream, void* buffer, std::int64_t count) {
   return stream.Read(buffer, count);
 }
 
+// Exactly count bytes: those the stream holds, then zeros where it was cut
+// short (a cut stream reads as zeros).
+void ReadPadded(TStream& stream, void* buffer, std::int64_t count) {
+  const std::int64_t got = std::max<std::int64_t>(0, ReadSome(stream, buffer, count));
+  std::memset(static_cast<char*>(buffer) + got, 0, static_cast<std::size_t>(count - got));
+}
+
 // One byte, or false at the end of the stream.
 bool ReadByte(TStream& stream, std::uint8_t& byte) { return stream.Read(&byte, 1) == 1; }
 
@@ -173,8 +180,8 @@ void TGifSubImage::EncodeFlags() {
 //   +-----------+---+---------+-- ... --+---+
 //   | code size | L | L bytes |         | 0 |
 void TGifSubImage::ReadFromStream(TStream& stream) {
-  std::uint8_t d[9] = {};
-  ReadSome(stream, d, 9);
+  std::uint8_t d[9];
+  ReadPadded(stream, d, 9);
   Left = Le16(d);
   Top = Le16(d + 2);
   Width = Le16(d + 4);
@@ -211,7 +218,7 @@ void TGifSubImage::ReadFromStream(TStream& stream) {
 
 void TGifSubImage::SetExtensions(std::unique_ptr<TExtensionList> list) {
   Extensions = std::move(list);
-  Disposal = 0;
+  Disposal = DisposalNone;
   Transparent = false;
   if (!Extensions) return;
   for (const auto& ext : *Extensions) {
@@ -250,14 +257,34 @@ std::int32_t TGifSubImage::GetBackgroundColor() const {
   return ColorTable().GetColor(Owner->BackgroundIndex);
 }
 
-// An uncompressed 8-bit BMP: 14-byte file header, 40-byte information
-// header, 256 palette entries (blue, green, red, 0), then the rows bottom-up,
-// each padded with zeros to a multiple of 4 bytes.
+// An uncompressed 8-bit BMP, all numbers little-endian:
+//
+//   offset size  file header (14 bytes)
+//        0    2  "BM"
+//        2    4  file size
+//        6    4  reserved, 0
+//       10    4  offset of the pixel rows (1078)
+//               information header (40 bytes)
+//       14    4  its size, 40
+//       18    4  width            22    4  height (rows bottom-up)
+//       26    2  planes, 1        28    2  bits per pixel, 8
+//       30    4  compression, 0   34    4  image size, 0 (uncompressed)
+//       38    4  horizontal resolution, pixels per metre (143, about 96 dpi)
+//       42    4  vertical resolution  46  4  colours used, 0   50  4  important, 0
+//       54 1024  palette: 256 entries of blue, green, red, 0
+//     1078       rows, bottom-up, each padded with zeros to a multiple of 4
+namespace {
+constexpr std::size_t BmpFileSize = 2, BmpPixelsOffset = 10, BmpInfoSize = 14, BmpWidth = 18,
+                      BmpHeight = 22, BmpPlanes = 26, BmpBitsPerPixel = 28, BmpXPixelsPerMetre = 38,
+                      BmpYPixelsPerMetre = 42, BmpPalette = 54, BmpPixels = 1078;
+constexpr std::uint32_t BmpInfoHeaderSize = 40, BmpPixelsPerMetre = 143;
+}  // namespace
+
 void TGifSubImage::SaveAsBitmap(TMemoryStream& stream) const {
   const std::uint32_t width = Pixels ? static_cast<std::uint32_t>(Pixels->Columns()) : 0;
   const std::uint32_t height = Pixels ? static_cast<std::uint32_t>(Pixels->Rows()) : 0;
   const std::uint32_t stride = (width + 3) & ~3u;
-  std::string out(1078 + static_cast<std::size_t>(height) * stride, '\0');
+  std::string out(BmpPixels + static_cast<std::size_t>(height) * stride, '\0');
   auto* p = reinterpret_cast<std::uint8_t*>(out.data());
   auto put32 = [p](std::size_t at, std::uint32_t v) {
     for (int i = 0; i < 4; ++i) p[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(v >> (8 * i));
@@ -268,24 +295,24 @@ void TGifSubImage::SaveAsBitmap(TMemoryStream& stream) const {
   };
   p[0] = 'B';
   p[1] = 'M';
-  put32(2, static_cast<std::uint32_t>(out.size()));
-  put32(10, 1078);
-  put32(14, 40);
-  put32(18, width);
-  put32(22, height);
-  put16(26, 1);
-  put16(28, 8);
-  put32(38, 143);
-  put32(42, 143);
+  put32(BmpFileSize, static_cast<std::uint32_t>(out.size()));
+  put32(BmpPixelsOffset, BmpPixels);
+  put32(BmpInfoSize, BmpInfoHeaderSize);
+  put32(BmpWidth, width);
+  put32(BmpHeight, height);
+  put16(BmpPlanes, 1);
+  put16(BmpBitsPerPixel, 8);
+  put32(BmpXPixelsPerMetre, BmpPixelsPerMetre);
+  put32(BmpYPixelsPerMetre, BmpPixelsPerMetre);
   const TColorTable& table = ColorTable();
   for (std::size_t i = 0; i < 256; ++i) {
-    p[54 + 4 * i] = table.Entries[i].Blue;
-    p[55 + 4 * i] = table.Entries[i].Green;
-    p[56 + 4 * i] = table.Entries[i].Red;
+    p[BmpPalette + 4 * i] = table.Entries[i].Blue;
+    p[BmpPalette + 4 * i + 1] = table.Entries[i].Green;
+    p[BmpPalette + 4 * i + 2] = table.Entries[i].Red;
   }
   for (std::uint32_t r = 0; r < height; ++r) {
     const std::uint8_t* row = Pixels->RowData(static_cast<std::int32_t>(height - r));
-    if (width > 0) std::memcpy(p + 1078 + static_cast<std::size_t>(r) * stride, row, width);
+    if (width > 0) std::memcpy(p + BmpPixels + static_cast<std::size_t>(r) * stride, row, width);
   }
   stream.SetPosition(0);
   stream.Write(out.data(), static_cast<std::int64_t>(out.size()));
@@ -332,15 +359,15 @@ void TGifFile::LoadFromStream(TStream& stream) {
   stream.SetPosition(0);
   std::int64_t lastLoopPosition = 0;
 
-  char header[6] = {};
-  ReadSome(stream, header, 6);
+  char header[6];
+  ReadPadded(stream, header, 6);
   Header.assign(header, 6);
   const std::string version = Header.substr(3, 3);
   if (version != "87a" && version != "89a" && version != "87A" && version != "89A")
     throw EGifException("Gif Version must be 87a or 89a");
 
-  std::uint8_t s[7] = {};
-  ReadSome(stream, s, 7);
+  std::uint8_t s[7];
+  ReadPadded(stream, s, 7);
   ScreenWidth = Le16(s);
   ScreenHeight = Le16(s + 2);
   ScreenFlags = s[4];

@@ -1,5 +1,7 @@
 #include "platform/ShellOpen.h"
 
+#include "platform/AsciiText.h"
+
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
@@ -25,9 +27,7 @@ bool HasControlByte(std::string_view text) {
 bool StartsWithScheme(std::string_view text, std::string_view lowerPrefix) {
   if (text.size() < lowerPrefix.size()) return false;
   for (std::size_t i = 0; i < lowerPrefix.size(); ++i) {
-    char c = text[i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c != lowerPrefix[i]) return false;
+    if (LowerAscii(text[i]) != lowerPrefix[i]) return false;
   }
   return true;
 }

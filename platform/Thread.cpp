@@ -1,5 +1,9 @@
 #include "platform/Thread.h"
 
+#include <cstdio>
+#include <exception>
+#include <mutex>
+
 #include <cassert>
 #include <cerrno>
 #include <sys/resource.h>
@@ -126,6 +130,37 @@ bool Thread::Synchronize(const std::function<void()>& call) {
   return synchronizer(call);
 }
 
+namespace {
+
+std::mutex errorSinkMutex;
+ThreadErrorSink errorSink;
+
+}  // namespace
+
+void SetThreadErrorSink(ThreadErrorSink sink) {
+  std::lock_guard lock(errorSinkMutex);
+  errorSink = std::move(sink);
+}
+
+void ReportThreadError(std::exception_ptr error) noexcept {
+  std::string text = "unknown error";
+  try {
+    std::rethrow_exception(error);
+  } catch (const std::exception& e) {
+    text = e.what();
+  } catch (...) {
+  }
+  try {
+    std::lock_guard lock(errorSinkMutex);
+    if (errorSink) {
+      errorSink(text);
+      return;
+    }
+  } catch (...) {
+  }
+  std::fprintf(stderr, "A worker thread ended by an error: %s\n", text.c_str());
+}
+
 void Thread::Run(Thread* self) {
   bool lower = false;
   {
@@ -136,8 +171,9 @@ void Thread::Run(Thread* self) {
   try {
     self->Execute();
   } catch (...) {
-    // A body's failure ends the thread and nothing else; the body is
-    // expected to handle what it can report.
+    // A body handles what it can report itself; what escapes it is a fault,
+    // which ends the thread and is told to the error sink, not hidden.
+    ReportThreadError(std::current_exception());
   }
   bool freeSelf = false;
   {

@@ -2,7 +2,9 @@
 #include <chrono>
 #include <condition_variable>
 #include <functional>
+#include <exception>
 #include <mutex>
+#include <string>
 #include <thread>
 
 // A worker thread in the program's own terms: created suspended, its body
@@ -84,5 +86,11 @@ class Thread {
   Synchronizer synchronizer_;
   std::thread thread_;
 };
+
+// Where a fault that escapes a thread's body goes: the text of the error,
+// on the thread that failed. Standard error when no sink is set.
+using ThreadErrorSink = std::function<void(const std::string&)>;
+void SetThreadErrorSink(ThreadErrorSink sink);
+void ReportThreadError(std::exception_ptr error) noexcept;
 
 }  // namespace platform

@@ -10,7 +10,9 @@ namespace banner {
 
 namespace {
 
-bool RestoresArea(const gif::TGifSubImage& f) { return f.Disposal == 2 || f.Disposal == 3; }
+bool RestoresArea(const gif::TGifSubImage& f) {
+  return f.Disposal == gif::DisposalRestoreBackground || f.Disposal == gif::DisposalRestorePrevious;
+}
 
 // Sets gif::DrawingTransparent for its lifetime and puts the old value back.
 class TransparentDrawingScope {
@@ -192,10 +194,10 @@ void TGifImage::SaveUnderFrame(gif::TGifSubImage& f) {
   // back; a frame reaching beyond the logical screen costs no more memory
   // than the screen itself.
   const QRect area = QRect(f.Left, f.Top, f.Width, f.Height) & Picture.Bitmap.Image.rect();
-  if (f.Transparent || f.Disposal == 3) {
+  if (f.Transparent || f.Disposal == gif::DisposalRestorePrevious) {
     Backup = new gif::TBitmap;
     if (!area.isEmpty()) Backup->Image = Picture.Bitmap.Image.copy(area);
-  } else if (f.Disposal == 2) {
+  } else if (f.Disposal == gif::DisposalRestoreBackground) {
     Backup = NewBitmap(area.width(), area.height()).release();
     Backup->Image.fill(gif::ToQRgb(f.GetBackgroundColor()));
   }

@@ -12,6 +12,10 @@ namespace platform {
 class StatusBar : public QFrame {
   Q_OBJECT
  public:
+  // The panels.
+  static constexpr int MessagePanel = 0;   // progress and result texts
+  static constexpr int FeedbackPanel = 1;  // the feedback address
+
   StatusBar(QWidget* parent, int panel0Width);
 
   QString PanelText(int panel) const;
@@ -25,7 +29,7 @@ class StatusBar : public QFrame {
   void mouseReleaseEvent(QMouseEvent* event) override;
 
  private:
-  QLabel* panels_[2];
+  QLabel* panels_[FeedbackPanel + 1];
 };
 
 }  // namespace platform

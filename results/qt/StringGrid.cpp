@@ -15,6 +15,8 @@ namespace results {
 
 namespace {
 constexpr int kMinColumn0Width = 18;
+// A glyph's box reaches 4 pixels beyond the 16-pixel glyph, right and below.
+constexpr int GlyphBoxSize = GlyphSize + 4;
 }
 
 // Draws column 0 as the row's glyph over the cell background; other columns
@@ -38,9 +40,7 @@ class TStringGrid::GlyphDelegate : public QStyledItemDelegate {
 TStringGrid::TStringGrid(QWidget* parent, analysis::TFileTable& table, int colCount, int rowCount,
                          int defaultColWidth, int rowHeight)
     : QTableWidget(parent), table_(table), rowHeight_(rowHeight) {
-  for (int i = 0; i < 6; ++i) {
-    glyphs_[i] = MakeGlyph(i >= 3, static_cast<GlyphLook>(i % 3));
-  }
+  for (int i = 0; i < GlyphCount; ++i) glyphs_[i] = MakeGlyph(GlyphChecked(i), GlyphLookOf(i));
   setColumnCount(colCount);
   SetRowCount(rowCount);
   setItemDelegate(new GlyphDelegate(this));
@@ -146,11 +146,17 @@ QRect TStringGrid::GlyphBox(const QRect& cell) {
   const int top = cell.top(), bottom = cell.top() + cell.height();
   const int y = (top + bottom - GlyphSize) / 2;
   const int x = (right - left <= kMinColumn0Width) ? 1 : (left + right - GlyphSize) / 2;
-  return QRect(x, y, 20, 20);
+  return QRect(x, y, GlyphBoxSize, GlyphBoxSize);
 }
 
 const QImage& TStringGrid::Glyph(bool checked, GlyphLook look) const {
-  return glyphs_[(checked ? 3 : 0) + static_cast<int>(look)];
+  return glyphs_[GlyphIndex(checked, look)];
+}
+
+void TStringGrid::StoreGlyphBox(int row, const QRect& box) {
+  // CheckRect keeps the grid's inclusive-exclusive terms: right = left + width.
+  table_[row].CheckRect = {box.left(), box.top(), box.left() + box.width(),
+                           box.top() + box.height()};
 }
 
 void TStringGrid::PaintColumn0(QPainter* painter, const QStyleOptionViewItem& option, int row) {
@@ -160,8 +166,7 @@ void TStringGrid::PaintColumn0(QPainter* painter, const QStyleOptionViewItem& op
                     selected ? option.palette.highlight() : option.palette.base());
   if (row < 1 || row > shownCount_) return;
   const QRect box = GlyphBox(option.rect);
-  table_[row].CheckRect = {box.left(), box.top(), box.left() + box.width(),
-                           box.top() + box.height()};
+  StoreGlyphBox(row, box);
   const GlyphLook look = row == lookRow_ ? look_ : GlyphLook::Normal;
   painter->drawImage(box.topLeft(), Glyph(table_[row].Checked == 1, look));
 }
@@ -235,8 +240,7 @@ void TStringGrid::mouseMoveEvent(QMouseEvent* event) {
   // The current row's glyph turns hot (pressed while the left button is held).
   if (row >= 1 && row <= count && col == 0 && OnScreen(row)) {
     const QRect box = GlyphBox(CellRect(0, row));
-    table_[row].CheckRect = {box.left(), box.top(), box.left() + box.width(),
-                             box.top() + box.height()};
+    StoreGlyphBox(row, box);
     SetLook(row, (event->buttons() & Qt::LeftButton) ? GlyphLook::Pressed : GlyphLook::Hot);
   }
   hotRow_ = row;
@@ -262,8 +266,7 @@ void TStringGrid::mouseReleaseEvent(QMouseEvent* event) {
     const QRect cell = CellRect(0, r);
     if (!cell.isValid()) break;
     const QRect box = GlyphBox(cell);
-    table_[r].CheckRect = {box.left(), box.top(), box.left() + box.width(),
-                           box.top() + box.height()};
+    StoreGlyphBox(r, box);
     if (box.contains(pos)) {
       table_[r].Checked = static_cast<std::uint8_t>(1 - table_[r].Checked);
       SetLook(r, GlyphLook::Normal);

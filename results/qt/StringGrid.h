@@ -86,6 +86,8 @@ class TStringGrid : public QTableWidget {
   friend class GlyphDelegate;
 
   bool OnScreen(int row) const;
+  // Keeps box as row's CheckRect in the table.
+  void StoreGlyphBox(int row, const QRect& box);
   void PaintColumn0(class QPainter* painter, const class QStyleOptionViewItem& option, int row);
   void SetLook(int row, GlyphLook look);
 
@@ -98,7 +100,7 @@ class TStringGrid : public QTableWidget {
   int hotRow_ = 0;
   int lookRow_ = -1;  // the one row drawn hot or pressed, if any
   GlyphLook look_ = GlyphLook::Normal;
-  std::array<QImage, 6> glyphs_;
+  std::array<QImage, GlyphCount> glyphs_;
   QMenu* popup_ = nullptr;
 };
 

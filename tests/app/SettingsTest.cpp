@@ -75,7 +75,7 @@ TEST_F(SettingsTest, NarrowedTreeAndColumnComeBackAfterARestart) {
   OpenWindow();
   window->Splitter1->setSizes({150, window->Splitter1->width() - 150});
   window->StringGrid1->SetColWidth(1, 111);
-  window->close();
+  window.get()->close();
   OpenWindow();
   EXPECT_EQ(window->Panel3->width(), 150);
   EXPECT_EQ(window->StringGrid1->ColWidth(1), 111);
@@ -123,11 +123,11 @@ TEST_F(SettingsTest, SavedLayoutIsHeldToWhatTheScreenCanShow) {
     WriteKey(QJsonObject{{"Top", v}, {"Left", v}, {"Width", v}, {"Height", v},
                          {"ShellTreeWidth", v}, {"Col0", v}, {"Col1", v}, {"Col2", v}});
     OpenWindow();
-    const QRect desk = window->screen()->availableGeometry();
-    EXPECT_TRUE(desk.contains(window->frameGeometry()));
-    EXPECT_GE(window->width(), window->minimumWidth());
-    EXPECT_GE(window->height(), window->minimumHeight());
-    EXPECT_LE(window->Panel3->width(), window->width());
+    const QRect desk = window.get()->screen()->availableGeometry();
+    EXPECT_TRUE(desk.contains(window.get()->frameGeometry()));
+    EXPECT_GE(window.get()->width(), window.get()->minimumWidth());
+    EXPECT_GE(window.get()->height(), window.get()->minimumHeight());
+    EXPECT_LE(window->Panel3->width(), window.get()->width());
     for (int col = 0; col < 3; ++col) {
       const int width = window->StringGrid1->ColWidth(col);
       EXPECT_TRUE(width >= 0 && width <= desk.width()) << width;

@@ -76,15 +76,6 @@ TEST(Reader, VersionErrorIsAGifException) {
   EXPECT_THROW(Load("GIF"), EGifException);
 }
 
-TEST(Reader, NewFileValues) {
-  TGifFile f;
-  EXPECT_EQ(f.Header, "GIF87a");
-  EXPECT_TRUE(f.HasGlobalColorTable);
-  EXPECT_EQ(f.GlobalColorBits, 1);
-  EXPECT_EQ(f.GlobalColorTable->Count, 0);
-  EXPECT_EQ(f.SubImages.Count(), 0);
-}
-
 TEST(Reader, ScreenDescriptorAndGlobalTable) {
   auto f = Load(Head(300, 200, 3, true, "GIF89a", 5) + ";");
   EXPECT_EQ(f->ScreenWidth, 300);

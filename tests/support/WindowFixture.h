@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "app/Main.h"
+#include "tests/support/FrmmainTestAccess.h"
 #include "platform/qt/MessageBoxes.h"
 #include "tests/support/TempDir.h"
 
@@ -66,12 +67,12 @@ class WindowFixture : public testing::Test {
       deleted.push_back(path);
       return !(refuseDelete && refuseDelete(path));
     };
-    window = std::make_unique<TFrmmain>(env);
+    window.reset(new TFrmmain(env));
     window->ConfirmDelete = [this] {
       ++confirmations;
       return confirmAnswer;
     };
-    window->show();
+    window.get()->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
   }
 
@@ -85,7 +86,7 @@ class WindowFixture : public testing::Test {
 
   TempDir config;
   platform::DirectorySource* source = nullptr;  // the real file system when null
-  std::unique_ptr<TFrmmain> window;
+  WindowUnderTest window;
   std::vector<RecordedBox> boxes;
   std::vector<std::string> deleted;
   std::function<bool(const std::string&)> refuseDelete;  // true: the file stays
