@@ -12,7 +12,6 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
@@ -35,23 +34,37 @@ bool InQtPart(const std::string& path) {
   return path.starts_with("app/") || path.find("/qt/") != std::string::npos;
 }
 
+// An #include line: its opening '<' or '"' and the header it names.
+bool ParseInclude(const std::string& line, char& open, std::string& target) {
+  std::size_t i = line.find_first_not_of(" \t");
+  if (i == std::string::npos || line[i] != '#') return false;
+  i = line.find_first_not_of(" \t", i + 1);
+  if (i == std::string::npos || line.compare(i, 7, "include") != 0) return false;
+  i = line.find_first_not_of(" \t", i + 7);
+  if (i == std::string::npos || (line[i] != '<' && line[i] != '"')) return false;
+  open = line[i];
+  const std::size_t close = line.find(open == '<' ? '>' : '"', i + 1);
+  if (close == std::string::npos) return false;
+  target = line.substr(i + 1, close - i - 1);
+  return true;
+}
+
 // The layering faults of one file (path relative to the source root, e.g.
 // "banner/AdProtocol.h"), one line each.
 std::vector<std::string> Violations(const std::string& path, const std::string& text) {
   std::vector<std::string> faults;
   const std::string layer = path.substr(0, path.find('/'));
-  static const std::regex include(R"(^\s*#\s*include\s*([<"])([^>"]+)[>"])");
   std::istringstream lines(text);
   for (std::string line; std::getline(lines, line);) {
-    std::smatch m;
-    if (!std::regex_search(line, m, include)) continue;
-    const std::string target = m[2];
-    const bool qtHeader = m[1] == "<" && (target.starts_with("Q") || target.starts_with("qt"));
-    const bool qtOfOurs = m[1] == "\"" && target.find("/qt/") != std::string::npos;
+    char open = 0;
+    std::string target;
+    if (!ParseInclude(line, open, target)) continue;
+    const bool qtHeader = open == '<' && (target.starts_with("Q") || target.starts_with("qt"));
+    const bool qtOfOurs = open == '"' && target.find("/qt/") != std::string::npos;
     if ((qtHeader || qtOfOurs) && !InQtPart(path)) {
       faults.push_back(path + ": Qt outside app/ and qt/: " + target);
     }
-    if (m[1] != "\"") continue;
+    if (open != '"') continue;
     const std::string to = target.substr(0, target.find('/'));
     if (kMayInclude.count(to) != 0 && kMayInclude.at(layer).count(to) == 0) {
       faults.push_back(path + ": " + layer + " may not include " + target);
