@@ -121,6 +121,18 @@ TEST_F(Site, TheProgramPrintsTheSameAndExitsZero) {
   EXPECT_EQ(text, "Invalid directory\n");
 }
 
+TEST(BuiltReport, VersionIsTheProjects) {
+  testsupport::TempDir outDir;
+  const std::string command =
+      std::string(QUILMERE_REPORT) + " --version >" + outDir.Dir() + "out";
+  const int status = std::system(command.c_str());
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  std::ifstream out(outDir.Dir() + "out");
+  const std::string text((std::istreambuf_iterator<char>(out)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(text, "quilmere-report " QUILMERE_VERSION "\n");
+}
+
 struct RefusedCase {
   const char* what;
   std::vector<std::string> args;  // "@" stands for the temp folder
