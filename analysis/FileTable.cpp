@@ -36,6 +36,8 @@ bool TFileTable::Append(const std::string& name, const std::string& directory,
   entry.Checked = 1;
   entry.Unused = 1;
   entry.Id = id;
+  entry.Reason = TUseRule::None;
+  entry.Referrer.clear();
   return true;
 }
 

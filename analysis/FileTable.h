@@ -24,6 +24,26 @@ struct TRect {
   std::int32_t Bottom = 0;
 };
 
+// Why the analysis found a file used: the first rule that marked it, in the
+// order the files were read.
+enum class TUseRule : std::uint8_t {
+  None,              // unused, or not analysed
+  EntryFile,         // an entry file by its name
+  Named,             // a read file names it (its name or custom-tag name)
+  NamesAFile,        // its own text names a file of the project
+  EngineEntryFile,   // run by the CFML engine without any reference
+  ConventionFile,    // fetched by clients or servers by convention
+  CustomTag,         // called as cf_<stem>
+  Component,         // named as a component (the last part of a dotted path)
+  Template,          // named as a template without its extension
+  TagLibrary,        // called as <prefix:stem> of an imported tag library
+  NamePrefix,        // a name computed from a literal prefix of its stem
+  Folder,            // a path computed below a folder that holds it
+  EngineRegistered,  // a component the engine registers (ORM, remote, REST)
+  JavaLoadPath,      // a Java archive or class in a load path
+  TestBundle,        // a test bundle that test runners find by themselves
+};
+
 struct TFileName {
   std::string Name;             // as listed, no directory part
   std::string TagName;          // "cf_" + name without ".cfm", or empty
@@ -33,6 +53,8 @@ struct TFileName {
   std::uint8_t Unused = 0;      // 1: the analysis found no reference
   TRect CheckRect;              // where the grid last drew the row's glyph
   platform::FileId Id;          // the file the scan listed, for the deletion
+  TUseRule Reason = TUseRule::None;  // why the analysis found it used
+  std::string Referrer;         // the read file that gave Reason, if any
 };
 
 // The custom-tag name of a file name: "cf_" followed by the name without its

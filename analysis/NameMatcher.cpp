@@ -18,7 +18,12 @@ constexpr std::size_t MinLaneBlock = 4096;
 
 }  // namespace
 
-TNameMatcher::TNameMatcher(const std::vector<std::string>& patterns, std::size_t budget) {
+TNameMatcher::TNameMatcher(const std::vector<std::string>& patterns, std::size_t budget,
+                           const std::vector<bool>& positional)
+    : positional_(positional) {
+  positional_.resize(patterns.size(), false);
+  idGroup_.assign(patterns.size(), None);
+  idOutput_.assign(patterns.size(), None);
   std::vector<std::string> folded(patterns.size());
   bool used[256] = {};
   for (std::size_t k = 0; k < patterns.size(); ++k) {
@@ -61,6 +66,7 @@ void TNameMatcher::Build(Automaton& a, const std::vector<std::string>& folded,
   // The trie, one dense row of state numbers per state.
   std::vector<std::uint32_t> go(nc, None);
   std::vector<std::vector<std::uint32_t>> own(1);  // ids ending at each state
+  std::vector<char> hasChildren(1, 0);              // whether a name goes on
   for (std::uint32_t k : members) {
     std::uint32_t s = 0;
     for (char ch : folded[k]) {
@@ -69,6 +75,8 @@ void TNameMatcher::Build(Automaton& a, const std::vector<std::string>& folded,
       if (go[slot] == None) {
         go[slot] = static_cast<std::uint32_t>(own.size());
         own.emplace_back();
+        hasChildren[s] = 1;
+        hasChildren.push_back(0);
         go.resize(go.size() + nc, None);
       }
       s = go[slot];
@@ -148,14 +156,68 @@ void TNameMatcher::Build(Automaton& a, const std::vector<std::string>& folded,
     const std::uint32_t f = fail[s];
     ownBeyond[s] = !own[f].empty() ? f : ownBeyond[f];
   }
+  a.placeStart.assign(outputs + 1, 0);
+  // Output states that can retire: leaves (no name goes on from them) that
+  // end exactly one name, a positional one. Their stand-in is their failure
+  // state, whose row a leaf's row repeats.
+  a.retireTo.assign(outputs, None);
+  const std::uint32_t group = static_cast<std::uint32_t>(&a - groups_.data());
+  for (std::size_t k = 0; k < outputs; ++k) {
+    const std::uint32_t s = original[k];
+    for (std::uint32_t id : own[s]) {
+      idGroup_[id] = group;
+      idOutput_[id] = static_cast<std::uint32_t>(k);
+    }
+    if (own[s].size() == 1 && positional_[own[s][0]] && !hasChildren[s] && s != 0) {
+      a.retireTo[k] = offset(number[fail[s]]);
+    }
+  }
   for (std::size_t k = 0; k < outputs; ++k) {
     const std::uint32_t s = original[k];
     if (ownBeyond[s] != None) a.chainNext[k] = number[ownBeyond[s]] - firstOutput;
     a.idStart[k + 1] = a.idStart[k] + static_cast<std::uint32_t>(own[s].size());
     a.ids.insert(a.ids.end(), own[s].begin(), own[s].end());
+    for (std::uint32_t t = s; t != None && t != 0; t = ownBeyond[t]) {
+      for (std::uint32_t id : own[t]) {
+        if (positional_[id]) a.placeIds.push_back(id);
+      }
+    }
+    a.placeStart[k + 1] = static_cast<std::uint32_t>(a.placeIds.size());
   }
   a.hitStamp.assign(outputs, 0);
   a.expandStamp.assign(outputs, 0);
+
+  // The slots that lead into each state that can retire.
+  std::vector<std::uint32_t> counts(outputs + 1, 0);
+  const std::size_t rows = count;
+  auto eachSlot = [&](auto visit) {
+    for (std::size_t n = 0; n < rows; ++n) {
+      const std::uint32_t rowStart = offset(static_cast<std::uint32_t>(n));
+      for (std::uint32_t c = 0; c < nc; ++c) {
+        const std::uint32_t v = a.next[rowStart + c];
+        if (v < a.outputBit) continue;
+        const std::uint32_t k = (v - a.outputBit) / nc;
+        if (a.retireTo[k] != None) visit(k, rowStart + c);
+      }
+    }
+  };
+  eachSlot([&](std::uint32_t k, std::uint32_t) { ++counts[k + 1]; });
+  for (std::size_t k = 0; k < outputs; ++k) counts[k + 1] += counts[k];
+  a.slotStart = counts;
+  a.slots.resize(counts[outputs]);
+  eachSlot([&](std::uint32_t k, std::uint32_t slot) { a.slots[counts[k]++] = slot; });
+  a.retired.assign(outputs, 0);
+}
+
+void TNameMatcher::Retire(std::uint32_t id) {
+  if (id >= idGroup_.size() || idGroup_[id] == None) return;
+  Automaton& a = groups_[idGroup_[id]];
+  const std::uint32_t k = idOutput_[id];
+  if (a.retireTo[k] == None || a.retired[k]) return;
+  a.retired[k] = 1;
+  for (std::uint32_t j = a.slotStart[k]; j < a.slotStart[k + 1]; ++j) {
+    a.next[a.slots[j]] = a.retireTo[k];
+  }
 }
 
 void TNameMatcher::Start() {
@@ -172,16 +234,23 @@ void TNameMatcher::Start() {
   }
 }
 
-void TNameMatcher::Feed(const char* data, std::size_t size) {
+void TNameMatcher::Feed(const char* data, std::size_t size, TMatchSink* sink) {
   const auto* bytes = reinterpret_cast<const unsigned char*>(data);
+  sink_ = sink;
   for (Automaton& a : groups_) Walk(a, bytes, size);
+  sink_ = nullptr;
 }
 
-void TNameMatcher::Hit(Automaton& a, std::uint32_t s) {
+void TNameMatcher::Hit(Automaton& a, std::uint32_t s, const unsigned char* end) {
   const std::uint32_t k = (s - a.outputBit) / classes_;
   if (a.hitStamp[k] != generation_) {
     a.hitStamp[k] = generation_;
     a.hits.push_back(k);
+  }
+  if (a.placeStart[k] != a.placeStart[k + 1] && sink_ != nullptr) [[unlikely]] {
+    for (std::uint32_t j = a.placeStart[k]; j < a.placeStart[k + 1]; ++j) {
+      if (!sink_->OnMatch(a.placeIds[j], end)) Retire(a.placeIds[j]);
+    }
   }
 }
 
@@ -192,7 +261,7 @@ void TNameMatcher::WalkSerial(Automaton& a, std::uint32_t& state, const unsigned
   std::uint32_t s = state;
   for (std::size_t i = 0; i < n; ++i) {
     s = next[s + classOf_[p[i]]];
-    if (s & bit) Hit(a, s);
+    if (s & bit) Hit(a, s, p + i + 1);
   }
   state = s;
 }
@@ -233,7 +302,14 @@ void TNameMatcher::Walk(Automaton& a, const unsigned char* data, std::size_t siz
       }
     }
     if (seen & bit) [[unlikely]] {
-      for (std::size_t j = 0; j < Lanes; ++j) WalkSerial(a, before[j], p[j] + i, Chunk);
+      // Some walk met a name: all go over the chunk again, still side by
+      // side, each stopping at the names it meets.
+      for (std::size_t b = 0; b < Chunk; ++b) {
+        for (std::size_t j = 0; j < Lanes; ++j) {
+          before[j] = next[before[j] + classOf[p[j][i + b]]];
+          if (before[j] & bit) Hit(a, before[j], p[j] + i + b + 1);
+        }
+      }
     }
   }
   for (std::size_t j = 0; j < Lanes; ++j) WalkSerial(a, s[j], p[j] + i, length - i);

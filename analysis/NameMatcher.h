@@ -31,7 +31,23 @@ namespace analysis {
 // are split into groups with a table each, and every block goes through each
 // group's table in turn.
 //
+// Names marked positional are also reported at every place they end, to a
+// TMatchSink handed to Feed, with a pointer just past their last byte, so that
+// the caller can look at the bytes around them; the bytes before the block
+// are wherever the caller keeps them. Each place may be reported more than
+// once (the stretches overlap), and places come in no particular order.
+//
 // Owned by whoever runs the analysis; not shared between threads.
+// Receives the places where positional names end.
+class TMatchSink {
+ public:
+  virtual ~TMatchSink() = default;
+  // Name id ends just before end, which points into the block being fed.
+  // Returns false when no further place of id matters to the sink, for any
+  // text: the matcher then stops walking into it where it can (see Retire).
+  virtual bool OnMatch(std::uint32_t id, const unsigned char* end) = 0;
+};
+
 class TNameMatcher {
  public:
   // Table entries allowed per automaton (4 bytes each) before the names are
@@ -41,16 +57,26 @@ class TNameMatcher {
 
   // patterns[k] is the name with id k. Duplicates and empty names are fine; an
   // empty name occurs in every text.
+  // positional[k] (when given) marks name k as one whose every place is
+  // reported to the sink; it is found as the others are as well.
   explicit TNameMatcher(const std::vector<std::string>& patterns,
-                        std::size_t budget = DefaultBudget);
+                        std::size_t budget = DefaultBudget,
+                        const std::vector<bool>& positional = {});
 
   // Starts a new text: forgets everything fed so far.
   void Start();
-  // Appends bytes to the current text.
-  void Feed(const char* data, std::size_t size);
+  // Appends bytes to the current text; positional names go to sink, if any.
+  void Feed(const char* data, std::size_t size, TMatchSink* sink = nullptr);
   // The ids of the names that occur in the text fed since Start, each once,
   // in no particular order.
   std::vector<std::uint32_t> Found();
+
+  // Stops finding positional name id, for good, when it is the only name
+  // ending at its state and no name goes on from there: the transitions into
+  // that state are sent where they would lead without it, so walks no longer
+  // meet it (a name met often and no longer wanted costs nothing more).
+  // Otherwise nothing changes and the name goes on being found.
+  void Retire(std::uint32_t id);
 
   // Number of automata the names were split into (1 unless over budget).
   std::size_t GroupCount() const { return groups_.size(); }
@@ -75,6 +101,17 @@ class TNameMatcher {
     std::vector<std::uint32_t> hitStamp;     // generation in which k was met
     std::vector<std::uint32_t> expandStamp;  // generation in which k was reported
     std::vector<std::uint32_t> hits;         // output states met in this text
+    // Per output state: the positional ids it ends, its own and those of its
+    // suffix chain (most states have none).
+    std::vector<std::uint32_t> placeStart;
+    std::vector<std::uint32_t> placeIds;
+    // For output states that can retire (a leaf ending one positional name
+    // only): where their transitions should lead instead, and the table
+    // slots that lead into them, slotStart[r] .. slotStart[r + 1).
+    std::vector<std::uint32_t> retireTo;   // by output state; None: cannot
+    std::vector<std::uint32_t> slotStart;
+    std::vector<std::uint32_t> slots;
+    std::vector<char> retired;
     std::uint32_t state = 0;                // carried across blocks
   };
 
@@ -82,12 +119,16 @@ class TNameMatcher {
              const std::vector<std::uint32_t>& members);
   void Walk(Automaton& a, const unsigned char* data, std::size_t size);
   void WalkSerial(Automaton& a, std::uint32_t& s, const unsigned char* p, std::size_t n);
-  void Hit(Automaton& a, std::uint32_t s);
+  void Hit(Automaton& a, std::uint32_t s, const unsigned char* end);
 
   std::uint32_t classOf_[256] = {};
   std::uint32_t classes_ = 1;
   std::vector<Automaton> groups_;
   std::vector<std::uint32_t> alwaysFound_;  // ids of empty names
+  std::vector<bool> positional_;
+  // Per name id: its automaton and output state (None when it has none).
+  std::vector<std::uint32_t> idGroup_, idOutput_;
+  TMatchSink* sink_ = nullptr;              // during Feed
   std::uint32_t generation_ = 1;
 };
 

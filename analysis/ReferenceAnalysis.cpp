@@ -1,9 +1,12 @@
 #include "analysis/ReferenceAnalysis.h"
 
+#include <algorithm>
+#include <cstring>
 #include <memory>
 #include <optional>
 #include <vector>
 
+#include "analysis/CfmlRules.h"
 #include "analysis/NameMatcher.h"
 #include "platform/FileSystem.h"
 
@@ -33,41 +36,72 @@ TNameSet CollectNames(const TFileTable& table, std::int32_t count) {
   return set;
 }
 
-// The names of one run and the matcher over them, built at the first file
-// that is read, over the names as they are then.
-class TRunMatcher {
+// What one run reads with: the names of the table (and the literals of the
+// CFML rules, when they run), the matcher over them, and the buffer that
+// keeps some history of each text before its current block.
+class TRun {
  public:
-  TRunMatcher(const TFileTable& table, std::int32_t count) : table_(table), count_(count) {}
+  TRun(TFileTable& table, std::int32_t count, TRuleSet rules)
+      : names_(CollectNames(table, count)) {
+    std::vector<std::string> patterns = names_.names;
+    std::vector<bool> positional(patterns.size(), false);
+    if (rules == TRuleSet::Cfml) rules_.emplace(table, count, patterns, positional);
+    matcher_.emplace(patterns, TNameMatcher::DefaultBudget, positional);
+    buffer_ = std::make_unique<unsigned char[]>(TCfmlRules::History + BlockSize);
+  }
 
-  // The entries whose names occur in the file at path (each owner once or
-  // more), after reading it whole: a read that fails halfway gives nothing.
-  std::vector<std::int32_t> Search(const std::string& path) {
-    if (!matcher_) {
-      names_ = CollectNames(table_, count_);
-      matcher_.emplace(names_.names);
-      block_ = std::make_unique<char[]>(BlockSize);
-    }
+  TCfmlRules* Rules() { return rules_ ? &*rules_ : nullptr; }
+
+  // Reads the file at path (entry, or 0 for a file the table does not hold)
+  // whole and returns the entries whose names occur in it (each once or
+  // more); the CFML rules see the text on the way. A read that fails
+  // halfway marks nothing by name.
+  std::vector<std::int32_t> Search(std::int32_t entry, const std::string& path) {
     matcher_->Start();
+    if (rules_) rules_->StartText(entry, path);
     {
       platform::InputFile file(path);
+      std::size_t history = 0;
+      unsigned char* const base = buffer_.get();
       for (;;) {
-        const std::size_t n = file.Read(block_.get(), BlockSize);
+        unsigned char* const block = base + history;
+        const std::size_t n = file.Read(reinterpret_cast<char*>(block), BlockSize);
         if (n == 0) break;
-        matcher_->Feed(block_.get(), n);
+        if (rules_) rules_->BeginBlock(block, n, history);
+        matcher_->Feed(reinterpret_cast<const char*>(block), n, rules_ ? &*rules_ : nullptr);
+        if (rules_) {
+          rules_->EndBlock();
+          // Keep the last bytes of the text in front of the next block.
+          const std::size_t keep = std::min(TCfmlRules::History, history + n);
+          std::memmove(base, block + n - keep, keep);
+          history = keep;
+        }
       }
     }
+    const std::vector<std::uint32_t> found = matcher_->Found();
     std::vector<std::int32_t> owners;
-    for (std::uint32_t k : matcher_->Found()) owners.push_back(names_.owner[k]);
+    for (std::uint32_t k : found) {
+      if (k < names_.owner.size()) owners.push_back(names_.owner[k]);
+    }
+    if (rules_) rules_->EndText(found);
     return owners;
   }
 
  private:
-  const TFileTable& table_;
-  std::int32_t count_;
   TNameSet names_;
+  std::optional<TCfmlRules> rules_;
   std::optional<TNameMatcher> matcher_;
-  std::unique_ptr<char[]> block_;
+  std::unique_ptr<unsigned char[]> buffer_;
 };
+
+// Marks entry i used by the plain rules, with its reason when it has none.
+void MarkUsed(TFileTable& table, std::int32_t i, TUseRule rule, const std::string& referrer) {
+  table.MarkUsed(i);
+  if (table[i].Reason == TUseRule::None) {
+    table[i].Reason = rule;
+    table[i].Referrer = referrer;
+  }
+}
 
 }  // namespace
 
@@ -95,31 +129,53 @@ bool IsEntryFile(const std::string& upperName) {
 void AnalyzeReferences(TFileTable& table, const std::string& pageExtension,
                        const StatusSink& showStatus,
                        const platform::MessagePump& processMessages,
-                       const std::vector<std::string>& unlistedPages) {
+                       const std::vector<std::string>& unlistedPages, TRuleSet rules) {
   if (showStatus) showStatus("  Analyze...");
   const std::string pageKey = "." + UpperAscii(pageExtension);
   const std::int32_t count = table.FileCount;
   if (count <= 0) return;
-  TRunMatcher matcher(table, count);
+  for (std::int32_t i = 1; i <= count; ++i) {
+    table[i].Reason = TUseRule::None;
+    table[i].Referrer.clear();
+  }
+  TRun run(table, count, rules);
+  TCfmlRules* const cfml = run.Rules();
 
+  // The plain rules decide in the table as they go (whether an .html file is
+  // read depends on its Checked at its turn); the CFML rules keep their marks
+  // apart until the end, so they never change what the plain rules decide.
   for (std::int32_t e = 1; e <= count; ++e) {
-    if (IsEntryFile(UpperAscii(table[e].Name))) table.MarkUsed(e);
+    const std::string upperName = UpperAscii(table[e].Name);
+    if (IsEntryFile(upperName)) MarkUsed(table, e, TUseRule::EntryFile, std::string());
+    if (cfml) {
+      if (const TUseRule rule = TCfmlRules::EntryRule(upperName); rule != TUseRule::None) {
+        cfml->Mark(e, rule);
+      }
+    }
     const std::string ext = UpperExtension(table[e].Name);
-    if (showStatus) showStatus("  Analyzing " + table[e].Directory + table[e].Name);
+    const std::string path = table[e].Directory + table[e].Name;
+    if (showStatus) showStatus("  Analyzing " + path);
     if (processMessages) processMessages();
 
-    const bool read = IsReadExtension(ext, pageKey) || (ext == ".HTML" && table[e].Checked == 1);
-    if (!read) continue;
-    const std::vector<std::int32_t> owners = matcher.Search(table[e].Directory + table[e].Name);
-    for (std::int32_t i : owners) table.MarkUsed(i);
-    if (!owners.empty()) table.MarkUsed(e);
+    const bool plainRead =
+        IsReadExtension(ext, pageKey) || (ext == ".HTML" && table[e].Checked == 1);
+    const bool cfmlRead = cfml && TCfmlRules::IsReadExtension(ext);
+    if (!plainRead && !cfmlRead) continue;
+    const std::vector<std::int32_t> owners = run.Search(e, path);
+    if (plainRead) {
+      for (std::int32_t i : owners) MarkUsed(table, i, TUseRule::Named, path);
+      if (!owners.empty()) MarkUsed(table, e, TUseRule::NamesAFile, std::string());
+    } else {
+      cfml->MarkNamed(owners);
+    }
   }
 
   for (const std::string& path : unlistedPages) {
     if (showStatus) showStatus("  Analyzing " + path);
     if (processMessages) processMessages();
-    for (std::int32_t i : matcher.Search(path)) table.MarkUsed(i);
+    for (std::int32_t i : run.Search(0, path)) MarkUsed(table, i, TUseRule::Named, path);
   }
+  if (cfml) cfml->Finish();
 }
 
 }  // namespace analysis

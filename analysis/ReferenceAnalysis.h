@@ -53,9 +53,16 @@ bool IsReadExtension(const std::string& ext, const std::string& pageKey);
 // A file that cannot be opened or read throws platform::IoError with the
 // file's error text; the entries from there on keep the flags they had.
 // Runs on the caller's thread, streaming each file in 65536-byte blocks.
+//
+// With TRuleSet::Cfml (the program's way) the CFML rules (CfmlRules.h) then
+// mark more entries used, never fewer; TRuleSet::Plain runs the plain rule
+// alone. Every used entry's Reason and Referrer tell the first rule and read
+// file, in table order, that made it used.
+enum class TRuleSet { Plain, Cfml };
 void AnalyzeReferences(TFileTable& table, const std::string& pageExtension,
                        const StatusSink& showStatus,
                        const platform::MessagePump& processMessages,
-                       const std::vector<std::string>& unlistedPages = {});
+                       const std::vector<std::string>& unlistedPages = {},
+                       TRuleSet rules = TRuleSet::Cfml);
 
 }  // namespace analysis

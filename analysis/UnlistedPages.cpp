@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <unordered_set>
 
+#include "analysis/CfmlRules.h"
 #include "analysis/DirectoryScan.h"
 #include "analysis/ReferenceAnalysis.h"
 
@@ -41,7 +42,7 @@ std::vector<std::string> CollectUnlistedPages(const std::string& dir, const TFil
       }
       if ((entry.Attr & platform::faArchive) == 0) continue;
       const std::string ext = UpperExtension(entry.Name);
-      if (!IsReadExtension(ext, pageKey) && ext != ".HTML") continue;
+      if (!IsReadExtension(ext, pageKey) && !TCfmlRules::IsReadExtension(ext)) continue;
       if (listedPaths.count(path) != 0) continue;
       if (entry.Id.Known() && listedIds.count(entry.Id) != 0) continue;
       pages.push_back(path);

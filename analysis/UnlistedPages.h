@@ -17,8 +17,9 @@ namespace analysis {
 // entering linked directories too, each directory once by device and inode,
 // so a link cycle ends; one directory is open at a time whatever the depth.
 // Returns the full paths of the files whose extension the analysis reads
-// (.html included) and that are not entries of table (by path, or by identity
-// for the same file reached through a link), in walk order. processMessages
+// (by the plain or the CFML rules) and that are not entries of table (by
+// path, or by identity for the same file reached through a link), in walk
+// order. processMessages
 // runs once per directory.
 std::vector<std::string> CollectUnlistedPages(const std::string& dir, const TFileTable& table,
                                               const std::string& pageExtension,

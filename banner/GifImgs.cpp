@@ -2,6 +2,7 @@
 
 #include <QPainter>
 
+#include "banner/BannerLimits.h"
 #include "platform/ErrorReport.h"
 #include "platform/MessagePump.h"
 
@@ -60,22 +61,40 @@ TGifImage::~TGifImage() {
   gif::FreeBitmap(Backup);
 }
 
+gif::TGifLimits TGifImage::BannerLimits() {
+  gif::TGifLimits limits;
+  limits.ScreenPixels = banner::MaxPicturePixels;
+  return limits;
+}
+
 void TGifImage::LoadFromStream(gif::TStream& stream) {
   Loading = true;
   platform::ProcessMessages();
+  // The backup belongs to the old file's last frame; with PrevFrame gone
+  // nothing would ever draw it back.
+  gif::FreeBitmap(Backup);
   GifFile = std::make_unique<gif::TGifFile>();
+  GifFile->Limits = Limits;
   FrameIndex = 1;
   PrevFrame = nullptr;
   // From here on a failure leaves Loading set: the timer's ticks stay
-  // ignored until a later load completes.
-  GifFile->LoadFromStream(stream);
-  FrameTimer->stop();
-  if (GifFile->SubImages.Count() != 1) {
-    const int d = GifFile->GetSubImage(1).GetDelay();
-    SetTimerInterval(d == 0 ? 10 : d * 10);
-    if (FStartImmediately) SetAnimating(true);
+  // ignored until a later load completes. The frames read before the
+  // failure go with it; the picture on show stays.
+  try {
+    GifFile->LoadFromStream(stream);
+    FrameTimer->stop();
+    if (GifFile->SubImages.Count() != 1) {
+      const int d = GifFile->GetSubImage(1).GetDelay();
+      SetTimerInterval(d == 0 ? 10 : d * 10);
+      if (FStartImmediately) SetAnimating(true);
+    }
+    ShowFirstFrame();
+  } catch (...) {
+    PrevFrame = nullptr;
+    gif::FreeBitmap(Backup);
+    GifFile = std::make_unique<gif::TGifFile>();
+    throw;
   }
-  ShowFirstFrame();
   Loading = false;
 }
 
@@ -93,17 +112,22 @@ void TGifImage::ShowFirstFrame() {
   gif::TGifSubImage& f = GifFile->GetSubImage(FrameIndex);
   const int width = GifFile->ScreenWidth;
   const int height = GifFile->ScreenHeight;
-  Picture.Bitmap.Image = NewBitmap(width, height)->Image;
+  // The old picture goes before the new one is made, from the control's
+  // display too: never two pictures of the largest size at once.
+  Clear();
+  Picture.Bitmap.Image = QImage();
 
   if (!f.Transparent && !GifFile->HasGlobalColorTable) {
-    // The frame's bitmap, at the frame's own place on the logical screen.
-    const QImage frame = gif::GetBitmap(f)->Image;
-    DrawBitmapOnPicture(f.Left, f.Top, frame);
+    // The frame at its own place on the logical screen.
+    Picture.Bitmap.Image = NewBitmap(width, height)->Image;
+    DrawFrameOnPicture(f);
     Picture.Changed();
   } else if (!f.Transparent) {
     gif::FreeBitmap(Backup);
     Backup = NewBitmap(width, height).release();
-    Picture.Bitmap.Image = Backup->Image.copy();
+    // A copy that shares the backup's pixels: the first change notification
+    // frees the backup before anything draws on the picture.
+    Picture.Bitmap.Image = Backup->Image;
     Picture.Changed();
     const QRgb background = gif::ToQRgb(f.GetBackgroundColor());
     DrawOnPicture([&](QPainter& canvas) { canvas.fillRect(QRect(0, 0, width, height), background); });
@@ -117,7 +141,7 @@ void TGifImage::ShowFirstFrame() {
     CopyScreen(QRect(corner.x(), corner.y(), Backup->Image.width(), Backup->Image.height()), *Backup);
     Picture.Bitmap.Image = Backup->Image.convertToFormat(QImage::Format_RGB32);
     Picture.Changed();
-    DrawTransparentOnPicture(f.Left, f.Top, f.GetTransparentColor(), gif::GetBitmap(f)->Image);
+    DrawFrameOnPicture(f);
     // The transparent drawing raises its notification while
     // DrawingTransparent is still set, so the handler only repaints.
     TransparentDrawingScope drawing;
@@ -155,11 +179,7 @@ void TGifImage::PaintFrame() {
       gif::FreeBitmap(Backup);
       gif::TGifSubImage& f = GifFile->GetSubImage(FrameIndex);
       if (RestoresArea(f)) SaveUnderFrame(f);
-      const QImage& frame = gif::GetBitmap(f)->Image;
-      if (!f.Transparent)
-        DrawBitmapOnPicture(f.Left, f.Top, frame);
-      else
-        DrawTransparentOnPicture(f.Left, f.Top, f.GetTransparentColor(), frame);
+      DrawFrameOnPicture(f);
       PrevFrame = &f;
     }
   }
@@ -186,8 +206,29 @@ void TGifImage::SaveUnderFrame(gif::TGifSubImage& f) {
 template <class F>
 void TGifImage::DrawOnPicture(F&& draw) {
   if (Picture.Bitmap.Image.isNull()) return;
+  // The control shows the picture by sharing its pixels, and drawing on a
+  // shared image would copy all of it first, for every frame. The control
+  // lets go here and takes the picture back with the change notification
+  // that follows every drawing.
+  Clear();
   QPainter canvas(&Picture.Bitmap.Image);
   draw(canvas);
+}
+
+void TGifImage::DrawFrameOnPicture(gif::TGifSubImage& f) {
+  if (auto* bitmap = dynamic_cast<gif::TBitmap*>(f.Bitmap())) {
+    // A frame made by AddBitmap (or one whose bitmap someone built): the
+    // bitmap is what it shows.
+    if (!f.Transparent)
+      DrawBitmapOnPicture(f.Left, f.Top, bitmap->Image);
+    else
+      DrawTransparentOnPicture(f.Left, f.Top, f.GetTransparentColor(), bitmap->Image);
+    return;
+  }
+  const QRect screen = Picture.Bitmap.Image.rect();
+  DrawOnPicture([&](QPainter& canvas) {
+    gif::DrawFrame(canvas, screen, f, f.Left, f.Top, f.Transparent, f.GetTransparentColor());
+  });
 }
 
 void TGifImage::DrawBitmapOnPicture(int x, int y, const QImage& source) {

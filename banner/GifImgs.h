@@ -17,6 +17,13 @@
 // unscaled from its top-left corner, cut at its bounds, and reports clicks
 // through Clicked; the window sets its hint and cursor like any control's.
 //
+// What it holds is bounded by what the next frame needs: the file's frames
+// as the reader keeps them (colour indices, within the reader's limits and
+// a logical screen no larger than banner::MaxPicturePixels), the picture,
+// and the backup of the area the current frame's disposal restores. A
+// frame is drawn from its colour indices in bands each time it shows; no
+// frame keeps a bitmap. A load that fails keeps nothing it read.
+//
 // Owned by the main window; lives and runs on the window thread only. The
 // load and the frame step let the window handle pending messages, so other
 // handlers (its own timer's included) may run in the middle of them: ticks
@@ -41,8 +48,15 @@ class TGifImage : public platform::ImageControl {
 
   // Replaces the shown GIF by the one in stream (read from its first byte).
   // Raises what the reader raises, and gif::EListError for a stream without
-  // frames; then Loading stays set and the old picture stays on show.
+  // frames; then Loading stays set, the old picture stays on show and the
+  // file read so far is gone.
   void LoadFromStream(gif::TStream& stream);
+
+  // The reader's limits for the loads to come: the reader's own, with the
+  // logical screen no larger than a banner picture. Tighter ones suit
+  // tests and fuzzers.
+  static gif::TGifLimits BannerLimits();
+  void SetLimits(const gif::TGifLimits& limits) { Limits = limits; }
 
   bool Animating() const;
   // Touches the timer only when the value differs, so a running countdown
@@ -80,6 +94,8 @@ class TGifImage : public platform::ImageControl {
   // Drawing on the picture's bitmap; nothing happens while it has no pixels.
   template <class F>
   void DrawOnPicture(F&& draw);
+  // Frame f at its place, opaque or transparent as it is.
+  void DrawFrameOnPicture(gif::TGifSubImage& f);
   void DrawBitmapOnPicture(int x, int y, const QImage& source);
   void DrawTransparentOnPicture(int x, int y, std::int32_t transparentColor, const QImage& source);
   std::unique_ptr<gif::TBitmap> NewBitmap(int width, int height) const;
@@ -87,6 +103,7 @@ class TGifImage : public platform::ImageControl {
 
   TPicture Picture;
   ScreenCopier CopyScreen;
+  gif::TGifLimits Limits = BannerLimits();
 
   bool Loading = false;
   gif::TBitmap* Backup = nullptr;

@@ -5,8 +5,12 @@
 #include <csetjmp>
 #include <cstdio>  // jpeglib.h needs FILE and size_t first
 #include <cstring>
+#include <string>
 
 #include <jpeglib.h>
+
+#include "banner/BannerLimits.h"
+#include "banner/JpegScans.h"
 
 namespace {
 
@@ -60,17 +64,61 @@ bool ReadHeader(const std::string& data, Header& header, char (&message)[JMSG_LE
   return true;
 }
 
+std::string ScanRefusal(std::int64_t scans, std::int64_t blockVisits) {
+  if (scans > banner::MaxJpegScans)
+    return "JPEG scans too many: " + std::to_string(scans) + " scans, at most " +
+           std::to_string(banner::MaxJpegScans) + " allowed";
+  if (blockVisits > banner::MaxJpegBlockVisits)
+    return "JPEG scans too costly: " + std::to_string(blockVisits) + " blocks to decode, at most " +
+           std::to_string(banner::MaxJpegBlockVisits) + " allowed";
+  return {};
+}
+
+// libjpeg calls its progress monitor before every row of coefficients it
+// takes in, and so once a new scan's header has been read and before its
+// data is: the scans are counted here as libjpeg itself meets them, and the
+// decode leaves by the error jump as soon as they cross the bounds.
+struct ScanGuard {
+  jpeg_progress_mgr manager;
+  int scan = 0;
+  std::int64_t blockVisits = 0;
+};
+
+void CountScan(j_common_ptr common) {
+  auto* info = reinterpret_cast<j_decompress_ptr>(common);
+  auto* guard = reinterpret_cast<ScanGuard*>(common->progress);
+  if (info->input_scan_number == guard->scan) return;
+  guard->scan = info->input_scan_number;
+  for (int i = 0; i < info->comps_in_scan; ++i) {
+    const jpeg_component_info* c = info->cur_comp_info[i];
+    guard->blockVisits += std::int64_t{c->width_in_blocks} * c->height_in_blocks;
+  }
+  auto* error = reinterpret_cast<ErrorExit*>(common->err);
+  {
+    // Gone before the jump, which destroys nothing.
+    const std::string refusal = ScanRefusal(guard->scan, guard->blockVisits);
+    if (refusal.empty()) return;
+    std::snprintf(error->message, sizeof error->message, "%s", refusal.c_str());
+  }
+  std::longjmp(error->back, 1);
+}
+
 // Decodes data into image (RGB). CMYK and YCCK pictures come out of libjpeg
 // as CMYK and are converted here; Adobe's writers store the inks inverted.
-bool DecodePixels(const std::string& data, QImage& image) {
+// False, with the reason in message, when it cannot.
+bool DecodePixels(const std::string& data, QImage& image, std::string& message) {
   jpeg_decompress_struct info;
   ErrorExit error;
+  ScanGuard guard{};
   InstallErrorExit(info, error);
   if (setjmp(error.back)) {
     jpeg_destroy_decompress(&info);
+    message = error.message;
     return false;
   }
   jpeg_create_decompress(&info);
+  guard.manager.progress_monitor = CountScan;
+  info.progress = &guard.manager;
   jpeg_mem_src(&info, reinterpret_cast<const unsigned char*>(data.data()),
                static_cast<unsigned long>(data.size()));
   jpeg_read_header(&info, TRUE);
@@ -81,6 +129,7 @@ bool DecodePixels(const std::string& data, QImage& image) {
                  QImage::Format_RGB888);
   if (image.isNull()) {
     jpeg_destroy_decompress(&info);
+    message = "no memory for the picture";
     return false;
   }
   JSAMPARRAY inkRow =
@@ -121,9 +170,14 @@ void TJpegImage::LoadFromStream(const std::string& bytes) {
   Header header;
   char message[JMSG_LENGTH_MAX];
   if (!ReadHeader(bytes, header, message)) throw EJpegError(message);
-  if (static_cast<long long>(header.width) * header.height > MaxPixels) {
-    throw EJpegError("JPEG picture too large");
-  }
+  const std::int64_t pixels = std::int64_t{header.width} * header.height;
+  if (pixels > banner::MaxPicturePixels)
+    throw EJpegError("JPEG picture too large: " + std::to_string(header.width) + " x " +
+                     std::to_string(header.height) + " pixels, at most " +
+                     std::to_string(banner::MaxPicturePixels) + " allowed");
+  const banner::JpegScanCost cost = banner::MeasureJpegScans(bytes);
+  if (const std::string refusal = ScanRefusal(cost.Scans, cost.BlockVisits); !refusal.empty())
+    throw EJpegError(refusal);
   data_ = bytes;
   width_ = header.width;
   height_ = header.height;
@@ -132,7 +186,7 @@ void TJpegImage::LoadFromStream(const std::string& bytes) {
 const QImage& TJpegImage::ToImage() const {
   if (!decoded_ && !Empty()) {
     decoded_ = true;
-    if (!DecodePixels(data_, image_)) image_ = QImage();
+    if (!DecodePixels(data_, image_, decodeError_)) image_ = QImage();
   }
   return image_;
 }

@@ -11,6 +11,12 @@ class QPoint;
 // libjpeg, so data that is not a JPEG fails at once, on the loading thread,
 // and never reaches a window.
 //
+// The loading also refuses, before any pixel is decoded, a picture larger
+// than the banner's bound or whose scans would cost more than the banner's
+// bounds allow (banner/BannerLimits.h); the decoding enforces the same scan
+// bounds again as libjpeg meets the scans, so the window thread's work is
+// bounded whatever the markers pretended.
+//
 // libjpeg ends the process from its default error handler; every call here
 // installs the picture's own handler instead, which leaves libjpeg by a jump
 // and turns the failure into EJpegError (loading) or a null picture
@@ -26,14 +32,11 @@ class EJpegError : public std::runtime_error {
 
 class TJpegImage {
  public:
-  // The largest picture taken, in pixels: the banner is small, and the
-  // header comes from an unauthenticated server; a header that claims more
-  // would have the first draw allocate without bound.
-  static constexpr long long MaxPixels = 4096LL * 4096LL;
-
   // Replaces the picture by the one in bytes and reads its header. Throws
-  // EJpegError when the bytes hold no JPEG header or a picture larger than
-  // MaxPixels; the picture is then empty.
+  // EJpegError when the bytes hold no JPEG header, a picture larger than
+  // banner::MaxPicturePixels, more than banner::MaxJpegScans scans or scans
+  // that visit more than banner::MaxJpegBlockVisits blocks; the picture is
+  // then empty.
   void LoadFromStream(const std::string& bytes);
 
   bool Empty() const { return width_ == 0; }
@@ -41,8 +44,10 @@ class TJpegImage {
   int Height() const { return height_; }
 
   // The pixels, decoded on the first call and kept. Null when the picture
-  // is empty or its data breaks off in a way libjpeg cannot fill.
+  // is empty, its data breaks off in a way libjpeg cannot fill, or its
+  // scans cross the bounds; DecodeError() then says why.
   const QImage& ToImage() const;
+  const std::string& DecodeError() const { return decodeError_; }
   // Draws the picture unscaled with its top-left corner at topLeft.
   void Draw(QPainter& painter, const QPoint& topLeft) const;
 
@@ -52,4 +57,5 @@ class TJpegImage {
   int height_ = 0;
   mutable bool decoded_ = false;
   mutable QImage image_;
+  mutable std::string decodeError_;
 };

@@ -23,12 +23,11 @@ class TByteBuffer {
  public:
   void Add(const std::string& block);
   void Add(const char* bytes, std::size_t count);
-  // Room for this many bytes in all, so that a large frame's data is not
-  // moved again and again while it is read; Compact() gives back what was
-  // not used.
-  void Reserve(std::size_t bytes) { bytes_.reserve(bytes); }
+  // Gives back the room that growing block by block left unused, once
+  // it is more than a quarter of what is held.
   void Compact() {
-    if (bytes_.capacity() > 2 * bytes_.size() + 4096) bytes_.shrink_to_fit();
+    if (bytes_.capacity() - bytes_.size() > bytes_.size() / 4 + 64) bytes_.shrink_to_fit();
+    if (ends_.capacity() - ends_.size() > ends_.size() / 4 + 8) ends_.shrink_to_fit();
   }
   std::int32_t BlockCount() const { return static_cast<std::int32_t>(ends_.size()); }
   // Block i as a string, 1 <= i <= BlockCount() (EListError otherwise).

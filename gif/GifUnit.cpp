@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 
 namespace gif {
 
@@ -22,12 +23,21 @@ std::uint16_t Le16(const std::uint8_t* p) {
   return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
 }
 
-void CheckPixelCount(const char* what, std::uint16_t width, std::uint16_t height) {
+// "WHAT too large: AMOUNT, at most LIMIT allowed": the one form of every
+// limit's refusal.
+[[noreturn]] void RaiseTooLarge(const std::string& what, const std::string& amount,
+                                std::int64_t limit) {
+  throw EGifException(what + " too large: " + amount + ", at most " + std::to_string(limit) +
+                      " allowed");
+}
+
+void CheckPixelCount(const char* what, std::uint16_t width, std::uint16_t height,
+                     std::int64_t limit) {
   const std::int64_t pixels = std::int64_t{width} * height;
-  if (pixels > MaxPixels)
-    throw EGifException(std::string(what) + " too large: " + std::to_string(width) + " x " +
-                        std::to_string(height) + " pixels (" + std::to_string(pixels) +
-                        "), at most " + std::to_string(MaxPixels) + " allowed");
+  if (pixels > limit)
+    RaiseTooLarge(what, std::to_string(width) + " x " + std::to_string(height) + " pixels (" +
+                            std::to_string(pixels) + ")",
+                  limit);
 }
 
 void ReadColorTable(TStream& stream, TColorTable& table) {
@@ -38,13 +48,16 @@ void ReadColorTable(TStream& stream, TColorTable& table) {
     table.Entries[static_cast<std::size_t>(i / 3)] = {bytes[i], bytes[i + 1], bytes[i + 2]};
 }
 
+using ExtensionCharger = std::function<void(std::int64_t bytes)>;
+
 // A chain of data sub-blocks: length byte L, L bytes, ... up to L = 0 or the
 // end of the stream.
 //   +---+---------+---+---------+-- ... --+---+
 //   | L | L bytes | L | L bytes |         | 0 |
-void ReadSubBlocks(TStream& stream, std::vector<std::string>& blocks) {
+void ReadSubBlocks(TStream& stream, std::vector<std::string>& blocks, const ExtensionCharger& charge) {
   std::uint8_t length = 0;
   while (ReadByte(stream, length) && length != 0) {
+    charge(SubBlockCharge + length);
     std::string block(length, '\0');
     block.resize(static_cast<std::size_t>(ReadSome(stream, block.data(), length)));
     blocks.push_back(std::move(block));
@@ -61,9 +74,11 @@ std::string Hex2(std::uint8_t value) {
 //   +----+-------+------------------+------------------+
 //   | 21 | label | fixed bytes (by  | sub-block chain  |
 //   |    |       | label: 6/13/12/0)| (not for F9)     |
-std::unique_ptr<TExtensionList> ReadExtensions(TStream& stream, std::uint8_t& introducer) {
+std::unique_ptr<TExtensionList> ReadExtensions(TStream& stream, std::uint8_t& introducer,
+                                               const ExtensionCharger& charge) {
   auto list = std::make_unique<TExtensionList>();
   while (introducer == 0x21) {
+    charge(ExtensionCharge);
     TExtension& ext = list->Add(std::make_unique<TExtension>());
     std::uint8_t label = 0;
     if (!ReadByte(stream, label)) {
@@ -80,11 +95,12 @@ std::unique_ptr<TExtensionList> ReadExtensions(TStream& stream, std::uint8_t& in
         throw EGifException("Unrecognized extension block.\r\nCode = $" + Hex2(label));
     }
     if (fixed > 0) {
+      charge(static_cast<std::int64_t>(fixed));
       ext.Data.assign(fixed, '\0');
       ext.Data.resize(static_cast<std::size_t>(ReadSome(stream, ext.Data.data(),
                                                         static_cast<std::int64_t>(fixed))));
     }
-    if (ext.Kind != ekGraphicControl) ReadSubBlocks(stream, ext.SubBlocks);
+    if (ext.Kind != ekGraphicControl) ReadSubBlocks(stream, ext.SubBlocks, charge);
     if (!ReadByte(stream, introducer)) introducer = 0;
   }
   return list;
@@ -170,14 +186,15 @@ void TGifSubImage::ReadFromStream(TStream& stream) {
   LocalColorTable->Count = 1 << LocalColorBits;
   if (HasLocalColorTable) ReadColorTable(stream, *LocalColorTable);
 
-  CheckPixelCount("Frame", Width, Height);
+  if (Owner != nullptr)
+    Owner->ChargeFrame(Width, Height);
+  else
+    CheckPixelCount("Frame", Width, Height, MaxPixels);
   Pixels = std::make_unique<TByteArray2D>(Width, Height);
 
+  // The data buffer grows with the blocks as they arrive: what a frame's
+  // size promises is no measure of what the stream holds.
   ReadByte(stream, CodeSize);
-  // LZW rarely needs more than 1.5 bytes a pixel; never more than the
-  // stream still holds.
-  CompressedData->Reserve(static_cast<std::size_t>(std::min<std::int64_t>(
-      stream.Size() - stream.Position(), std::int64_t{Width} * Height * 3 / 2 + 4096)));
   std::uint8_t length = 0;
   ReadByte(stream, length);
   char block[256];
@@ -279,6 +296,21 @@ void TGifSubImage::SaveAsBitmap(TMemoryStream& stream) const {
 
 TGifFile::TGifFile() : GlobalColorTable(std::make_unique<TColorTable>(0)) {}
 
+void TGifFile::ChargeFrame(std::uint16_t width, std::uint16_t height) {
+  CheckPixelCount("Frame", width, height, Limits.FramePixels);
+  const std::int64_t total = pixelsRead_ + std::int64_t{width} * height;
+  if (total > Limits.TotalPixels)
+    RaiseTooLarge("Frames together", std::to_string(total) + " pixels", Limits.TotalPixels);
+  pixelsRead_ = total;
+}
+
+void TGifFile::ChargeExtension(std::int64_t bytes) {
+  extensionBytesRead_ += bytes;
+  if (extensionBytesRead_ > Limits.ExtensionBytes)
+    RaiseTooLarge("Extension data", std::to_string(extensionBytesRead_) + " bytes",
+                  Limits.ExtensionBytes);
+}
+
 TGifSubImage& TGifFile::AddBitmap(TBitmapHandle* bitmap) {
   return SubImages.Add(
       std::unique_ptr<TGifSubImage>(new TGifSubImage(TGifSubImage::WrapTag{}, this, bitmap)));
@@ -294,6 +326,9 @@ TGifSubImage& TGifFile::AddBitmap(TBitmapHandle* bitmap) {
 //   0x2C image, 0x3B trailer.
 void TGifFile::LoadFromStream(TStream& stream) {
   CursorScope cursor;
+  pixelsRead_ = 0;
+  extensionBytesRead_ = 0;
+  const ExtensionCharger charge = [this](std::int64_t bytes) { ChargeExtension(bytes); };
   stream.SetPosition(0);
   std::int64_t lastLoopPosition = 0;
 
@@ -311,7 +346,7 @@ void TGifFile::LoadFromStream(TStream& stream) {
   ScreenFlags = s[4];
   BackgroundIndex = s[5];
   AspectRatio = s[6];
-  CheckPixelCount("Logical screen", ScreenWidth, ScreenHeight);
+  CheckPixelCount("Logical screen", ScreenWidth, ScreenHeight, Limits.ScreenPixels);
   HasGlobalColorTable = (ScreenFlags & 0x80) != 0;
   GlobalColorBits = static_cast<std::uint8_t>((ScreenFlags & 7) + 1);
   GlobalColorTable->Count = 1 << GlobalColorBits;
@@ -323,8 +358,11 @@ void TGifFile::LoadFromStream(TStream& stream) {
     if (stream.Position() >= stream.Size()) break;
     if (stream.Position() == lastLoopPosition) break;
     lastLoopPosition = stream.Position();
-    auto extensions = ReadExtensions(stream, introducer);
+    auto extensions = ReadExtensions(stream, introducer, charge);
     if (introducer != 0x2C) continue;
+    if (SubImages.Count() >= Limits.Frames)
+      RaiseTooLarge("Frame count", std::to_string(std::int64_t{SubImages.Count()} + 1) + " frames",
+                    Limits.Frames);
     auto frame = std::make_unique<TGifSubImage>(GlobalColorTable->Count, this);
     frame->SetExtensions(std::move(extensions));
     frame->ReadFromStream(stream);

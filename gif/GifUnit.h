@@ -18,9 +18,36 @@
 // pixel row, so other handlers may run in the middle of it.
 namespace gif {
 
-// No frame and no logical screen may exceed this many pixels: a GIF names
-// its sizes itself and must never make us allocate without bound.
+// What one file may make the reader hold. A GIF names its sizes and counts
+// itself, so every one is checked before the allocation that would cross
+// it, and crossing one ends the read with an EGifException naming the limit
+// and the size ("Frames together too large: 100663296 pixels, at most
+// 67108864 allowed"). Together they keep the read of any file of 8 MiB
+// (the banner's response bound) under 256 MiB and a second or so.
+//
+// No frame, no logical screen and not all frames together may hold more
+// than MaxPixels pixels (one byte each).
 constexpr std::int64_t MaxPixels = std::int64_t{1} << 26;
+// A frame costs about a kilobyte besides its pixels (its colour table,
+// lists and buffers), so the count is bounded too.
+constexpr std::int32_t MaxFrames = 65536;
+// Extensions are kept, never interpreted: what they hold is bounded by
+// their bytes plus a bookkeeping charge for each extension and each
+// sub-block, near what holding them costs; a file of a million empty or
+// one-byte blocks crosses it long before it costs much.
+constexpr std::int64_t MaxExtensionBytes = std::int64_t{1} << 23;
+constexpr std::int64_t ExtensionCharge = 64;
+constexpr std::int64_t SubBlockCharge = 32;
+
+// The limits one read applies; the reader's own unless a user of the
+// library needs tighter ones (the banner's screen, a fuzzer's speed).
+struct TGifLimits {
+  std::int64_t ScreenPixels = MaxPixels;
+  std::int64_t FramePixels = MaxPixels;
+  std::int64_t TotalPixels = MaxPixels;
+  std::int32_t Frames = MaxFrames;
+  std::int64_t ExtensionBytes = MaxExtensionBytes;
+};
 
 // How the Qt-free core reaches the window system. Empty functions are
 // skipped, which is what tests and tools want.
@@ -126,6 +153,18 @@ class TGifFile {
   std::uint8_t GlobalColorBits = 1;
   std::unique_ptr<TColorTable> GlobalColorTable;
   TOwnedList<TGifSubImage> SubImages;
+  // Set before LoadFromStream to read under other limits.
+  TGifLimits Limits;
+
+ private:
+  friend class TGifSubImage;
+  // Count what a read is about to hold against Limits; EGifException
+  // when it would cross one, before anything is allocated for it.
+  void ChargeFrame(std::uint16_t width, std::uint16_t height);
+  void ChargeExtension(std::int64_t bytes);
+
+  std::int64_t pixelsRead_ = 0;
+  std::int64_t extensionBytesRead_ = 0;
 };
 
 }  // namespace gif

@@ -6,6 +6,8 @@
 // that is removed at the end. Measured, on one thread, with the files in the
 // page cache:
 //   Analysis          AnalyzeReferences on the scanned table, matcher build included
+//   AnalysisPlain     the same with the plain name rule alone (no CFML rules):
+//                     the analysis as it was before those rules
 //   ReadFloor         reading the files the analysis reads, in 64 KiB blocks
 //   DirectSample      the direct per-name search (whole text upper-cased, one
 //                     search per name) over a sample of those files; its time
@@ -27,10 +29,12 @@
 #include <fstream>
 #include <map>
 #include <memory>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "analysis/CfmlRules.h"
 #include "analysis/DirectReferenceAnalysis.h"
 #include "analysis/DirectoryScan.h"
 #include "analysis/NameMatcher.h"
@@ -145,7 +149,7 @@ std::unique_ptr<Site> MakeSite(std::size_t megabytes) {
         (ext == ".HTML" && probe[e].Checked == 1)) {
       site->read.push_back(e);
     }
-  }, nullptr);
+  }, nullptr, {}, analysis::TRuleSet::Plain);
   for (std::int32_t r : site->read) {
     site->readBytes += fs::file_size((*site->table)[r].Directory + (*site->table)[r].Name);
   }
@@ -196,6 +200,18 @@ void Analysis(benchmark::State& state) {
     state.ResumeTiming();
     BestTime t("Analysis");
     analysis::AnalyzeReferences(*table, "cfm", nullptr, nullptr);
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * TheSite->readBytes));
+}
+
+void AnalysisPlain(benchmark::State& state) {
+  auto table = std::make_unique<TFileTable>();
+  for (auto _ : state) {
+    state.PauseTiming();
+    *table = *TheSite->table;
+    state.ResumeTiming();
+    BestTime t("AnalysisPlain");
+    analysis::AnalyzeReferences(*table, "cfm", nullptr, nullptr, {}, analysis::TRuleSet::Plain);
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * TheSite->readBytes));
 }
@@ -266,8 +282,18 @@ void DirectSample(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * SampleBytes));
 }
 
+// Counts the places of the CFML rules' literals and nothing more.
+struct CountingSink : analysis::TMatchSink {
+  std::size_t places = 0;
+  bool OnMatch(std::uint32_t, const unsigned char*) override {
+    ++places;
+    return true;
+  }
+};
+
 // The matcher alone over the read bytes; range(0) = 1 for the table's names,
-// 2 for those plus as many more of the same make.
+// 2 for those plus as many more of the same make, 3 for those plus the
+// literals of the CFML rules (their places counted, not checked).
 void Matcher(benchmark::State& state) {
   std::vector<std::string> names;
   for (std::int32_t i = 1; i <= TheSite->table->FileCount; ++i) {
@@ -278,21 +304,29 @@ void Matcher(benchmark::State& state) {
     const std::size_t n = names.size();
     for (std::size_t k = 0; k < n; ++k) names.push_back("v2_" + names[k]);
   }
+  std::vector<bool> positional(names.size(), false);
+  TFileTable copy = *TheSite->table;
+  std::optional<analysis::TCfmlRules> rules;
+  if (state.range(0) == 3) rules.emplace(copy, copy.FileCount, names, positional);
+  CountingSink sink;
   const std::string label = "Matcher/" + std::to_string(state.range(0)) + "x";
   std::vector<char> block(BlockSize);
   for (auto _ : state) {
     BestTime t(label.c_str());
-    TNameMatcher matcher(names);
+    TNameMatcher matcher(names, TNameMatcher::DefaultBudget, positional);
     std::size_t found = 0;
     for (std::int32_t e : TheSite->read) {
       matcher.Start();
       platform::InputFile file(PathOf(e));
-      for (std::size_t n; (n = file.Read(block.data(), BlockSize)) != 0;) matcher.Feed(block.data(), n);
+      for (std::size_t n; (n = file.Read(block.data(), BlockSize)) != 0;) {
+        matcher.Feed(block.data(), n, &sink);
+      }
       found += matcher.Found().size();
     }
     benchmark::DoNotOptimize(found);
   }
   state.counters["names"] = static_cast<double>(names.size());
+  state.counters["places"] = static_cast<double>(sink.places) / static_cast<double>(state.iterations());
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * TheSite->readBytes));
 }
 
@@ -310,6 +344,10 @@ void Summary(const char* clock, std::map<std::string, double>& times, const Site
     if (fast > 0) std::printf("  direct / analysis   %6.1f x  (goal >= 60)\n", direct / fast);
   }
   if (floor > 0 && fast > 0) std::printf("  analysis / floor    %6.1f x  (goal <= 12)\n", fast / floor);
+  if (best("AnalysisPlain") > 0 && fast > 0) {
+    std::printf("  plain rule alone %9.1f ms\n", best("AnalysisPlain") * 1e3);
+    std::printf("  CFML rules / plain  %6.2f x  (goal <= 1.3)\n", fast / best("AnalysisPlain"));
+  }
   if (half > 0 && fast > 0) {
     std::printf("  doubled names, analysis (%d -> %d entries)  %.2f x  (goal <= 1.3)\n",
                 site.table->FileCount / 2, site.table->FileCount, fast / half);
@@ -336,8 +374,9 @@ int main(int argc, char** argv) {
   const auto ms = benchmark::kMillisecond;
   benchmark::RegisterBenchmark("ReadFloor", ReadFloor)->Unit(ms)->Iterations(10)->UseRealTime();
   benchmark::RegisterBenchmark("Analysis", Analysis)->Unit(ms)->Iterations(5)->UseRealTime();
+  benchmark::RegisterBenchmark("AnalysisPlain", AnalysisPlain)->Unit(ms)->Iterations(5)->UseRealTime();
   benchmark::RegisterBenchmark("AnalysisHalfTable", AnalysisHalfTable)->Unit(ms)->Iterations(5)->UseRealTime();
-  benchmark::RegisterBenchmark("Matcher", Matcher)->Arg(1)->Arg(2)->Unit(ms)->Iterations(5)->UseRealTime();
+  benchmark::RegisterBenchmark("Matcher", Matcher)->Arg(1)->Arg(2)->Arg(3)->Unit(ms)->Iterations(5)->UseRealTime();
   benchmark::RegisterBenchmark("DirectSample", DirectSample)->Unit(ms)->Iterations(2)->UseRealTime();
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();

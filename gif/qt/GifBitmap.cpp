@@ -1,8 +1,11 @@
 #include "gif/qt/GifBitmap.h"
 
 #include <QGuiApplication>
+#include <QList>
 #include <QPixmap>
 #include <QScreen>
+#include <algorithm>
+#include <cstring>
 
 namespace gif {
 
@@ -64,6 +67,40 @@ void DrawTransparent(QPainter& canvas, int x, int y, std::int32_t transparentCol
   canvas.setCompositionMode(QPainter::RasterOp_SourceOrDestination);
   canvas.drawImage(left, top, image);
   canvas.setCompositionMode(saved);
+}
+
+void DrawFrame(QPainter& canvas, const QRect& clip, const TGifSubImage& frame, int x, int y,
+               bool transparent, std::int32_t transparentColor) {
+  if (!frame.Pixels) return;
+  const TByteArray2D& pixels = *frame.Pixels;
+  // DrawTransparent takes its place as 16-bit numbers; the bands must land
+  // where the whole frame would.
+  const QPoint origin = transparent ? QPoint(static_cast<std::int16_t>(x), static_cast<std::int16_t>(y))
+                                    : QPoint(x, y);
+  const QRect shown = QRect(origin, QSize(pixels.Columns(), pixels.Rows())) & clip;
+  if (shown.isEmpty()) return;
+  const QRect part = shown.translated(-origin);  // in frame coordinates
+
+  QList<QRgb> palette(256);
+  const TColorTable& table = frame.ColorTable();
+  for (int i = 0; i < 256; ++i) palette[i] = ToQRgb(table.GetColor(static_cast<std::uint8_t>(i)));
+
+  // About 64 K pixels a band: a few hundred kilobytes of colour at most.
+  constexpr int kBandPixels = 1 << 16;
+  const int bandRows = std::max(1, kBandPixels / part.width());
+  for (int top = part.top(); top <= part.bottom(); top += bandRows) {
+    const int rows = std::min(bandRows, part.bottom() + 1 - top);
+    QImage band(part.width(), rows, QImage::Format_Indexed8);
+    band.setColorTable(palette);
+    for (int r = 0; r < rows; ++r)
+      std::memcpy(band.scanLine(r), pixels.RowData(top + r + 1) + part.left(),
+                  static_cast<std::size_t>(part.width()));
+    const QPoint at = origin + QPoint(part.left(), top);
+    if (transparent)
+      DrawTransparent(canvas, at.x(), at.y(), transparentColor, band);
+    else
+      canvas.drawImage(at, band);
+  }
 }
 
 void CopyScreenRect(const QRect& rect, TBitmap& bitmap) {

@@ -30,6 +30,15 @@ TBitmap* GetBitmap(TGifSubImage& frame);
 void DrawTransparent(QPainter& canvas, int x, int y, std::int32_t transparentColor,
                      const QImage& source);
 
+// Draws the frame's own pixels (its Pixels through its colour table) with
+// their top-left corner at (x, y), as far as they fall inside `clip` (the
+// canvas's area): opaque, or like DrawTransparent when transparent. The
+// frame goes down in bands of a few rows, so no bitmap of the whole frame
+// is made or kept, whatever its size: what it costs is the part that
+// shows. A frame without Pixels (one made by AddBitmap) draws nothing.
+void DrawFrame(QPainter& canvas, const QRect& clip, const TGifSubImage& frame, int x, int y,
+               bool transparent, std::int32_t transparentColor);
+
 // Sizes bitmap to rect and fills it with the screen's pixels inside rect
 // (black where the screen gives none, as on a display-less platform).
 void CopyScreenRect(const QRect& rect, TBitmap& bitmap);

@@ -7,42 +7,16 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <iostream>
-#include <sstream>
+#include <iterator>
 #include <string>
 
 #include "gif/GifUnit.h"
+#include "gif/tools/ErrorLine.h"
 #include "gif/tools/Sha256.h"
 
 namespace {
 
 using namespace gif;
-
-std::string ShowLineBreaks(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    if (c == '\r') out += "\\r";
-    else if (c == '\n') out += "\\n";
-    else out += c;
-  }
-  return out;
-}
-
-std::string ErrorLine(std::exception_ptr error) {
-  try {
-    std::rethrow_exception(error);
-  } catch (const EGifException& e) {
-    return "error: EGifException: " + ShowLineBreaks(e.what());
-  } catch (const EIndexOutOfBounds& e) {
-    return "error: EIndexOutOfBounds: " + ShowLineBreaks(e.what());
-  } catch (const ENotEnoughMemory& e) {
-    return "error: ENotEnoughMemory: " + ShowLineBreaks(e.what());
-  } catch (const EListError& e) {
-    return "error: EListError: " + ShowLineBreaks(e.what());
-  } catch (const std::exception& e) {
-    return "error: Exception: " + ShowLineBreaks(e.what());
-  }
-}
 
 std::string PixelDigest(const TGifSubImage& frame) {
   Sha256 sha;
@@ -92,9 +66,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "gifdump: cannot open %s\n", argv[arg]);
     return 2;
   }
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  TMemoryStream stream(bytes.str());
+  TMemoryStream stream(std::string(std::istreambuf_iterator<char>(in), {}));
 
   if (repeat > 0) {
     double pixels = 0;

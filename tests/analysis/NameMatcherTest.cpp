@@ -144,3 +144,63 @@ TEST(NameMatcher, SplitsIntoGroupsOnlyOverBudget) {
 }
 
 }  // namespace
+
+namespace {
+
+// Records each place of a positional name and retires the names it is told.
+struct RecordingSink : analysis::TMatchSink {
+  std::vector<std::pair<std::uint32_t, std::size_t>> places;  // id, end offset
+  const char* text = nullptr;
+  std::vector<std::uint32_t> unwanted;
+  bool OnMatch(std::uint32_t id, const unsigned char* end) override {
+    places.emplace_back(id, static_cast<std::size_t>(reinterpret_cast<const char*>(end) - text));
+    return std::find(unwanted.begin(), unwanted.end(), id) == unwanted.end();
+  }
+};
+
+// Every place of a positional name is reported, whatever the block size
+// (stretches overlap, so a place may come twice); a retired name is never
+// reported again, while the names that end inside it still are.
+TEST(NameMatcher, PositionalNamesReportEveryPlaceUntilRetired) {
+  const std::vector<std::string> names = {"dsp#", "sp#", "dsp_x", "x#"};
+  const std::vector<bool> positional = {true, false, false, true};
+  std::string text = "..dsp#..Dsp#..";
+  text += std::string(9000, '.') + "dsp#";
+  for (std::size_t block : {std::size_t{0}, std::size_t{3}, std::size_t{4096}}) {
+    TNameMatcher matcher(names, TNameMatcher::DefaultBudget, positional);
+    RecordingSink sink;
+    sink.text = text.data();
+    matcher.Start();
+    if (block == 0) block = text.size();
+    for (std::size_t at = 0; at < text.size(); at += block) {
+      const std::size_t n = std::min(block, text.size() - at);
+      sink.text = text.data();
+      matcher.Feed(text.data() + at, n, &sink);
+    }
+    std::vector<std::size_t> ends;
+    for (const auto& [id, end] : sink.places) {
+      EXPECT_EQ(id, 0u);
+      ends.push_back(end);
+    }
+    std::sort(ends.begin(), ends.end());
+    ends.erase(std::unique(ends.begin(), ends.end()), ends.end());
+    EXPECT_EQ(ends, (std::vector<std::size_t>{6, 12, text.size()})) << "block " << block;
+
+    // Retired at its next place: then never again, in this text or the next.
+    sink.places.clear();
+    sink.unwanted = {0};
+    const std::string next = "dsp# dsp# x# dsp_x";
+    sink.text = next.data();
+    matcher.Start();
+    matcher.Feed(next.data(), next.size(), &sink);
+    EXPECT_EQ(Sorted(matcher.Found()), (std::vector<std::uint32_t>{0, 1, 2, 3}));
+    matcher.Start();
+    sink.places.clear();
+    matcher.Feed(next.data(), next.size(), &sink);
+    EXPECT_EQ(Sorted(matcher.Found()), (std::vector<std::uint32_t>{1, 2, 3}));
+    ASSERT_EQ(sink.places.size(), 1u);
+    EXPECT_EQ(sink.places[0].first, 3u);
+  }
+}
+
+}  // namespace

@@ -46,6 +46,11 @@ struct Tree {
   }
 };
 
+// The plain name rule alone, as the direct analysis states it.
+void AnalyzePlain(TFileTable& table, const std::string& ext) {
+  analysis::AnalyzeReferences(table, ext, nullptr, nullptr, {}, analysis::TRuleSet::Plain);
+}
+
 struct Case {
   const char* what;
   Project project;
@@ -61,7 +66,7 @@ TEST_P(AnalysisCases, MarksExactlyTheReferencedFiles) {
     const std::string content = text ? text : "";
     tree.Add(path, text ? &content : nullptr);
   }
-  analysis::AnalyzeReferences(*tree.table, "cfm", nullptr, nullptr);
+  AnalyzePlain(*tree.table, "cfm");
   EXPECT_EQ(tree.Unused(), GetParam().project.unused);
 }
 
@@ -116,7 +121,7 @@ TEST(Analysis, NulBytesAreOrdinaryText) {
   Tree tree;
   tree.Add("nul.js", &kAfterNuls);
   tree.Add("nul.gif", nullptr);
-  analysis::AnalyzeReferences(*tree.table, "cfm", nullptr, nullptr);
+  AnalyzePlain(*tree.table, "cfm");
   EXPECT_EQ(tree.Unused(), std::set<std::string>{});
 }
 
@@ -126,7 +131,7 @@ TEST(Analysis, ReadOnlyPageIsRead) {
   tree.Add("locked.cfm", &text);
   tree.Add("logo.png", nullptr);
   ASSERT_EQ(chmod((tree.tmp.Dir() + "locked.cfm").c_str(), 0444), 0);
-  analysis::AnalyzeReferences(*tree.table, "cfm", nullptr, nullptr);
+  AnalyzePlain(*tree.table, "cfm");
   EXPECT_EQ(tree.Unused(), std::set<std::string>{});
 }
 
@@ -163,7 +168,7 @@ TEST(Analysis, VanishedPageEndsTheAnalysisWithFileNotFound) {
   tree.Add("late.gif", nullptr);
   tree.Add("after.cfm", &self);
   try {
-    analysis::AnalyzeReferences(*tree.table, "cfm", nullptr, nullptr);
+    AnalyzePlain(*tree.table, "cfm");
     FAIL() << "no error";
   } catch (const platform::IoError& e) {
     EXPECT_STREQ(e.what(), "File not found");
@@ -183,7 +188,7 @@ TEST(Analysis, PageThatIsNoRegularFileEndsTheAnalysisWithFileAccessDenied) {
   EXPECT_THROW(
       {
         try {
-          analysis::AnalyzeReferences(*tree.table, "cfm", nullptr, nullptr);
+          AnalyzePlain(*tree.table, "cfm");
         } catch (const platform::IoError& e) {
           EXPECT_STREQ(e.what(), "File access denied");
           throw;
@@ -237,7 +242,7 @@ TEST(Analysis, AgreesWithTheDirectAnalysisOnRandomProjects) {
       slow.Add(path, &text);
     }
     const std::string ext = std::vector<std::string>{"cfm", "cfm", "CFM", "inc"}[pick(4)];
-    analysis::AnalyzeReferences(*fast.table, ext, nullptr, nullptr);
+    AnalyzePlain(*fast.table, ext);
     analysis::direct::AnalyzeReferences(*slow.table, ext);
     for (int i = 1; i <= fast.table->FileCount; ++i) {
       EXPECT_EQ((*fast.table)[i].Unused, (*slow.table)[i].Unused) << (*fast.table)[i].Name;

@@ -12,6 +12,7 @@
 #include "platform/DirectoryListing.h"
 #include "platform/StatusBar.h"
 #include "results/StringGrid.h"
+#include "tests/support/CfmlSite.h"
 #include "tests/support/WindowFixture.h"
 
 using analysis::FileTable;
@@ -179,6 +180,16 @@ TEST_F(ProcessTest, DeleteAndProcessAreHeldBackWhileARunIsUnderWay) {
   EXPECT_EQ(FileTable.FileCount, 21);
   EXPECT_TRUE(window->BtnDelete->isEnabled());
   EXPECT_TRUE(window->Delete1->isEnabled());
+}
+
+// The window checks exactly what the core and quilmere-report find unused.
+TEST_F(ProcessTest, CfmlFixtureSiteGetsTheExpectedChecks) {
+  const std::string root = testsupport::CfmlSiteDir();
+  Process(root);
+  EXPECT_EQ(testsupport::VerdictsOf(FileTable, root), testsupport::ExpectedCfmlVerdicts());
+  for (int r = 1; r <= FileTable.FileCount; ++r) {
+    EXPECT_EQ(FileTable[r].Checked, FileTable[r].Unused);
+  }
 }
 
 // Every pump inside a run fires the check commands and glyph clicks: none of

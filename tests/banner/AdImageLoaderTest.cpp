@@ -205,6 +205,14 @@ INSTANTIATE_TEST_SUITE_P(
         FailedCycle{"ClosedWithoutAByte", [] { return std::string(); }},
         FailedCycle{"BodyNotJpeg",
                     [] { return HttpResponse("200 OK", "image/jpeg", "", "<html>oops</html>"); }},
+        // Refused when its header is read on the loader thread.
+        FailedCycle{"JpegWithTooManyScans",
+                    [] {
+                      return HttpResponse(
+                          "200 OK", "image/jpeg", "",
+                          testpictures::RepeatedScans(
+                              testpictures::Jpeg(64, 16, {1, 2, 3}, JCS_GRAYSCALE, true), 200));
+                    }},
         FailedCycle{"BrokenEscapeInTheLink", [] { return JpegBanner("ADLINK=http://x.example/%G1"); }},
         FailedCycle{"OverTheSizeBound",
                     [] {

@@ -12,6 +12,7 @@
 #include "banner/GifImgs.h"
 #include "tests/gif/GifBuilder.h"
 #include "tests/gif/GifTestSupport.h"
+#include "tests/gif/HostileGifs.h"
 
 using banner::TGifImage;
 using giftest::DataPath;
@@ -228,6 +229,27 @@ TEST_F(GifImage, OneFrameKeepsTheIntervalAndRedrawsFrame1OnEveryTick) {
   EXPECT_EQ(control.PictureImage(), first);
 }
 
+TEST_F(GifImage, ALongAnimationPlaysWholeWithoutABitmapPerFrame) {
+  TGifImage control;
+  LoadFixture(control, "long_animation.gif");
+  ASSERT_EQ(control.GetGifFile().SubImages.Count(), 300);
+  const auto frame = [](int i) {
+    return Scene{[i](int x, int y) {
+                   const int k = (x + 2 * y + i) % 16;
+                   return qRgb(16 * k, 255 - 16 * k, (37 * k) % 256);
+                 },
+                 {}};
+  };
+  for (int i = 0; i < 300; ++i) {
+    if (i > 0) control.NextFrame();
+    ASSERT_TRUE(Shows(control.PictureImage(), QSize(16, 8), frame(i))) << "frame " << i + 1;
+  }
+  control.NextFrame();
+  EXPECT_EQ(control.GetFrameIndex(), 1);
+  EXPECT_TRUE(Shows(control.PictureImage(), QSize(16, 8), frame(0)));
+  for (const auto& f : control.GetGifFile().SubImages) ASSERT_EQ(f->Bitmap(), nullptr);
+}
+
 // ---- The timer -----------------------------------------------------------
 
 TEST_F(GifImage, RunningTimerStepsThroughTheFrames) {
@@ -259,6 +281,13 @@ TEST_F(GifImage, FailedLoadKeepsThePictureAndIgnoresTicksUntilALoadSucceeds) {
       {"unknown extension after two frames", ReadFile(DataPath("bad_extension.gif"))},
       {"no frame at all", giftest::Head(4, 4) + ";"},
       {"wrong version", "GIF90a" + giftest::Head(4, 4).substr(6) + ";"},
+      // Files that ask for more than the reader or the control allows.
+      {"LZW bombs on a banner's screen", giftest::LzwBombGif(30, 8192, 8192, 576, 74)},
+      {"LZW bombs on their own screen", giftest::LzwBombGif(30, 8192, 8192, 8192, 8192)},
+      {"100000 frames of 1 x 1", giftest::TinyFramesGif(100000)},
+      {"a million one-byte comment blocks", giftest::CommentBlocksGif(1000000)},
+      {"60 empty frames of 5000 x 5000", giftest::EmptyFramesGif(60, 5000, 5000)},
+      {"a screen past the banner's bound", giftest::EmptyFramesGif(1, 4097, 4096)},
   };
   for (const Bad& b : bad) {
     SCOPED_TRACE(b.what);
@@ -269,6 +298,7 @@ TEST_F(GifImage, FailedLoadKeepsThePictureAndIgnoresTicksUntilALoadSucceeds) {
 
     EXPECT_ANY_THROW(LoadBytes(control, b.bytes));
     EXPECT_TRUE(control.IsLoading());
+    EXPECT_EQ(control.GetGifFile().SubImages.Count(), 0) << "the frames read before the failure are kept";
     control.TimerTick();
     control.TimerTick();
     EXPECT_EQ(control.PictureImage(), before);

@@ -2,6 +2,7 @@
 
 #include <QImage>
 #include <cstdlib>
+#include <functional>
 #include <ostream>
 #include <string>
 
@@ -17,6 +18,7 @@ struct DecodeCase {
   J_COLOR_SPACE space;
   Colour stored;
   Colour shown;
+  bool progressive = false;
 };
 void PrintTo(const DecodeCase& c, std::ostream* os) { *os << c.name; }
 
@@ -26,7 +28,7 @@ class JpegDecodeTest : public testing::TestWithParam<DecodeCase> {};
 TEST_P(JpegDecodeTest, HeaderOnLoadPixelsOnFirstUse) {
   const DecodeCase& c = GetParam();
   TJpegImage picture;
-  picture.LoadFromStream(testpictures::Jpeg(48, 16, c.stored, c.space));
+  picture.LoadFromStream(testpictures::Jpeg(48, 16, c.stored, c.space, c.progressive));
   EXPECT_EQ(picture.Width(), 48);
   EXPECT_EQ(picture.Height(), 16);
 
@@ -43,7 +45,10 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(DecodeCase{"Rgb", JCS_RGB, {200, 40, 90}, {200, 40, 90}},
                     DecodeCase{"Grey", JCS_GRAYSCALE, {128, 0, 0}, {128, 128, 128}},
                     // Adobe inks: cyan and black none (255), magenta and yellow full (0).
-                    DecodeCase{"AdobeCmyk", JCS_CMYK, {255, 0, 0}, {255, 0, 0}}),
+                    DecodeCase{"AdobeCmyk", JCS_CMYK, {255, 0, 0}, {255, 0, 0}},
+                    // libjpeg's own progression, as its encoder writes it.
+                    DecodeCase{"ProgressiveRgb", JCS_RGB, {200, 40, 90}, {200, 40, 90}, true},
+                    DecodeCase{"ProgressiveAdobeCmyk", JCS_CMYK, {255, 0, 0}, {255, 0, 0}, true}),
     [](const testing::TestParamInfo<DecodeCase>& info) { return std::string(info.param.name); });
 
 struct RefusedCase {
@@ -82,6 +87,61 @@ INSTANTIATE_TEST_SUITE_P(
                     RefusedCase{"HeaderCutShort", testpictures::Jpeg(8, 8, {1, 2, 3}).substr(0, 30)},
                     RefusedCase{"LargerThanABannerCanBe", HugeHeader()}),
     [](const testing::TestParamInfo<RefusedCase>& info) { return std::string(info.param.name); });
+
+// The scans are judged when the picture is loaded, before the window
+// decodes anything; a picture within the bounds decodes whole.
+struct ScanCase {
+  const char* name;
+  std::function<std::string()> bytes;
+  QSize size;
+  std::string refusal;  // "" when accepted
+};
+void PrintTo(const ScanCase& c, std::ostream* os) { *os << c.name; }
+
+class JpegScanTest : public testing::TestWithParam<ScanCase> {};
+
+// 4096 x 4096 grey in libjpeg's progression: 6 scans of 262144 blocks each.
+const std::string& LargeProgressive() {
+  static const std::string jpeg = testpictures::Jpeg(4096, 4096, {90, 0, 0}, JCS_GRAYSCALE, true);
+  return jpeg;
+}
+std::string SmallProgressive() { return testpictures::Jpeg(64, 64, {90, 0, 0}, JCS_GRAYSCALE, true); }
+
+TEST_P(JpegScanTest, TooManyOrTooCostlyScansAreRefusedOnLoading) {
+  const ScanCase& c = GetParam();
+  TJpegImage picture;
+  if (!c.refusal.empty()) {
+    try {
+      picture.LoadFromStream(c.bytes());
+      FAIL() << "accepted";
+    } catch (const EJpegError& e) {
+      EXPECT_EQ(e.what(), c.refusal);
+    }
+    EXPECT_TRUE(picture.Empty());
+    return;
+  }
+  picture.LoadFromStream(c.bytes());
+  EXPECT_EQ(picture.ToImage().size(), c.size);
+  EXPECT_EQ(picture.DecodeError(), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Pictures, JpegScanTest,
+    testing::Values(
+        ScanCase{"HundredScans", [] { return testpictures::RepeatedScans(SmallProgressive(), 94); },
+                 QSize(64, 64), ""},
+        ScanCase{"HundredAndOneScans", [] { return testpictures::RepeatedScans(SmallProgressive(), 95); },
+                 {}, "JPEG scans too many: 101 scans, at most 100 allowed"},
+        ScanCase{"TwentyThousandRepeatedScans",
+                 [] { return testpictures::RepeatedScans(LargeProgressive(), 20000); }, {},
+                 "JPEG scans too many: 20006 scans, at most 100 allowed"},
+        ScanCase{"LargestAtTheBlockBound",
+                 [] { return testpictures::RepeatedScans(LargeProgressive(), 10); },
+                 QSize(4096, 4096), ""},
+        ScanCase{"LargestOverTheBlockBound",
+                 [] { return testpictures::RepeatedScans(LargeProgressive(), 11); }, {},
+                 "JPEG scans too costly: 4456448 blocks to decode, at most 4194304 allowed"}),
+    [](const testing::TestParamInfo<ScanCase>& info) { return std::string(info.param.name); });
 
 TEST(JpegImageTest, ACutOffBodyStillDrawsAtItsFullSize) {
   const std::string jpeg = testpictures::Jpeg(64, 64, {10, 200, 10});

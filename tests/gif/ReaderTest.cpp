@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "gif/GifUnit.h"
 #include "tests/gif/GifBuilder.h"
 #include "tests/gif/GifTestSupport.h"
+#include "tests/gif/HostileGifs.h"
 
 using namespace gif;
 using namespace giftest;
@@ -306,6 +309,60 @@ INSTANTIATE_TEST_SUITE_P(
         LimitCase{"FrameAtTheLimit", 10, 10, 8192, 8192, ""},
         LimitCase{"FrameOutsideTheScreen", 2, 2, 300, 1, ""}),
     [](const auto& info) { return info.param.name; });
+
+// Whole files that ask for more than their size suggests: each read ends
+// with the limit's error before it allocates for what crosses the limit,
+// keeping the frames complete before it; a file just at the limits reads
+// whole.
+struct BudgetCase {
+  std::string name;
+  std::function<std::string()> bytes;
+  std::string message;  // "" when accepted
+  int frames;           // frames kept
+};
+class BudgetTest : public testing::TestWithParam<BudgetCase> {};
+
+TEST_P(BudgetTest, WholeFileIsBounded) {
+  const BudgetCase& c = GetParam();
+  std::string message;
+  auto f = LoadCatching<EGifException>(c.bytes(), &message);
+  EXPECT_EQ(message, c.message);
+  EXPECT_EQ(f->SubImages.Count(), c.frames);
+  // A frame's data buffer holds its data, not a guess made from its size.
+  for (const auto& frame : f->SubImages) {
+    const std::string& data = frame->CompressedData->Bytes();
+    ASSERT_LE(data.capacity(), data.size() + data.size() / 4 + 64);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    HostileFiles, BudgetTest,
+    testing::Values(
+        BudgetCase{"LzwBombFrames", [] { return LzwBombGif(30, 8192, 8192, 8192, 8192); },
+                   "Frames together too large: 134217728 pixels, at most 67108864 allowed", 1},
+        BudgetCase{"TinyFrames", [] { return TinyFramesGif(100000); },
+                   "Frame count too large: 65537 frames, at most 65536 allowed", 65536},
+        BudgetCase{"OneByteCommentBlocks", [] { return CommentBlocksGif(1000000); },
+                   "Extension data too large: 8388631 bytes, at most 8388608 allowed", 0},
+        BudgetCase{"EmptyLargeFrames", [] { return EmptyFramesGif(60, 5000, 5000); },
+                   "Frames together too large: 75000000 pixels, at most 67108864 allowed", 2},
+        BudgetCase{"FramesAtTheCount", [] { return TinyFramesGif(65536); }, "", 65536},
+        BudgetCase{"FramesAtThePixels", [] { return EmptyFramesGif(4, 4096, 4096); }, "", 4},
+        BudgetCase{"GraphicControlForEveryFrame",
+                   [] {
+                     std::string frames;
+                     for (int i = 0; i < 65536; ++i) frames += GraphicControl(0, false, 1, 0) + TinyImage();
+                     return Head(4, 4) + frames + ";";
+                   },
+                   "", 65536}),
+    [](const auto& info) { return info.param.name; });
+
+TEST(Reader, LimitsCanBeTightened) {
+  TGifFile file;
+  file.Limits.ScreenPixels = 100;
+  gif::TMemoryStream stream(Head(11, 10) + TinyImage() + ";");
+  EXPECT_THROW(file.LoadFromStream(stream), EGifException);
+}
 
 // ---------------------------------------------------------------- callbacks
 

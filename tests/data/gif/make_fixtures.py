@@ -173,6 +173,14 @@ def main():
              "-delay", "0", src("dl2", 6, 4, solid(6, 4, BLUE))],
             "delays_0_25_0.gif")
 
+    # A long animation: 300 full frames of 16 x 8, 100 ms each, frame i
+    # showing colour (x + 2y + i) mod 16 of a 16-colour table the tests
+    # recompute: colour k = (16k, 255 - 16k, 37k mod 256).
+    ramp = [(16 * k, 255 - 16 * k, (37 * k) % 256) for k in range(16)]
+    frames = [src("long%d" % i, 16, 8, [ramp[(x + 2 * y + i) % 16] for y in range(8) for x in range(16)])
+              for i in range(300)]
+    convert(["-delay", "10", "-loop", "0", *frames], "long_animation.gif")
+
     # Two frames, then an extension label the reader does not know.
     with open(os.path.join(HERE, "comment_loop.gif"), "rb") as f:
         good = f.read()

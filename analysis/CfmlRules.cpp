@@ -1,0 +1,871 @@
+#include "analysis/CfmlRules.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <map>
+#include <set>
+
+
+#include "analysis/ReferenceAnalysis.h"
+#include "platform/Attributes.h"
+#include "platform/FileSystem.h"
+
+namespace analysis {
+
+namespace {
+
+// Bounds of the looks around a place: longer runs are not what the rules
+// look for, and cutting them keeps every check short.
+constexpr std::int64_t MaxBlanks = 64;       // blanks between a quote and "&"
+constexpr std::int64_t MaxPrefixValue = 64;  // prefix="..."
+constexpr std::int64_t MaxStatement = 256;   // this.mappings[...] = ...;
+constexpr std::int64_t MaxLiteral = 256;     // back to a string's opening quote
+constexpr std::int64_t MaxPrefixToken = 256; // a literal prefix before '" &' 
+constexpr std::size_t MaxSettingsFile = 1 << 20;  // read of Application.cfc for mappings
+
+constexpr int NoByte = -1;    // before the text's start, or past its end
+constexpr int LaterByte = -2;  // not read yet
+
+// Token bytes: A-Z, a-z, 0-9 and "_".
+struct TokenTable {
+  bool is[256] = {};
+  constexpr TokenTable() {
+    for (int c = 0; c < 256; ++c) {
+      is[c] = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
+    }
+  }
+};
+constexpr TokenTable Tokens;
+bool IsTokenByte(int c) { return c >= 0 && Tokens.is[c]; }
+bool IsQuote(int c) { return c == '"' || c == '\''; }
+bool IsBlank(int c) { return c == ' ' || c == '\t'; }
+// Small byte sets, as tables: they are asked at every place.
+struct ByteSet {
+  bool has[256] = {};
+  constexpr explicit ByteSet(const char* bytes) {
+    for (; *bytes != 0; ++bytes) has[static_cast<unsigned char>(*bytes)] = true;
+  }
+  bool operator()(int c) const { return c >= 0 && has[c]; }
+};
+constexpr ByteSet PrefixOpeners("\"'./\\");       // before a literal prefix
+constexpr ByteSet TemplateOpeners("\"'./\\#=");   // before a template's stem
+constexpr ByteSet TemplateClosers("\"'&");         // after it
+constexpr ByteSet ImportEnds("\"'; \t\r\n");       // after "D.*"
+char Fold(int c) { return static_cast<char>((c >= 'a' && c <= 'z') ? c - 'a' + 'A' : c); }
+
+std::string Stem(const std::string& name) {
+  const std::size_t dot = name.rfind('.');
+  return dot == std::string::npos ? name : name.substr(0, dot);
+}
+
+bool OneOf(const std::string& ext, std::initializer_list<const char*> list) {
+  for (const char* e : list) {
+    if (ext == e) return true;
+  }
+  return false;
+}
+
+bool IsCfmlTemplate(const std::string& ext) {
+  return OneOf(ext, {".CFM", ".CFML", ".CFS", ".LUCEE"});
+}
+bool IsComponent(const std::string& ext) { return OneOf(ext, {".CFC", ".LUCEE"}); }
+bool IsCfmlFile(const std::string& ext) {
+  return IsCfmlTemplate(ext) || OneOf(ext, {".CFC", ".INC"});
+}
+
+// The folders of an absolute directory path, upper-cased, outermost first.
+std::vector<std::string> Folders(const std::string& directory) {
+  std::vector<std::string> parts;
+  std::size_t start = 0;
+  while (start < directory.size()) {
+    std::size_t end = directory.find(platform::PathDelimiter, start);
+    if (end == std::string::npos) end = directory.size();
+    if (end > start) parts.push_back(UpperAscii(directory.substr(start, end - start)));
+    start = end + 1;
+  }
+  return parts;
+}
+
+// The base names a resource bundle file answers to: B for B.properties,
+// B_ll.properties and B_ll_CC.properties (ll, CC two letters).
+std::vector<std::string> BundleNames(const std::string& stem) {
+  std::vector<std::string> names{stem};
+  auto letters = [&](std::size_t at) {
+    return at + 2 <= stem.size() && std::isalpha(static_cast<unsigned char>(stem[at])) &&
+           std::isalpha(static_cast<unsigned char>(stem[at + 1]));
+  };
+  const std::size_t n = stem.size();
+  if (n > 3 && stem[n - 3] == '_' && letters(n - 2)) {
+    names.push_back(stem.substr(0, n - 3));
+    if (n > 6 && stem[n - 6] == '_' && letters(n - 5)) names.push_back(stem.substr(0, n - 6));
+  }
+  return names;
+}
+
+// The first MaxSettingsFile bytes of the file at path; nothing when it
+// cannot be read (the analysis reports that when it reads the file itself).
+std::string ReadHead(const std::string& path) {
+  std::string text;
+  try {
+    platform::InputFile file(path);
+    char block[65536];
+    for (std::size_t n; text.size() < MaxSettingsFile &&
+                        (n = file.Read(block, sizeof block)) != 0;) {
+      text.append(block, std::min(n, MaxSettingsFile - text.size()));
+    }
+  } catch (const platform::IoError&) {
+    text.clear();
+  }
+  return text;
+}
+
+// The aliases that this.mappings["/name"] = ... "folder" ...; statements of
+// text make: each name (its last path segment, upper-cased) stands for the
+// last folder of the statement's last string literal.
+void ReadMappings(const std::string& text,
+                  std::map<std::string, std::vector<std::string>>& aliases) {
+  static const std::string kMappings = "THIS.MAPPINGS[";
+  const std::string upper = UpperAscii(text);
+  auto lastSegment = [](std::string s) {
+    while (!s.empty() && (s.back() == '/' || s.back() == '\\')) s.pop_back();
+    const std::size_t cut = s.find_last_of("/\\");
+    return cut == std::string::npos ? s : s.substr(cut + 1);
+  };
+  for (std::size_t at = upper.find(kMappings); at != std::string::npos;
+       at = upper.find(kMappings, at + 1)) {
+    std::size_t o = at + kMappings.size();
+    if (o >= upper.size() || !IsQuote(upper[o])) continue;
+    const char quote = upper[o];
+    const std::size_t close = upper.find(quote, o + 1);
+    if (close == std::string::npos || close - o > MaxPrefixValue) continue;
+    const std::string name = lastSegment(upper.substr(o + 1, close - o - 1));
+    // The statement: up to ";" or the end of the line, within bounds.
+    std::string literal, last;
+    char open = 0;
+    bool assigned = false;
+    for (o = close + 1; o < upper.size() && o - close <= MaxStatement; ++o) {
+      const char c = upper[o];
+      if (open == 0 && (c == ';' || c == '\n')) break;
+      if (open != 0) {
+        if (c == open) {
+          last = literal;
+          open = 0;
+        } else {
+          literal += c;
+        }
+      } else if (c == '=') {
+        assigned = true;
+      } else if (IsQuote(c) && assigned) {
+        open = c;
+        literal.clear();
+      }
+    }
+    const std::string folder = lastSegment(last);
+    if (!name.empty() && !folder.empty()) aliases[name].push_back(folder);
+  }
+}
+
+enum class Kind : std::uint8_t {
+  // Found once per text.
+  CustomTag,       // cf_<stem> of a CFML file other than .cfm
+  OrmEnabled,      // "ormenabled" anywhere switches the ORM on
+  LoadPaths,       // "loadPaths" anywhere switches Java load paths on
+  Persistent,      // persistent="true" in a component's own text
+  RemoteAccess,    // access="remote" or restpath= in a component's own text
+  Extends,         // "extends" in a component's own text
+  JavaFolder,      // the last two folders of a .jar or .class file
+  // Positional: checked at every place.
+  Stem,            // a stem: of a component, a template, a tag or a bundle
+  NamePrefix,      // P#: P a prefix of CFML stems
+  FolderPath,      // D/#, D.#, D\#, D/" & ..., D.* : D a folder or an alias
+  PrefixDecl,      // prefix="
+  Package,         // A.B or A/B ending a string literal
+  TestBase,        // TestCase or BaseSpec ending a name
+  Describe,        // describe(
+  It,              // it(
+  Remote,          // the token "remote"
+  Rest,            // rest="true"
+};
+
+struct Pattern {
+  Kind kind;
+  std::uint32_t group;  // into owners, packages or stems by kind
+};
+
+// The files one stem (upper-cased) can stand for, as owner groups (None when
+// there are none): a component named by its dotted path's last part, a
+// template named without extension (bundles too), a tag of a tag library
+// (<p:stem, or <stem with an empty prefix).
+struct StemGroups {
+  static constexpr std::uint32_t None = UINT32_MAX;
+  std::uint32_t components = None;
+  std::uint32_t templates = None;
+  std::uint32_t tags = None;
+};
+
+// A place whose check waits for bytes that are not read yet.
+struct Waiting {
+  std::uint32_t id;     // the pattern
+  std::int64_t offset;  // the match's end
+};
+
+// Marks a run of a sorted list once each, skipping what is marked already.
+class RangeMarker {
+ public:
+  explicit RangeMarker(std::size_t size) : next_(size + 1) {
+    for (std::size_t i = 0; i < next_.size(); ++i) next_[i] = i;
+  }
+  // Calls mark(i) for every i in [lo, hi) not marked before, except those
+  // for which skip(i) holds (which stay for a later call).
+  template <class Skip, class Mark>
+  void MarkRange(std::size_t lo, std::size_t hi, Skip skip, Mark mark) {
+    for (std::size_t i = Find(lo); i < hi; i = Find(i + 1)) {
+      if (skip(i)) continue;
+      mark(i);
+      next_[i] = i + 1;
+    }
+  }
+
+ private:
+  std::size_t Find(std::size_t i) {
+    std::size_t root = i;
+    while (next_[root] != root) root = next_[root];
+    while (next_[i] != root) {
+      const std::size_t up = next_[i];
+      next_[i] = root;
+      i = up;
+    }
+    return root;
+  }
+  std::vector<std::size_t> next_;
+};
+
+}  // namespace
+
+struct TCfmlRules::Impl {
+  TFileTable& table;
+  std::int32_t count;
+  std::uint32_t base = 0;  // the first pattern id of these rules
+  std::vector<Pattern> patterns;
+  std::vector<std::vector<std::int32_t>> owners;  // entry groups of patterns
+  std::vector<StemGroups> stemGroups;
+
+  // Files below folders, by upper-cased folder name: CFML files at any depth
+  // and other files directly inside.
+  std::unordered_map<std::string, std::vector<std::int32_t>> folderEntries;
+  std::vector<std::vector<std::int32_t>> packageEntries;  // by package group
+  // CFML files by upper-cased stem, sorted, for literal prefixes.
+  std::vector<std::pair<std::string, std::int32_t>> stems;
+  RangeMarker prefixMarks{0};
+  // The literal prefixes (upper-cased, 4 bytes or more) of those stems, by
+  // group, and whether each was applied whole already.
+  std::vector<std::string> namePrefixes;
+  std::vector<char> prefixApplied;
+  std::unordered_map<std::string, std::uint32_t> prefixGroup;
+  // The folders each folder pattern stands for: the folder of that name and
+  // the folders of an alias of that name.
+  std::vector<std::vector<std::string>> folderTargets;
+
+  // Run state.
+  std::vector<char> used;  // marked by these rules
+  bool ormEnabled = false;
+  bool loadPaths = false;
+  bool emptyPrefix = false;
+  std::unordered_set<std::string> prefixes;
+  // <p:stem seen: p -> owner groups, with the first text that used each.
+  std::unordered_map<std::string, std::map<std::uint32_t, std::string>> prefixedTags;
+  std::map<std::uint32_t, std::string> emptyPrefixTags;  // group -> first text
+  std::unordered_set<std::string> foldersMarked;
+  std::vector<std::pair<std::int32_t, std::string>> persistent;  // entity components
+  std::map<std::uint32_t, std::string> javaFolders;              // group -> first text
+
+  // Text state.
+  std::int32_t entry = 0;
+  std::string path;
+  bool isComponent = false;
+  const unsigned char* block = nullptr;
+  std::size_t size = 0;
+  std::size_t history = 0;
+  std::int64_t offset = 0;  // of block in the text
+  std::int64_t first = 0;   // the bytes at hand: offsets [first, last)
+  std::int64_t last = 0;
+  bool ended = false;
+  std::vector<Waiting> waiting;
+  bool testBase = false;
+  bool remote = false;
+  std::int64_t firstDescribe = -1;
+  std::int64_t lastIt = -1;
+
+  Impl(TFileTable& t, std::int32_t n) : table(t), count(n), used(static_cast<std::size_t>(n) + 1) {}
+
+  // --- building ---------------------------------------------------------
+
+  std::uint32_t Add(std::vector<std::string>& out, std::vector<bool>& positional,
+                    const std::string& literal, Kind kind, std::uint32_t group, bool place) {
+    out.push_back(literal);
+    positional.push_back(place);
+    patterns.push_back({kind, group});
+    return static_cast<std::uint32_t>(out.size() - 1);
+  }
+  std::uint32_t Group(std::vector<std::int32_t> entries) {
+    owners.push_back(std::move(entries));
+    return static_cast<std::uint32_t>(owners.size() - 1);
+  }
+
+  void Build(std::vector<std::string>& out, std::vector<bool>& positional,
+             const std::map<std::string, std::vector<std::string>>& aliases) {
+    base = static_cast<std::uint32_t>(out.size());
+    std::map<std::string, std::vector<std::int32_t>> components, templates, tags, tagLibs, bundles;
+    std::map<std::string, std::vector<std::int32_t>> javaByFolder;
+    std::map<std::string, std::uint32_t> packageGroup;
+    for (std::int32_t i = 1; i <= count; ++i) {
+      const std::string upper = UpperAscii(table[i].Name);
+      const std::string ext = UpperExtension(table[i].Name);
+      const std::string stem = Stem(upper);
+      const std::vector<std::string> folders = Folders(table[i].Directory);
+      if (!stem.empty()) {
+        if (IsComponent(ext)) components[stem].push_back(i);
+        if (IsCfmlTemplate(ext)) templates[stem].push_back(i);
+        if (OneOf(ext, {".CFML", ".CFC", ".CFS", ".LUCEE"})) tags["CF_" + stem].push_back(i);
+        if (OneOf(ext, {".CFM", ".CFC"})) tagLibs[stem].push_back(i);
+        if (ext == ".PROPERTIES") {
+          for (const std::string& b : BundleNames(stem)) bundles[b].push_back(i);
+        }
+        if (IsCfmlFile(ext)) stems.emplace_back(stem, i);
+      }
+      if (OneOf(ext, {".JAR", ".CLASS"}) && folders.size() >= 2) {
+        javaByFolder[folders[folders.size() - 2] + '/' + folders.back()].push_back(i);
+      }
+      // Folders that hold the file: CFML files count for every folder above
+      // them, other files for their own folder only.
+      for (std::size_t d = 0; d < folders.size(); ++d) {
+        const bool own = d + 1 == folders.size();
+        if (!own && !IsCfmlFile(ext)) continue;
+        folderEntries[folders[d]].push_back(i);
+        if (d >= 1) {
+          const std::string key = folders[d - 1] + '/' + folders[d];
+          auto [it, fresh] = packageGroup.try_emplace(key, packageEntries.size());
+          if (fresh) packageEntries.emplace_back();
+          packageEntries[it->second].push_back(i);
+        }
+      }
+    }
+    // One literal per stem: the places decide what it names.
+    std::map<std::string, StemGroups> byStem;
+    for (auto& [stem, entries] : components) byStem[stem].components = Group(entries);
+    for (auto& [stem, entries] : templates) byStem[stem].templates = Group(entries);
+    for (auto& [name, entries] : bundles) {
+      StemGroups& g = byStem[name];
+      if (g.templates == StemGroups::None) {
+        g.templates = Group(entries);
+      } else {
+        owners[g.templates].insert(owners[g.templates].end(), entries.begin(), entries.end());
+      }
+    }
+    for (auto& [stem, entries] : tagLibs) byStem[stem].tags = Group(entries);
+    for (auto& [stem, groups] : byStem) {
+      stemGroups.push_back(groups);
+      Add(out, positional, stem, Kind::Stem, static_cast<std::uint32_t>(stemGroups.size() - 1),
+          true);
+    }
+    for (auto& [tag, entries] : tags) {
+      Add(out, positional, tag, Kind::CustomTag, Group(entries), false);
+    }
+    for (auto& [key, group] : packageGroup) {
+      std::string dotted = key;
+      std::replace(dotted.begin(), dotted.end(), '/', '.');
+      Add(out, positional, key, Kind::Package, group, true);
+      Add(out, positional, dotted, Kind::Package, group, true);
+    }
+    for (auto& [key, entries] : javaByFolder) {
+      const std::uint32_t group = Group(entries);
+      std::string backslashed = key;
+      std::replace(backslashed.begin(), backslashed.end(), '/', '\\');
+      Add(out, positional, key, Kind::JavaFolder, group, false);
+      Add(out, positional, backslashed, Kind::JavaFolder, group, false);
+    }
+    for (const char* q : {"\"", "'"}) {
+      Add(out, positional, std::string("PREFIX=") + q, Kind::PrefixDecl, 0, true);
+      Add(out, positional, std::string("PERSISTENT=") + q + "TRUE" + q, Kind::Persistent, 0, false);
+      Add(out, positional, std::string("ACCESS=") + q + "REMOTE" + q, Kind::RemoteAccess, 0,
+          false);
+      Add(out, positional, std::string("REST=") + q + "TRUE" + q, Kind::Rest, 0, true);
+    }
+    Add(out, positional, "RESTPATH=", Kind::RemoteAccess, 0, false);
+    Add(out, positional, "ORMENABLED", Kind::OrmEnabled, 0, false);
+    Add(out, positional, "LOADPATHS", Kind::LoadPaths, 0, false);
+    Add(out, positional, "EXTENDS", Kind::Extends, 0, false);
+    Add(out, positional, "TESTCASE", Kind::TestBase, 0, true);
+    Add(out, positional, "BASESPEC", Kind::TestBase, 0, true);
+    Add(out, positional, "DESCRIBE(", Kind::Describe, 0, true);
+    Add(out, positional, "IT(", Kind::It, 0, true);
+    Add(out, positional, "REMOTE", Kind::Remote, 0, true);
+
+    // Literal prefixes: every prefix of 4 bytes or more of a CFML stem, right
+    // before "#". (A prefix in a string joined with "&" is looked for at each
+    // "&" instead: a closing quote follows a word far too often.)
+    std::sort(stems.begin(), stems.end());
+    prefixMarks = RangeMarker(stems.size());
+    std::set<std::string> prefixSet;
+    for (const auto& [stem, i] : stems) {
+      for (std::size_t k = 4; k <= stem.size(); ++k) prefixSet.insert(stem.substr(0, k));
+    }
+    for (const std::string& prefix : prefixSet) {
+      const auto group = static_cast<std::uint32_t>(namePrefixes.size());
+      namePrefixes.push_back(prefix);
+      prefixGroup.emplace(prefix, group);
+      Add(out, positional, prefix + "#", Kind::NamePrefix, group, true);
+    }
+    prefixApplied.assign(namePrefixes.size(), 0);
+
+    // Paths computed below a folder: its name (or an alias's) then a path
+    // separator and "#", or a string closed there and joined with "&", or an
+    // import of the whole package.
+    std::map<std::string, std::vector<std::string>> targets;
+    for (const auto& [folder, entries] : folderEntries) targets[folder].push_back(folder);
+    for (const auto& [alias, folders] : aliases) {
+      for (const std::string& folder : folders) targets[alias].push_back(folder);
+    }
+    for (auto& [name, folders] : targets) {
+      const auto group = static_cast<std::uint32_t>(folderTargets.size());
+      folderTargets.push_back(std::move(folders));
+      for (const char* after : {"/#", ".#", "\\#", "/\"", ".\"", "/'", ".'", ".*"}) {
+        Add(out, positional, name + after, Kind::FolderPath, group, true);
+      }
+    }
+  }
+
+  // --- marking ----------------------------------------------------------
+
+  void Mark(std::int32_t i, TUseRule rule, const std::string& referrer) {
+    if (i < 1 || i > count) return;
+    used[static_cast<std::size_t>(i)] = 1;
+    TFileName& e = table[i];
+    if (e.Reason == TUseRule::None) {
+      e.Reason = rule;
+      e.Referrer = referrer;
+    }
+  }
+  // A reference found in the current text: never to the text's own file.
+  void MarkReferenced(std::int32_t i, TUseRule rule) {
+    if (i != entry) Mark(i, rule, path);
+  }
+  void MarkGroup(std::uint32_t group, TUseRule rule) {
+    for (std::int32_t i : owners[group]) MarkReferenced(i, rule);
+  }
+
+  // Whether a group holds an entry other than the current text's own.
+  bool NamesOther(std::uint32_t group) const {
+    for (std::int32_t i : owners[group]) {
+      if (i != entry) return true;
+    }
+    return false;
+  }
+  // A mark decided at the end of the run for a reference found in text.
+  void MarkFrom(std::int32_t i, TUseRule rule, const std::string& text) {
+    if (table[i].Directory + table[i].Name != text) Mark(i, rule, text);
+  }
+
+  // --- bytes ------------------------------------------------------------
+
+  // The byte at offset o of the current text, NoByte outside it, LaterByte
+  // when it is not read yet; bytes before the kept history read as NoByte.
+  int At(std::int64_t o) const {
+    if (o >= first && o < last) [[likely]] return block[o - offset];
+    if (o < first) return NoByte;
+    return ended ? NoByte : LaterByte;
+  }
+  // Where the token ending just before offset end starts (end itself when
+  // the byte there is no token byte); -1 when it is longer than limit.
+  std::int64_t TokenStart(std::int64_t end, std::int64_t limit) const {
+    if (end <= first || end > last) return end;  // nothing at hand before it
+    // Bytes at hand, walked by pointer: this runs at many places.
+    const unsigned char* const at = block + (end - offset);
+    const unsigned char* const lowest = block + (first - offset);
+    const unsigned char* p = at;
+    while (p > lowest && Tokens.is[p[-1]]) {
+      if (at - p >= limit) return -1;
+      --p;
+    }
+    return end - (at - p);
+  }
+  std::string Upper(std::int64_t start, std::int64_t end) const {
+    std::string text;
+    text.reserve(static_cast<std::size_t>(end - start));
+    for (std::int64_t o = start; o < end; ++o) text += Fold(At(o));
+    return text;
+  }
+  // --- matches ----------------------------------------------------------
+
+  // Checks the match of pattern id ending at offset end; false when it needs
+  // bytes that are not read yet.
+  bool Check(std::uint32_t id, std::int64_t end, std::size_t length) {
+    const Pattern& p = patterns[id - base];
+    const std::int64_t start = end - static_cast<std::int64_t>(length);
+    const int before = At(start - 1);
+    const int after = At(end);
+    switch (p.kind) {
+      case Kind::Stem: {
+        if (after == LaterByte) return false;
+        const StemGroups& g = stemGroups[p.group];
+        if (g.components != StemGroups::None && !IsTokenByte(before) && !IsTokenByte(after) &&
+            after != '.') {
+          MarkGroup(g.components, TUseRule::Component);
+        }
+        if (g.templates != StemGroups::None && TemplateOpeners(before) &&
+            TemplateClosers(after)) {
+          MarkGroup(g.templates, TUseRule::Template);
+        }
+        if (g.tags != StemGroups::None && !IsTokenByte(after)) TagPlace(g.tags, start, before);
+        return true;
+      }
+      case Kind::PrefixDecl:
+        if (IsTokenByte(At(start - 1))) return true;
+        return ReadPrefix(end, At(end - 1));
+      case Kind::NamePrefix: {
+        if (prefixApplied[p.group] || !PrefixOpeners(before)) return true;
+        const int last = At(end - 1);
+        if (last != '#') {
+          const int joined = JoinedAfter(end);
+          if (joined == LaterByte) return false;
+          if (joined != '&') return true;
+        }
+        if (NamePrefix(namePrefixes[p.group])) prefixApplied[p.group] = 1;
+        return true;
+      }
+      case Kind::FolderPath: {
+        if (IsTokenByte(before)) return true;
+        const int last = At(end - 1);
+        if (last == '*') {
+          if (after == LaterByte) return false;
+          if (!ImportEnds(after)) return true;
+        } else if (IsQuote(last)) {
+          const int joined = JoinedAfter(end);
+          if (joined == LaterByte) return false;
+          if (joined != '&') return true;
+        }
+        for (const std::string& folder : folderTargets[p.group]) MarkFolder(folder);
+        return true;
+      }
+      case Kind::Package:
+        if (IsTokenByte(before)) return true;
+        if (after == LaterByte) return false;
+        if (IsQuote(after) && !IsTaglibValue(start, after)) MarkPackage(p.group);
+        return true;
+      case Kind::TestBase:
+        if (after == LaterByte) return false;
+        if (!IsTokenByte(after) && after != '.') testBase = true;
+        return true;
+      case Kind::Describe:
+        if (firstDescribe < 0 || start < firstDescribe) firstDescribe = start;
+        return true;
+      case Kind::It:
+        if (!IsTokenByte(before)) lastIt = std::max(lastIt, start);
+        return true;
+      case Kind::Remote:
+        if (IsTokenByte(before)) return true;
+        if (after == LaterByte) return false;
+        if (!IsTokenByte(after)) remote = true;
+        return true;
+      case Kind::Rest:
+        if (!IsTokenByte(before)) remote = true;
+        return true;
+      default:
+        return true;
+    }
+  }
+
+  // A tag library's tag: <stem (for an empty prefix) or <p:stem.
+  void TagPlace(std::uint32_t group, std::int64_t start, int before) {
+    if (!NamesOther(group)) return;
+    if (before == '<') {
+      emptyPrefixTags.try_emplace(group, path);
+    } else if (before == ':') {
+      const std::int64_t from = TokenStart(start - 1, MaxPrefixValue);
+      if (from < 0 || from == start - 1 || At(from - 1) != '<') return;
+      prefixedTags[Upper(from, start - 1)].try_emplace(group, path);
+    }
+  }
+
+  // prefix="p": the value up to the closing quote.
+  bool ReadPrefix(std::int64_t from, int quote) {
+    std::string value;
+    for (std::int64_t o = from; o - from <= MaxPrefixValue; ++o) {
+      const int c = At(o);
+      if (c == LaterByte) return false;
+      if (c == NoByte) return true;
+      if (c == quote) {
+        if (value.empty()) emptyPrefix = true;
+        prefixes.insert(value);
+        return true;
+      }
+      value += Fold(c);
+    }
+    return true;
+  }
+
+  // The first byte after optional blanks from offset from (LaterByte when
+  // it is not read yet).
+  int JoinedAfter(std::int64_t from) const {
+    for (std::int64_t o = from; o - from <= MaxBlanks; ++o) {
+      const int c = At(o);
+      if (!IsBlank(c)) return c;
+    }
+    return NoByte;
+  }
+
+  // Whether the string literal closed by quote at the match's end opens right
+  // after taglib= (a tag library's path, not a package).
+  bool IsTaglibValue(std::int64_t start, int quote) const {
+    std::int64_t o = start - 1;
+    for (; start - o <= MaxLiteral; --o) {
+      const int c = At(o);
+      if (c == NoByte) return false;
+      if (c == quote) break;
+    }
+    if (At(o) != quote) return false;
+    --o;
+    while (IsBlank(At(o))) --o;
+    if (At(o) != '=') return false;
+    --o;
+    while (IsBlank(At(o))) --o;
+    static const char kTaglib[] = "TAGLIB";
+    for (int k = 5; k >= 0; --k, --o) {
+      if (Fold(At(o)) != kTaglib[k]) return false;
+    }
+    return !IsTokenByte(At(o));
+  }
+
+  void MarkPackage(std::uint32_t group) {
+    for (std::int32_t i : packageEntries[group]) MarkReferenced(i, TUseRule::Folder);
+  }
+
+  // --- what places mark ------------------------------------------------
+
+  // The "&" at offset o: a literal prefix in a string closed just before it
+  // (blanks between), with an opener before the prefix.
+  void JoinedPrefix(std::int64_t o) {
+    std::int64_t q = o - 1;
+    while (IsBlank(At(q)) && o - q <= MaxBlanks) --q;
+    if (!IsQuote(At(q)) || !IsTokenByte(At(q - 1))) return;
+    const std::int64_t start = TokenStart(q, MaxPrefixToken);
+    if (start < 0 || q - start < 4 || !PrefixOpeners(At(start - 1))) return;
+    const auto it = prefixGroup.find(Upper(start, q));
+    if (it == prefixGroup.end() || prefixApplied[it->second]) return;
+    if (NamePrefix(namePrefixes[it->second])) prefixApplied[it->second] = 1;
+  }
+
+
+  // A literal prefix P (a token of at least 4 bytes with a delimiter before
+  // it): every CFML file whose stem starts with P.
+  // Returns false when it left the current text's own file out.
+  bool NamePrefix(const std::string& prefix) {
+    const auto lo = std::lower_bound(stems.begin(), stems.end(),
+                                     std::pair<std::string, std::int32_t>(prefix, 0));
+    auto hi = lo;
+    while (hi != stems.end() && hi->first.compare(0, prefix.size(), prefix) == 0) ++hi;
+    bool whole = true;
+    prefixMarks.MarkRange(
+        static_cast<std::size_t>(lo - stems.begin()), static_cast<std::size_t>(hi - stems.begin()),
+        [&](std::size_t k) {
+          if (stems[k].second != entry) return false;
+          whole = false;
+          return true;
+        },
+        [&](std::size_t k) { Mark(stems[k].second, TUseRule::NamePrefix, path); });
+    return whole;
+  }
+
+  // The files a path computed below folder reaches.
+  void MarkFolder(const std::string& folder) {
+    if (foldersMarked.count(folder) != 0) return;
+    const auto it = folderEntries.find(folder);
+    if (it == folderEntries.end()) return;
+    bool all = true;
+    for (std::int32_t i : it->second) {
+      if (i == entry) all = false;
+      MarkReferenced(i, TUseRule::Folder);
+    }
+    if (all) foldersMarked.insert(folder);
+  }
+
+  void RetryWaiting() {
+    if (waiting.empty()) return;
+    std::vector<Waiting> still;
+    for (const Waiting& w : waiting) {
+      if (!Check(w.id, w.offset, PatternLength(w.id))) still.push_back(w);
+    }
+    waiting.swap(still);
+  }
+
+  std::vector<std::size_t> lengths;  // of every pattern of these rules
+  std::size_t PatternLength(std::uint32_t id) const { return lengths[id - base]; }
+};
+
+TCfmlRules::TCfmlRules(TFileTable& table, std::int32_t count, std::vector<std::string>& patterns,
+                       std::vector<bool>& positional)
+    : impl_(std::make_unique<Impl>(table, count)) {
+  positional.resize(patterns.size(), false);
+  // The aliases of this.mappings come first: they name folders that places
+  // anywhere, read before or after, may compute paths below. The engine
+  // takes them from the application's own file.
+  std::map<std::string, std::vector<std::string>> aliases;
+  for (std::int32_t i = 1; i <= count; ++i) {
+    if (!OneOf(UpperAscii(table[i].Name), {"APPLICATION.CFC", "APPLICATION.CFM",
+                                           "APPLICATION.LUCEE"})) {
+      continue;
+    }
+    ReadMappings(ReadHead(table[i].Directory + table[i].Name), aliases);
+  }
+  impl_->Build(patterns, positional, aliases);
+  for (std::size_t k = impl_->base; k < patterns.size(); ++k) {
+    impl_->lengths.push_back(patterns[k].size());
+  }
+}
+
+TCfmlRules::~TCfmlRules() = default;
+
+bool TCfmlRules::IsReadExtension(const std::string& upperExt) {
+  return OneOf(upperExt,
+               {".CFC", ".CFML", ".CFS", ".LUCEE", ".XML", ".HTACCESS", ".CONFIG", ".HTML"});
+}
+
+TUseRule TCfmlRules::EntryRule(const std::string& upperName) {
+  if (OneOf(upperName, {"APPLICATION.CFC", "APPLICATION.LUCEE", "INDEX.CFML", "SERVER.CFC",
+                        "WEB.CFC"})) {
+    return TUseRule::EngineEntryFile;
+  }
+  if (OneOf(upperName, {"ROBOTS.TXT", "FAVICON.ICO", ".HTACCESS", "WEB.CONFIG",
+                        "CROSSDOMAIN.XML", "CLIENTACCESSPOLICY.XML"})) {
+    return TUseRule::ConventionFile;
+  }
+  return TUseRule::None;
+}
+
+void TCfmlRules::StartText(std::int32_t entry, const std::string& path) {
+  Impl& m = *impl_;
+  m.entry = entry;
+  m.path = path;
+  m.isComponent = entry != 0 && UpperExtension(m.table[entry].Name) == ".CFC";
+  m.block = nullptr;
+  m.size = m.history = 0;
+  m.offset = m.first = m.last = 0;
+  m.ended = false;
+  m.waiting.clear();
+  m.testBase = m.remote = false;
+  m.firstDescribe = m.lastIt = -1;
+}
+
+void TCfmlRules::BeginBlock(const unsigned char* block, std::size_t size, std::size_t history) {
+  Impl& m = *impl_;
+  m.offset += static_cast<std::int64_t>(m.size);
+  m.block = block;
+  m.size = size;
+  m.history = history;
+  m.first = std::max<std::int64_t>(0, m.offset - static_cast<std::int64_t>(history));
+  m.last = m.offset + static_cast<std::int64_t>(size);
+}
+
+bool TCfmlRules::OnMatch(std::uint32_t id, const unsigned char* end) {
+  Impl& m = *impl_;
+  const Pattern& p = m.patterns[id - m.base];
+  // A literal prefix applied whole has nothing left to mark, in any text.
+  if (p.kind == Kind::NamePrefix && m.prefixApplied[p.group]) return false;
+  const std::int64_t at = m.offset + (end - m.block);
+  if (!m.Check(id, at, m.PatternLength(id))) m.waiting.push_back({id, at});
+  return true;
+}
+
+void TCfmlRules::EndBlock() {
+  Impl& m = *impl_;
+  m.RetryWaiting();
+  // "&" is rare enough in pages to look at each one: a literal prefix that a
+  // string closes just before it ("edit" & x).
+  if (m.namePrefixes.empty()) return;
+  const unsigned char* const stop = m.block + m.size;
+  for (const unsigned char* p = m.block;
+       (p = static_cast<const unsigned char*>(std::memchr(p, '&', stop - p))) != nullptr; ++p) {
+    m.JoinedPrefix(m.offset + (p - m.block));
+  }
+}
+
+void TCfmlRules::EndText(const std::vector<std::uint32_t>& found) {
+  Impl& m = *impl_;
+  m.ended = true;
+  m.RetryWaiting();
+  m.waiting.clear();
+  bool extends = false, persistent = false, remoteAccess = false, namesTag = false;
+  for (std::uint32_t id : found) {
+    if (id < m.base) continue;
+    const Pattern& p = m.patterns[id - m.base];
+    switch (p.kind) {
+      case Kind::CustomTag:
+        for (std::int32_t i : m.owners[p.group]) {
+          if (i == m.entry) continue;
+          m.MarkReferenced(i, TUseRule::CustomTag);
+          namesTag = true;
+        }
+        break;
+      case Kind::OrmEnabled: m.ormEnabled = true; break;
+      case Kind::LoadPaths: m.loadPaths = true; break;
+      case Kind::Persistent: persistent = true; break;
+      case Kind::RemoteAccess: remoteAccess = true; break;
+      case Kind::Extends: extends = true; break;
+      case Kind::JavaFolder: m.javaFolders.try_emplace(p.group, m.path); break;
+      default: break;
+    }
+  }
+  if (namesTag) m.Mark(m.entry, TUseRule::NamesAFile, std::string());
+  if (!m.isComponent) return;
+  // What a component's own text says about it.
+  if (remoteAccess || m.remote) m.Mark(m.entry, TUseRule::EngineRegistered, m.path);
+  if (persistent) m.persistent.emplace_back(m.entry, m.path);
+  const bool describes = m.firstDescribe >= 0 && m.lastIt > m.firstDescribe;
+  if ((extends && m.testBase) || describes) m.Mark(m.entry, TUseRule::TestBundle, m.path);
+}
+
+void TCfmlRules::MarkNamed(const std::vector<std::int32_t>& owners) {
+  Impl& m = *impl_;
+  bool any = false;
+  for (std::int32_t i : owners) {
+    if (i == m.entry) continue;
+    m.MarkReferenced(i, TUseRule::Named);
+    any = true;
+  }
+  if (any) m.Mark(m.entry, TUseRule::NamesAFile, std::string());
+}
+
+void TCfmlRules::Mark(std::int32_t entry, TUseRule rule) {
+  const bool byName = rule == TUseRule::EngineEntryFile || rule == TUseRule::ConventionFile;
+  impl_->Mark(entry, rule, byName ? std::string() : impl_->path);
+}
+
+void TCfmlRules::Finish() {
+  Impl& m = *impl_;
+  m.entry = 0;
+  for (const auto& [prefix, groups] : m.prefixedTags) {
+    if (m.prefixes.count(prefix) == 0) continue;
+    for (const auto& [group, text] : groups) {
+      for (std::int32_t i : m.owners[group]) m.MarkFrom(i, TUseRule::TagLibrary, text);
+    }
+  }
+  if (m.emptyPrefix) {
+    for (const auto& [group, text] : m.emptyPrefixTags) {
+      for (std::int32_t i : m.owners[group]) m.MarkFrom(i, TUseRule::TagLibrary, text);
+    }
+  }
+  if (m.ormEnabled) {
+    for (const auto& [i, text] : m.persistent) m.Mark(i, TUseRule::EngineRegistered, text);
+  }
+  if (m.loadPaths) {
+    for (const auto& [group, text] : m.javaFolders) {
+      for (std::int32_t i : m.owners[group]) m.Mark(i, TUseRule::JavaLoadPath, text);
+    }
+  }
+  for (std::int32_t i = 1; i <= m.count; ++i) {
+    if (m.used[static_cast<std::size_t>(i)]) m.table.MarkUsed(i);
+  }
+}
+
+}  // namespace analysis

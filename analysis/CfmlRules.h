@@ -1,0 +1,89 @@
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "analysis/FileTable.h"
+#include "analysis/NameMatcher.h"
+
+// The ways a CFML engine, a web server and the tools around them load files
+// that no page names by file name, as rules that mark more entries used.
+//
+// The plain name rule (a file is used when a read text names it) misses most
+// of what a modern CFML site loads: components by dotted path, templates by
+// name without extension, tag libraries by prefix, views by computed paths
+// below a folder, components the engine registers itself. These rules only
+// ever add marks: whatever the name rule keeps stays kept. A file's mention
+// of its own name never counts for them.
+//
+// They ride on the analysis's single pass over each read text: their
+// literals go into the same name matcher (positional, so that each place is
+// checked against the bytes around it), including "P#" for every literal
+// prefix P of a CFML stem and "D/#", "D.*" and the like for every folder D;
+// only "&" is looked for on its own, one memchr per block. The aliases of
+// this.mappings are read from the application's own files before the pass,
+// so that their paths are literals too. A literal prefix applied whole is
+// retired from the matcher, so a prefix met at every line costs nothing
+// after its first use. What needs every file (declared tag-library
+// prefixes, ORM and Java load-path switches) is decided in Finish. Every
+// check looks at a bounded number of bytes, so a run stays linear in the
+// bytes read and the names matched, whatever the text holds.
+//
+// Owned by one analysis run on its thread; the table must not change while
+// it lives (the run marks it only through Finish).
+namespace analysis {
+
+class TCfmlRules : public TMatchSink {
+ public:
+  // Bytes of each text kept before the current block, for looks back and
+  // for checks that wait for bytes of the next block.
+  static constexpr std::size_t History = 4096;
+
+  // Builds the rules over entries 1..count of table and appends their
+  // literals to patterns (ids from patterns.size() on), with positional
+  // flags to match.
+  TCfmlRules(TFileTable& table, std::int32_t count, std::vector<std::string>& patterns,
+             std::vector<bool>& positional);
+  ~TCfmlRules() override;
+
+  // True for the upper-cased extensions whose files these rules also read.
+  static bool IsReadExtension(const std::string& upperExt);
+  // The rule that makes an upper-cased file name used by itself, if any
+  // (EngineEntryFile or ConventionFile), else None.
+  static TUseRule EntryRule(const std::string& upperName);
+
+  // A new text: the file at path, which is entry (0 for a file that the
+  // table does not hold).
+  void StartText(std::int32_t entry, const std::string& path);
+  // The block just read: size bytes at block, preceded in memory by history
+  // bytes of the same text (at most History). Call before feeding the block
+  // to the matcher with this object as its sink.
+  void BeginBlock(const unsigned char* block, std::size_t size, std::size_t history);
+  // After the matcher has had the block: each "&" of it, and the checks
+  // that were waiting for these bytes.
+  void EndBlock();
+  // The text is complete; found are the matcher's Found() ids for it.
+  void EndText(const std::vector<std::uint32_t>& found);
+  // The name rule's hits in the current text when only these rules read it:
+  // every named entry but the reader itself is marked, and the reader when
+  // it names another. owners are the named entries.
+  void MarkNamed(const std::vector<std::int32_t>& owners);
+  // Marks entry as used by rule, with the current text as its referrer
+  // (none before the first text), recording the reason when it has none yet.
+  void Mark(std::int32_t entry, TUseRule rule);
+
+  // Decides what waits for the whole run and applies every mark of these
+  // rules to the table.
+  void Finish();
+
+  bool OnMatch(std::uint32_t id, const unsigned char* end) override;
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace analysis

@@ -1,0 +1,133 @@
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <memory>
+#include <random>
+#include <set>
+#include <sstream>
+#include <string>
+
+#include "analysis/ProcessCommand.h"
+#include "analysis/ReferenceAnalysis.h"
+#include "tests/support/CfmlSite.h"
+#include "tests/support/TempDir.h"
+
+using analysis::TFileTable;
+
+namespace {
+
+TEST(CfmlRules, FixtureSiteGivesTheExpectedVerdictsInTheCoreAndTheReport) {
+  const testsupport::Verdicts expected = testsupport::ExpectedCfmlVerdicts();
+  ASSERT_EQ(expected.size(), 42u);
+  const std::string root = testsupport::CfmlSiteDir();
+  platform::PosixDirectorySource source;
+  auto table = std::make_unique<TFileTable>();
+  analysis::ScanAndAnalyze(root, *table, source, {});
+  EXPECT_EQ(testsupport::VerdictsOf(*table, root), expected);
+  for (int i = 1; i <= table->FileCount; ++i) {
+    const auto& e = (*table)[i];
+    EXPECT_EQ(e.Reason == analysis::TUseRule::None, e.Unused == 1) << e.Name;
+  }
+
+  // quilmere-report: "U<TAB>DIR<TAB>NAME" lines, then the count.
+  FILE* pipe = popen((std::string(QUILMERE_REPORT) + " '" + root + "'").c_str(), "r");
+  ASSERT_NE(pipe, nullptr);
+  std::string out;
+  char buffer[4096];
+  for (std::size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
+  EXPECT_EQ(WEXITSTATUS(pclose(pipe)), 0);
+  testsupport::Verdicts reported;
+  std::istringstream lines(out);
+  for (std::string line; std::getline(lines, line);) {
+    const std::size_t tab = line.find('\t'), second = line.find('\t', tab + 1);
+    if (tab == std::string::npos) continue;
+    reported[(line.substr(tab + 1, second - tab - 1) + line.substr(second + 1)).substr(root.size())] =
+        line[0] - '0';
+  }
+  EXPECT_EQ(reported, expected);
+}
+
+// Whatever the tree and its texts, the CFML rules keep every file that the
+// plain rule keeps, over random trees built from the rules' own vocabulary.
+TEST(CfmlRules, NeverUnmarkWhatThePlainRuleKeeps) {
+  const std::vector<std::string> stems = {"a", "ab", "index", "Application", "dsp_home",
+                                          "dsp_x", "User", "messages", "messages_de", "it"};
+  const std::vector<std::string> extensions = {".cfm", ".cfc", ".cfml", ".html", ".inc",
+                                               ".lucee", ".xml", ".properties", ".gif", ".jar",
+                                               ""};
+  const std::vector<std::string> dirs = {"", "views/", "model/x/", "tests/specs/", "lib/java/"};
+  const std::vector<std::string> fragments = {
+      "#", "&", "\"", "'", ".", "/", "\\", " ", "=", "<", ":", "*", ";", "\n", "(",
+      "prefix=\"ui\"", "prefix=\"\"", "this.mappings[\"/v\"] = \"views\";", "ormenabled",
+      "loadPaths", "persistent=\"true\"", "remote ", "describe(", "it(", "extends=",
+      "BaseSpec", "cf_", "views/#", "tests.specs\"", "lib/java"};
+  for (std::uint32_t seed = 1; seed <= 40; ++seed) {
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    std::mt19937 rng(seed);
+    auto pick = [&](std::size_t n) {
+      return std::uniform_int_distribution<std::size_t>(0, n - 1)(rng);
+    };
+    auto name = [&] { return stems[pick(stems.size())] + extensions[pick(extensions.size())]; };
+    testsupport::TempDir tmp;
+    TFileTable* tables[2] = {new TFileTable, new TFileTable};
+    const std::unique_ptr<TFileTable> plain(tables[0]), cfml(tables[1]);
+    std::set<std::string> paths;
+    const std::size_t count = 1 + pick(30);
+    while (paths.size() < count) {
+      const std::string dir = dirs[pick(dirs.size())];
+      const std::string file = name();
+      if (!paths.insert(dir + file).second) continue;
+      std::string text;
+      for (std::size_t k = pick(40); k > 0; --k) {
+        text += pick(3) == 0 ? stems[pick(stems.size())] : fragments[pick(fragments.size())];
+      }
+      tmp.Write(dir + file, text);
+      for (TFileTable* t : tables) t->Append(file, tmp.Dir() + dir);
+    }
+    analysis::AnalyzeReferences(*plain, "cfm", nullptr, nullptr, {}, analysis::TRuleSet::Plain);
+    analysis::AnalyzeReferences(*cfml, "cfm", nullptr, nullptr, {}, analysis::TRuleSet::Cfml);
+    for (int i = 1; i <= cfml->FileCount; ++i) {
+      const auto& e = (*cfml)[i];
+      EXPECT_EQ(e.Checked, e.Unused) << e.Name;
+      if ((*plain)[i].Unused == 0) {
+        EXPECT_EQ(e.Unused, 0) << e.Directory << e.Name;
+      }
+    }
+  }
+}
+
+// Texts built to make a careless rule quadratic: megabytes of "#" and quotes
+// (every byte a trigger), ten thousand prefix= declarations, stems of one
+// letter (a match at nearly every byte). Each run ends with the right marks.
+TEST(CfmlRules, HostileTextsStayLinear) {
+  testsupport::TempDir tmp;
+  std::string triggers;
+  while (triggers.size() < (4u << 20)) triggers += "\"dsp_x#'a/#\"b.*\"&";
+  std::string prefixes;
+  for (int i = 0; i < 10000; ++i) prefixes += "<cfimport prefix=\"p" + std::to_string(i) + "\">";
+  prefixes += "<p9999:t>";
+  std::string letters(4u << 20, 'a');
+  letters += " b ";
+  tmp.Write("triggers.cfm", triggers);
+  tmp.Write("prefixes.cfm", prefixes);
+  tmp.Write("letters.cfm", letters);
+  tmp.Write("a.cfc");
+  tmp.Write("b.cfc");
+  tmp.Write("t.cfm");
+  tmp.Write("dsp_xy.cfm");
+  auto table = std::make_unique<TFileTable>();
+  for (const char* n : {"triggers.cfm", "prefixes.cfm", "letters.cfm", "a.cfc", "b.cfc",
+                        "t.cfm", "dsp_xy.cfm"}) {
+    table->Append(n, tmp.Dir());
+  }
+  analysis::AnalyzeReferences(*table, "cfm", nullptr, nullptr);
+  std::map<std::string, int> unused;
+  for (int i = 1; i <= table->FileCount; ++i) unused[(*table)[i].Name] = (*table)[i].Unused;
+  EXPECT_EQ(unused.at("b.cfc"), 0);       // the token b, once, in letters.cfm
+  EXPECT_EQ(unused.at("t.cfm"), 0);       // <p9999:t> after its prefix= declaration
+  EXPECT_EQ(unused.at("dsp_xy.cfm"), 0);  // "dsp_x#
+}
+
+}  // namespace

@@ -1,0 +1,21 @@
+# Runs TOOL on INPUT and compares the last line it prints with EXPECTED; the
+# exit status must be 1 exactly when EXPECTED is an error line.
+execute_process(COMMAND ${TOOL} ${INPUT} OUTPUT_VARIABLE out RESULT_VARIABLE status
+                ERROR_VARIABLE err)
+string(STRIP "${out}" out)
+string(FIND "${out}" "\n" last_break REVERSE)
+math(EXPR from "${last_break} + 1")
+string(SUBSTRING "${out}" ${from} -1 line)
+if(NOT line STREQUAL EXPECTED)
+  message(FATAL_ERROR "${TOOL} ${INPUT} printed:\n${line}\nexpected:\n${EXPECTED}\n${err}")
+endif()
+string(FIND "${EXPECTED}" "error: " error_at)
+if(error_at EQUAL 0)
+  set(want 1)
+else()
+  set(want 0)
+endif()
+if(NOT status EQUAL want)
+  message(FATAL_ERROR "${TOOL} ${INPUT} exited with ${status}, expected ${want}")
+endif()
+message(STATUS "${line}\n${err}")

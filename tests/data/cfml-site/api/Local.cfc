@@ -1,0 +1,1 @@
+component { public function ping() { return "pong"; } }

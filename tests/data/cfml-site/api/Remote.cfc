@@ -1,0 +1,1 @@
+component { remote function ping() { return "pong"; } }

@@ -1,0 +1,1 @@
+<footer>foot</footer>

@@ -1,0 +1,1 @@
+<aside>side</aside>

@@ -1,0 +1,1 @@
+component { property name="when"; }

@@ -1,0 +1,1 @@
+component { function run() {} }

@@ -1,0 +1,1 @@
+component persistent="true" { property name="id"; }

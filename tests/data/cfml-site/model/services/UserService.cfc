@@ -1,0 +1,3 @@
+component {
+  function avatar() { return "img/avatar.png"; }
+}

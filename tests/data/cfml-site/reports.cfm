@@ -1,0 +1,1 @@
+<cfscript>import reports.*;</cfscript>

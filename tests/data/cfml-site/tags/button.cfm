@@ -1,0 +1,1 @@
+<button><cfoutput>#attributes.label#</cfoutput></button>

@@ -1,0 +1,3 @@
+component extends="testbox.system.BaseSpec" {
+  function run() { describe("users", function() { it("load", function() {}); }); }
+}

@@ -1,0 +1,1 @@
+<div>main view</div>
