@@ -30,7 +30,7 @@ std::int32_t ScanDirectory(const std::string& dir, TFileTable& table,
       continue;
     }
     ++count;
-    if (table.FileCount >= MaxFiles) continue;
+    if (table.Full()) continue;
     table.Append(entry.Name, dir, entry.Id);
     if ((entry.Attr & platform::faDirectory) != 0) {
       if (processMessages) processMessages();

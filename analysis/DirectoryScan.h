@@ -12,8 +12,9 @@ namespace analysis {
 // Lists every file below dir (which ends in the path delimiter) into table,
 // depth first in listing order: a subdirectory's files stand where the
 // subdirectory was met. Returns the number of files met, which goes on
-// counting (files and directories alike) once the table is full; directories
-// met after that are not opened. A directory that cannot be listed counts 0.
+// counting (files and directories alike) once the table is at its capacity;
+// directories met after that are not opened. A directory that cannot be
+// listed counts 0.
 // processMessages runs once per subdirectory, before it is descended into.
 // Each directory's listing is read whole and closed before the scan descends,
 // so depth never exhausts file descriptors.

@@ -1,6 +1,7 @@
 #include "analysis/FileTable.h"
 
 #include <cassert>
+#include <limits>
 
 #include "platform/AsciiText.h"
 
@@ -14,14 +15,15 @@ std::string MakeTagName(const std::string& name) {
   return "cf_" + name.substr(0, name.size() - 4);
 }
 
-std::size_t TFileTable::Slot(std::int32_t i) {
-  assert(i >= 1 && i <= MaxFiles);
-  return static_cast<std::size_t>(i - 1);
+TFileTable::TFileTable(std::int32_t capacity)
+    : capacity_(capacity == NoFileLimit ? std::numeric_limits<std::int32_t>::max() : capacity) {
+  assert(capacity >= 0);
 }
 
 bool TFileTable::Append(const std::string& name, const std::string& directory,
                         platform::FileId id) {
-  if (FileCount >= MaxFiles) return false;
+  if (Full()) return false;
+  if (static_cast<std::size_t>(FileCount) == entries_.size()) entries_.emplace_back();
   ++FileCount;
   TFileName& entry = (*this)[FileCount];
   entry.Name = name;

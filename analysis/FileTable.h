@@ -1,21 +1,28 @@
 #pragma once
-#include <array>
+#include <cassert>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/FileId.h"
 
 // The file table: the program's single store of scan results.
 //
-// Up to MaxFiles entries, numbered from 1 at the interface; FileCount of them
-// are in use, in the order the scan stored them. Entries above FileCount keep
-// whatever an earlier scan or compaction left in them. The process-wide
-// instance FileTable is owned by the main window's unit and touched only on
-// the window thread; the core functions take a table by reference so that
-// tests can use tables of their own.
+// Up to Capacity() entries (MaxFiles for the window's table), numbered from
+// 1 at the interface; FileCount of them are in use, in the order the scan
+// stored them. Slots above FileCount, up to SlotCount(), keep whatever an
+// earlier scan or compaction left in them. Storage grows with the entries
+// appended, never with the capacity, so a large or unlimited capacity costs
+// nothing until files come. The process-wide instance FileTable is owned by
+// the main window's unit and touched only on the window thread; the core
+// functions take a table by reference so that tests can use tables of their
+// own.
 namespace analysis {
 
+// The window's capacity, and the default of every table.
 constexpr std::int32_t MaxFiles = 1000;
+// A capacity argument meaning "no limit but the numbering's".
+constexpr std::int32_t NoFileLimit = 0;
 
 struct TRect {
   std::int32_t Left = 0;
@@ -63,7 +70,18 @@ std::string MakeTagName(const std::string& name);
 
 class TFileTable {
  public:
-  // Entry i, 1 <= i <= MaxFiles.
+  // capacity >= 0; NoFileLimit stands for the largest count the numbering
+  // holds.
+  explicit TFileTable(std::int32_t capacity = MaxFiles);
+
+  // The most entries the table holds (never 0).
+  std::int32_t Capacity() const { return capacity_; }
+  // True when FileCount has reached the capacity.
+  bool Full() const { return FileCount >= capacity_; }
+  // Slots that exist: the entries in use and those left above them.
+  std::int32_t SlotCount() const { return static_cast<std::int32_t>(entries_.size()); }
+
+  // Entry i, 1 <= i <= SlotCount().
   TFileName& operator[](std::int32_t i) { return entries_[Slot(i)]; }
   const TFileName& operator[](std::int32_t i) const { return entries_[Slot(i)]; }
 
@@ -91,8 +109,12 @@ class TFileTable {
   void MarkUsed(std::int32_t i);
 
  private:
-  static std::size_t Slot(std::int32_t i);
-  std::array<TFileName, MaxFiles> entries_{};
+  std::size_t Slot(std::int32_t i) const {
+    assert(i >= 1 && i <= SlotCount());
+    return static_cast<std::size_t>(i - 1);
+  }
+  std::int32_t capacity_;
+  std::vector<TFileName> entries_;
 };
 
 // The process-wide table.

@@ -22,10 +22,11 @@ std::int32_t ScanAndAnalyze(const std::string& dir, TFileTable& table,
   bool linkedDirectoryMet = false;
   const std::int32_t count =
       ScanDirectory(dir, table, source, hooks.ProcessMessages, &linkedDirectoryMet);
-  if (count > MaxFiles && hooks.WarnTooManyFiles) hooks.WarnTooManyFiles();
+  const bool overflow = count > table.Capacity();
+  if (overflow && hooks.WarnTooManyFiles) hooks.WarnTooManyFiles();
   // Pages that the table could not list still name files that it did.
   std::vector<std::string> unlisted;
-  if (count > MaxFiles || linkedDirectoryMet) {
+  if (overflow || linkedDirectoryMet) {
     unlisted = CollectUnlistedPages(dir, table, PageExtension, source, hooks.ProcessMessages);
   }
   AnalyzeReferences(table, PageExtension, hooks.ShowStatus, hooks.ProcessMessages, unlisted);

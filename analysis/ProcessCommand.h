@@ -27,16 +27,16 @@ struct TProcessHooks {
   StatusSink ShowStatus;                   // panel 0 of the status bar
   platform::MessagePump ProcessMessages;   // between subdirectories and entries
   std::function<void()> BeforeScan;        // after the table is emptied
-  std::function<void()> WarnTooManyFiles;  // the count exceeds MaxFiles
+  std::function<void()> WarnTooManyFiles;  // the count exceeds the capacity
 };
 
 // Scans dir (an existing directory ending in the path delimiter) into table
 // and analyses it with the page extension "cfm": shows GettingListingText,
 // empties the table, runs BeforeScan, scans, calls WarnTooManyFiles when more
-// than MaxFiles files were met (and goes on with those stored), analyses,
-// reading also the pages that the table could not list (past its capacity,
-// or behind links to directories) for their references.
-// Returns the scan's count, which can exceed MaxFiles. An I/O error of the
+// files were met than the table's capacity (and goes on with those stored),
+// analyses, reading also the pages that the table could not list (past its
+// capacity, or behind links to directories) for their references.
+// Returns the scan's count, which can exceed the capacity. An I/O error of the
 // analysis leaves as platform::IoError with the table only partly analysed.
 std::int32_t ScanAndAnalyze(const std::string& dir, TFileTable& table,
                             platform::DirectorySource& source, const TProcessHooks& hooks);

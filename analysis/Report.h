@@ -1,25 +1,75 @@
 #pragma once
+#include <cstdint>
+#include <functional>
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "analysis/FileTable.h"
 #include "platform/DirectoryListing.h"
 
-// quilmere-report DIR: the Process command's verdict on a directory as text,
-// for scripts and continuous integration. It never deletes anything and never
-// touches the settings store.
+// quilmere-report [OPTION]... DIR: the Process command's verdict on a
+// directory as text, for scripts and continuous integration. It never
+// deletes anything and never touches the settings store.
 //
-// Scans and analyses DIR as the Process command does, then writes one line per
-// table entry in table order: "1" (unused) or "0", a tab, the directory, a
-// tab, the name; and last the scan's count as "N files.". Warnings and errors
-// go to err: "Not all files can be processed" when more files were met than
-// the table holds (the report goes on), "Invalid directory" (exit code 2) for
-// a directory that does not exist, an I/O error's text (exit code 1, nothing
-// on out). Exit code 0 otherwise.
+// Scans and analyses DIR as the Process command does, with a table of
+// --max-files entries (the window's 1000 by default), then writes the
+// entries in table order:
+// - tsv (the default): one line per entry, "1" (unused) or "0", a tab, the
+//   directory, a tab, the name (and with --why a tab and the reason); last
+//   the scan's count as "N files.". Fields are escaped (EscapeTsvField), so
+//   every entry line has exactly three fields, or four.
+// - json: one document (see WriteJsonReport in Report.cpp and the man page).
+// Warnings and errors go to err: "Not all files can be processed" when more
+// files were met than the table holds (the report goes on), "Invalid
+// directory" for a directory that does not exist, an I/O error's text
+// (nothing on out), a usage error with the usage line, a failed write to
+// out. The exit statuses are below.
 namespace analysis {
 
-// args: the command-line arguments after the program name.
+inline constexpr int ReportOk = 0;
+inline constexpr int ReportIoError = 1;           // reading the tree or writing out
+inline constexpr int ReportInvalidDirectory = 2;
+inline constexpr int ReportUnusedFound = 3;       // with --check
+inline constexpr int ReportUsageError = 64;       // EX_USAGE of sysexits.h
+
+inline constexpr const char* ReportUsageLine =
+    "Usage: quilmere-report [--format=tsv|json] [--why] [--check] [--max-files=N] DIR";
+
+enum class TReportFormat { Tsv, Json };
+
+struct TReportOptions {
+  TReportFormat Format = TReportFormat::Tsv;
+  bool Why = false;
+  bool Check = false;
+  std::int32_t Capacity = MaxFiles;  // NoFileLimit (0): no limit
+  bool Help = false;
+  bool Version = false;
+  std::string Directory;
+};
+
+// Reads the command-line arguments after the program name in the GNU form:
+// long options anywhere among the operands, a value as "--name=value" or as
+// the next argument, "--" ending the options (a lone "-" is an operand).
+// Exactly one operand, DIR, unless --help or --version is given. Returns
+// the error's text, or an empty text when args are well formed.
+std::string ParseReportArguments(const std::vector<std::string>& args, TReportOptions& options);
+
+// A tsv field: tab, line feed, carriage return and backslash written as
+// "\t", "\n", "\r" and "\\"; every other byte as it is.
+std::string EscapeTsvField(std::string_view bytes);
+
+// What the program around the report supplies.
+struct TReportProgram {
+  std::string VersionText = "quilmere-report";  // the --version line
+  // The errno of the failed write to out, for the message; 0 when unknown.
+  std::function<int()> OutputError;
+};
+
+// args: the command-line arguments after the program name. Returns the exit
+// status.
 int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-              platform::DirectorySource& source);
+              platform::DirectorySource& source, const TReportProgram& program = {});
 
 }  // namespace analysis

@@ -24,6 +24,19 @@ QString THelpWindow::FindHelpFile(const QString& directory, const QString& helpF
   return {};
 }
 
+QString THelpWindow::FindHelpFile(const QStringList& directories, const QString& helpFile) {
+  for (const QString& directory : directories) {
+    const QString page = FindHelpFile(directory, helpFile);
+    if (!page.isEmpty()) return page;
+  }
+  return {};
+}
+
+QStringList THelpWindow::ProgramHelpDirectories(const QString& programDirectory,
+                                                const QString& installedDirectory) {
+  return {programDirectory, QDir::cleanPath(QDir(programDirectory).filePath(installedDirectory))};
+}
+
 bool THelpWindow::ShowContents(const QString& htmlPath) {
   if (htmlPath.isEmpty() || !QFileInfo(htmlPath).isReadable()) return false;
   browser_->setSource(QUrl::fromLocalFile(htmlPath));

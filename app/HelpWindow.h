@@ -1,5 +1,6 @@
 #pragma once
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 
 class QTextBrowser;
@@ -14,6 +15,13 @@ class THelpWindow : public QWidget {
   // The HTML counterpart of helpFile (e.g. "quilmere.hlp") in directory,
   // whatever the letter case of its name; empty when there is none.
   static QString FindHelpFile(const QString& directory, const QString& helpFile);
+  // The same over several directories: the first one that holds it wins.
+  static QString FindHelpFile(const QStringList& directories, const QString& helpFile);
+  // Where the program at programDirectory keeps its help page: beside
+  // itself in the build tree, installedDirectory (relative to it) once
+  // installed.
+  static QStringList ProgramHelpDirectories(const QString& programDirectory,
+                                            const QString& installedDirectory);
 
   // Shows the contents of the page; false when it cannot be read.
   bool ShowContents(const QString& htmlPath);

@@ -214,11 +214,16 @@ void TFrmmain::StatusBar1Click() {
 // from the top. Whether the file is there is the viewer's business.
 void TFrmmain::ShowHelp() {
   if (HelpWindow == nullptr) HelpWindow = new THelpWindow(this);
-  const QString directory =
-      env_.HelpDirectory.isEmpty() ? QCoreApplication::applicationDirPath() : env_.HelpDirectory;
+  const QStringList directories =
+      env_.HelpDirectory.isEmpty()
+          ? THelpWindow::ProgramHelpDirectories(
+                QCoreApplication::applicationDirPath(),
+                QString::fromLatin1(config::InstalledHelpDirectory))
+          : QStringList{env_.HelpDirectory};
   const QString page =
-      THelpWindow::FindHelpFile(directory, QString::fromLatin1(config::WindowHelpFile));
+      THelpWindow::FindHelpFile(directories, QString::fromLatin1(config::WindowHelpFile));
   if (!HelpWindow->ShowContents(page)) {
-    HelpWindow->ShowMissing(QString::fromLatin1(config::WindowHelpFile), directory);
+    HelpWindow->ShowMissing(QString::fromLatin1(config::WindowHelpFile),
+                            directories.join(QStringLiteral(" or ")));
   }
 }

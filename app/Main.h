@@ -48,8 +48,8 @@ struct TFrmmainEnvironment {
   std::function<bool(const std::string&)> DeleteFile;
   // Opens a web address or mail link; the desktop's opener when empty.
   std::function<void(const std::string&)> Opener;
-  // Where the help file's HTML counterpart lies; the program's folder when
-  // empty.
+  // Where the help file's HTML counterpart lies; when empty, the program's
+  // folder, then config::InstalledHelpDirectory relative to it.
   QString HelpDirectory;
   // The advertisement server.
   std::string AdServerHost = config::AdServerHost;

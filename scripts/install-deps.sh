@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what building, running and testing Quilmere needs on Debian 12.
 # Does nothing when everything is already there.
+# scripts/install-deps.sh [PACKAGE...]  (extra packages a script needs)
 set -euo pipefail
 packages=(
   build-essential cmake ninja-build ccache clang libclang-rt-14-dev
@@ -8,6 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libgif-dev imagemagick
   xvfb xauth x11-apps e2fsprogs
+  "$@"
 )
 missing=()
 for p in "${packages[@]}"; do

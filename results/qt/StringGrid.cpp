@@ -11,6 +11,8 @@
 #include <QStyledItemDelegate>
 #include <QTimer>
 
+#include "analysis/UseReason.h"
+
 namespace results {
 
 namespace {
@@ -177,13 +179,16 @@ void TStringGrid::FillGrid() {
   const std::int32_t count = table_.FileCount;
   shownCount_ = std::max<std::int32_t>(count, 0);
   if (count <= 0) {
-    SetRowCount(2);
-    for (int col = 0; col < 3; ++col) SetCell(col, 1, QString());
+    SetBlankRow();
   } else {
     SetRowCount(count + 1);
     for (std::int32_t r = 1; r <= count; ++r) {
-      SetCell(1, r, QString::fromLocal8Bit(table_[r].Directory));
-      SetCell(2, r, QString::fromLocal8Bit(table_[r].Name));
+      const analysis::TFileName& entry = table_[r];
+      SetCell(1, r, QString::fromLocal8Bit(entry.Directory));
+      SetCell(2, r, QString::fromLocal8Bit(entry.Name));
+      // Why the file is kept, from what the analysis recorded; nothing for
+      // an unused one.
+      SetRowToolTip(r, QString::fromLocal8Bit(analysis::UseReasonText(entry)));
     }
   }
   show();
@@ -193,9 +198,20 @@ void TStringGrid::ShowNoRows() {
   hide();
   lookRow_ = -1;
   shownCount_ = 0;
+  SetBlankRow();
+  show();
+}
+
+void TStringGrid::SetBlankRow() {
   SetRowCount(2);
   for (int col = 0; col < 3; ++col) SetCell(col, 1, QString());
-  show();
+  SetRowToolTip(1, QString());
+}
+
+void TStringGrid::SetRowToolTip(int row, const QString& text) {
+  for (int col : {1, 2}) {
+    if (QTableWidgetItem* cell = item(row - 1, col)) cell->setToolTip(text);
+  }
 }
 
 void TStringGrid::RepaintGlyphs() {

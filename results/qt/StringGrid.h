@@ -55,6 +55,8 @@ class TStringGrid : public QTableWidget {
 
   // Shows the table: rows 1..FileCount with Directory and Name, or one blank
   // row for an empty table. The grid is hidden while the rows are laid out.
+  // A used entry's directory and name cells carry why it is used
+  // (analysis::UseReasonText) as their tooltip.
   void FillGrid();
   // Shows the title row and one blank row without a glyph, whatever the
   // table holds, until the next FillGrid: for the time the table is rebuilt.
@@ -88,6 +90,8 @@ class TStringGrid : public QTableWidget {
   bool OnScreen(int row) const;
   // Keeps box as row's CheckRect in the table.
   void StoreGlyphBox(int row, const QRect& box);
+  void SetBlankRow();  // the one row of an empty grid, no tooltip
+  void SetRowToolTip(int row, const QString& text);
   void PaintColumn0(class QPainter* painter, const class QStyleOptionViewItem& option, int row);
   void SetLook(int row, GlyphLook look);
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "analysis/FileTable.h"
 
 namespace {
@@ -56,5 +58,33 @@ TEST(FileTable, AppendStoresBothFlagsUntilFull) {
   EXPECT_EQ((*table)[1].Name, "new");
   EXPECT_EQ((*table)[1].TagName, "");
 }
+
+struct CapacityCase {
+  std::int32_t asked, capacity;
+};
+
+class TableCapacity : public testing::TestWithParam<CapacityCase> {};
+
+// Storage follows the entries appended, never the capacity; slots stay
+// through a Reset for the entries left above FileCount.
+TEST_P(TableCapacity, HoldsUpToItsCapacityAndGrowsWithTheEntries) {
+  analysis::TFileTable table(GetParam().asked);
+  EXPECT_EQ(table.Capacity(), GetParam().capacity);
+  EXPECT_EQ(table.SlotCount(), 0);
+  const int appended = std::min(GetParam().capacity, 5);
+  for (int i = 1; i <= appended; ++i) ASSERT_TRUE(table.Append("f" + std::to_string(i), "/"));
+  EXPECT_EQ(table.Full(), appended == GetParam().capacity);
+  EXPECT_EQ(table.Append("more", "/"), appended < GetParam().capacity);
+  const std::int32_t stored = table.FileCount;
+  EXPECT_EQ(table.SlotCount(), stored);
+  table.Reset();
+  table.Append("again", "/");
+  EXPECT_EQ(table.SlotCount(), stored);
+  EXPECT_EQ(table[1].Name, "again");
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, TableCapacity,
+                         testing::Values(CapacityCase{0, 2147483647}, CapacityCase{1, 1},
+                                         CapacityCase{3, 3}, CapacityCase{1000, 1000}));
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <sys/wait.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -11,6 +12,8 @@
 
 #include "analysis/ProcessCommand.h"
 #include "analysis/Report.h"
+#include "analysis/UseReason.h"
+#include "tests/support/SortedSource.h"
 #include "tests/support/TempDir.h"
 
 namespace {
@@ -121,6 +124,18 @@ TEST_F(Site, TheProgramPrintsTheSameAndExitsZero) {
   EXPECT_EQ(text, "Invalid directory\n");
 }
 
+TEST(BuiltReport, VersionIsTheProjects) {
+  testsupport::TempDir outDir;
+  const std::string command =
+      std::string(QUILMERE_REPORT) + " --version >" + outDir.Dir() + "out";
+  const int status = std::system(command.c_str());
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  std::ifstream out(outDir.Dir() + "out");
+  const std::string text((std::istreambuf_iterator<char>(out)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(text, "quilmere-report " QUILMERE_VERSION "\n");
+}
+
 struct RefusedCase {
   const char* what;
   std::vector<std::string> args;  // "@" stands for the temp folder
@@ -150,8 +165,114 @@ INSTANTIATE_TEST_SUITE_P(
                     RefusedCase{"a file, not a directory", {"@file.cfm"}, "Invalid directory\n"},
                     RefusedCase{"blank text", {"   "}, "Invalid directory\n"},
                     RefusedCase{"empty text", {""}, "Invalid directory\n"},
-                    RefusedCase{"no argument", {}, "Usage: quilmere-report DIR\n"},
-                    RefusedCase{"two arguments", {"@", "@"}, "Usage: quilmere-report DIR\n"}));
+                    RefusedCase{"empty text after --", {"--", ""}, "Invalid directory\n"}));
+
+struct UsageCase {
+  const char* what;
+  std::vector<std::string> args;  // "@" stands for the temp folder
+  const char* message;
+};
+
+void PrintTo(const UsageCase& c, std::ostream* os) { *os << c.what; }
+
+class UsageRefused : public testing::TestWithParam<UsageCase> {};
+
+// Wrong usage: the reason and the usage line on stderr, status 64, and no
+// scan at all (nothing on stdout).
+TEST_P(UsageRefused, ExitsSixtyFourWithTheUsageLine) {
+  testsupport::TempDir tmp;
+  std::vector<std::string> args = GetParam().args;
+  for (std::string& a : args) {
+    if (a == "@") a = tmp.Dir();
+  }
+  const ReportRun run = Report(args);
+  EXPECT_EQ(run.code, 64);
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(run.err, std::string("quilmere-report: ") + GetParam().message + "\n" +
+                         analysis::ReportUsageLine + "\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Arguments, UsageRefused,
+    testing::Values(
+        UsageCase{"no argument", {}, "no directory given"},
+        UsageCase{"options only", {"--why", "--check"}, "no directory given"},
+        UsageCase{"two directories", {"@", "other"}, "one directory only, not 'other' as well"},
+        UsageCase{"unknown long option", {"--frobnicate", "@"}, "unknown option '--frobnicate'"},
+        UsageCase{"unknown option after DIR", {"@", "--whyy"}, "unknown option '--whyy'"},
+        UsageCase{"short option", {"-w", "@"}, "unknown option '-w'"},
+        UsageCase{"a prefix is not the option", {"--form=json", "@"}, "unknown option '--form=json'"},
+        UsageCase{"flag with a value", {"--why=yes", "@"}, "option '--why' takes no value"},
+        UsageCase{"unknown format", {"--format=xml", "@"}, "unknown format 'xml' (tsv or json)"},
+        UsageCase{"format without value", {"@", "--format"}, "option '--format' needs a value"},
+        UsageCase{"negative capacity", {"--max-files=-1", "@"},
+                  "--max-files takes a whole number from 0 to 2147483647, not '-1'"},
+        UsageCase{"capacity with junk", {"--max-files", "12x", "@"},
+                  "--max-files takes a whole number from 0 to 2147483647, not '12x'"},
+        UsageCase{"capacity too large", {"--max-files=2147483648", "@"},
+                  "--max-files takes a whole number from 0 to 2147483647, not '2147483648'"},
+        UsageCase{"empty capacity", {"--max-files=", "@"},
+                  "--max-files takes a whole number from 0 to 2147483647, not ''"}));
+
+struct ParseCase {
+  const char* what;
+  std::vector<std::string> args;
+  analysis::TReportFormat format;
+  bool why, check;
+  std::int32_t capacity;
+  const char* directory;
+};
+
+void PrintTo(const ParseCase& c, std::ostream* os) { *os << c.what; }
+
+class Parse : public testing::TestWithParam<ParseCase> {};
+
+TEST_P(Parse, AcceptsTheGnuForms) {
+  const ParseCase& c = GetParam();
+  analysis::TReportOptions options;
+  ASSERT_EQ(analysis::ParseReportArguments(c.args, options), "");
+  EXPECT_EQ(options.Format, c.format);
+  EXPECT_EQ(options.Why, c.why);
+  EXPECT_EQ(options.Check, c.check);
+  EXPECT_EQ(options.Capacity, c.capacity);
+  EXPECT_EQ(options.Directory, c.directory);
+}
+
+using analysis::TReportFormat;
+INSTANTIATE_TEST_SUITE_P(
+    Arguments, Parse,
+    testing::Values(
+        ParseCase{"defaults", {"/s"}, TReportFormat::Tsv, false, false, 1000, "/s"},
+        ParseCase{"value after =", {"--format=json", "/s"}, TReportFormat::Json, false, false,
+                  1000, "/s"},
+        ParseCase{"value as next argument", {"--format", "json", "/s"}, TReportFormat::Json,
+                  false, false, 1000, "/s"},
+        ParseCase{"options after DIR", {"/s", "--why", "--check", "--max-files", "7"},
+                  TReportFormat::Tsv, true, true, 7, "/s"},
+        ParseCase{"last one wins", {"--format=json", "--format=tsv", "--max-files=0", "/s"},
+                  TReportFormat::Tsv, false, false, 0, "/s"},
+        ParseCase{"-- ends the options", {"--why", "--", "--check"}, TReportFormat::Tsv, true,
+                  false, 1000, "--check"},
+        ParseCase{"a lone dash is a directory", {"-"}, TReportFormat::Tsv, false, false, 1000,
+                  "-"},
+        ParseCase{"a value may look like an option", {"--format", "json", "--", "-d"},
+                  TReportFormat::Json, false, false, 1000, "-d"}));
+
+TEST(Report, HelpAndVersionNeedNoDirectory) {
+  platform::PosixDirectorySource source;
+  std::ostringstream out, err;
+  analysis::TReportProgram program;
+  program.VersionText = "quilmere-report 9.9";
+  EXPECT_EQ(analysis::RunReport({"--version"}, out, err, source, program), 0);
+  EXPECT_EQ(out.str(), "quilmere-report 9.9\n");
+  out.str("");
+  EXPECT_EQ(analysis::RunReport({"--check", "--help"}, out, err, source, program), 0);
+  EXPECT_EQ(Lines(out.str()).front(), analysis::ReportUsageLine);
+  for (const char* option : {"--format=", "--why", "--check", "--max-files=", "--version"}) {
+    EXPECT_NE(out.str().find(option), std::string::npos) << option;
+  }
+  EXPECT_EQ(err.str(), "");
+}
 
 TEST(Report, MoreFilesThanTheTableWarnsAndGoesOn) {
   testsupport::TempDir tmp;
@@ -175,6 +296,297 @@ TEST(Report, PageGoneBeforeItsTurnExitsOneWithTheErrorText) {
   EXPECT_EQ(run.out, "");
   EXPECT_EQ(run.err, "File not found\n");
 }
+
+// --- tsv escaping ---------------------------------------------------------
+
+struct EscapeCase {
+  const char* what;
+  std::string raw, escaped;
+};
+
+void PrintTo(const EscapeCase& c, std::ostream* os) { *os << c.what; }
+
+class TsvField : public testing::TestWithParam<EscapeCase> {};
+
+TEST_P(TsvField, EscapesTheFourSpecialBytesOnly) {
+  EXPECT_EQ(analysis::EscapeTsvField(GetParam().raw), GetParam().escaped);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Bytes, TsvField,
+    testing::Values(EscapeCase{"tab", "a\tb", "a\\tb"}, EscapeCase{"line feed", "a\nb", "a\\nb"},
+                    EscapeCase{"carriage return", "a\rb", "a\\rb"},
+                    EscapeCase{"backslash", "a\\b", "a\\\\b"},
+                    EscapeCase{"a backslash and t", "\\t", "\\\\t"},
+                    EscapeCase{"all at the ends", "\t\\\r\n", "\\t\\\\\\r\\n"},
+                    EscapeCase{"other bytes stay", std::string("caf\xE9 \x01\x7f\0.gif", 12),
+                               std::string("caf\xE9 \x01\x7f\0.gif", 12)}));
+
+// What a script does with a tsv line: split on tabs, undo the escapes.
+std::vector<std::string> SplitTsvLine(const std::string& line) {
+  std::vector<std::string> fields(1);
+  for (std::size_t i = 0; i < line.size(); ++i) {
+    if (line[i] == '\t') {
+      fields.emplace_back();
+    } else if (line[i] == '\\' && i + 1 < line.size()) {
+      const char c = line[++i];
+      fields.back() += c == 't' ? '\t' : c == 'n' ? '\n' : c == 'r' ? '\r' : c;
+    } else {
+      fields.back() += line[i];
+    }
+  }
+  return fields;
+}
+
+ReportRun SortedReport(const std::vector<std::string>& args) {
+  testsupport::SortedSource source;
+  return Report(args, source);
+}
+
+// The table the report describes, scanned and analysed in the same order.
+std::unique_ptr<analysis::TFileTable> SortedTable(const std::string& dir) {
+  auto table = std::make_unique<analysis::TFileTable>();
+  testsupport::SortedSource source;
+  analysis::ScanAndAnalyze(dir, *table, source, {});
+  return table;
+}
+
+TEST(Report, ScriptSplittingOnTabsGetsTheTableBack) {
+  testsupport::TempDir tmp;
+  tmp.Write("index.cfm", "<img src=\"tab\tname.gif\"> header.cfm\nzzz.gif");
+  tmp.Write("header.cfm\nzzz.gif");
+  tmp.Write("tab\tname.gif");
+  tmp.Write("cr\rname.gif");
+  tmp.Write("back\\slash.gif");
+  tmp.Write("sub\\dir\t2\n/page.htm", "back\\slash.gif");
+  const auto table = SortedTable(tmp.Dir());
+  ASSERT_EQ(table->FileCount, 6);
+
+  for (const bool why : {false, true}) {
+    std::vector<std::string> args{tmp.Dir()};
+    if (why) args.push_back("--why");
+    const ReportRun run = SortedReport(args);
+    ASSERT_EQ(run.code, 0);
+    std::vector<std::string> lines = Lines(run.out);
+    ASSERT_EQ(lines.size(), 7u);
+    EXPECT_EQ(lines.back(), "6 files.");
+    lines.pop_back();
+    for (int i = 1; i <= 6; ++i) {
+      const analysis::TFileName& entry = (*table)[i];
+      std::vector<std::string> expected{entry.Unused ? "1" : "0", entry.Directory, entry.Name};
+      if (why) expected.push_back(analysis::UseReasonText(entry));
+      EXPECT_EQ(SplitTsvLine(lines[i - 1]), expected) << lines[i - 1];
+    }
+  }
+}
+
+// --- --why ------------------------------------------------------------------
+
+// Each used file has one first referrer in table (name) order: footer.cfm is
+// read first and names nothing; header.cfm names logo.gif before index.cfm
+// and zeta.css do; index.cfm names header.cfm after header.cfm's own turn.
+TEST(Report, WhyGivesTheFirstReferrerInTableOrder) {
+  testsupport::TempDir tmp;
+  const std::string d = tmp.Dir();
+  tmp.Write("footer.cfm", "<p>(c)</p>");
+  tmp.Write("header.cfm", "<img src=\"logo.gif\">");
+  tmp.Write("index.cfm", "<cfinclude template=\"header.cfm\"><cfinclude template=\"footer.cfm\">");
+  tmp.Write("logo.gif");
+  tmp.Write("old.gif");
+  tmp.Write("zeta.css", "body { background: url(logo.gif) }");
+  const ReportRun run = SortedReport({"--why", d});
+  EXPECT_EQ(run.code, 0);
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(Lines(run.out), (std::vector<std::string>{
+                                "0\t" + d + "\tfooter.cfm\tNamed in " + d + "index.cfm",
+                                "0\t" + d + "\theader.cfm\tNames a file of the project",
+                                "0\t" + d + "\tindex.cfm\tEntry file",
+                                "0\t" + d + "\tlogo.gif\tNamed in " + d + "header.cfm",
+                                "1\t" + d + "\told.gif\t",
+                                "0\t" + d + "\tzeta.css\tNames a file of the project",
+                                "6 files."}));
+}
+
+struct ReasonCase {
+  analysis::TUseRule rule;
+  std::uint8_t unused;
+  const char* referrer;
+  const char* text;
+};
+
+class UseReason : public testing::TestWithParam<ReasonCase> {};
+
+TEST_P(UseReason, NamesTheReferrerOnlyForRulesThatHaveOne) {
+  analysis::TFileName entry;
+  entry.Reason = GetParam().rule;
+  entry.Unused = GetParam().unused;
+  entry.Referrer = GetParam().referrer;
+  EXPECT_EQ(analysis::UseReasonText(entry), GetParam().text);
+}
+
+using analysis::TUseRule;
+INSTANTIATE_TEST_SUITE_P(
+    Rules, UseReason,
+    testing::Values(ReasonCase{TUseRule::Named, 0, "/s/index.cfm", "Named in /s/index.cfm"},
+                    ReasonCase{TUseRule::EntryFile, 0, "", "Entry file"},
+                    ReasonCase{TUseRule::Component, 0, "/s/a.cfm", "Component named in /s/a.cfm"},
+                    ReasonCase{TUseRule::TestBundle, 0, "/s/tests/T.cfc", "Test bundle"},
+                    ReasonCase{TUseRule::EngineEntryFile, 0, "", "Run by the CFML engine"},
+                    ReasonCase{TUseRule::Named, 1, "/s/index.cfm", ""},
+                    ReasonCase{TUseRule::None, 0, "", ""}));
+
+// The committed CFML site: every used file gets a reason, every unused none.
+TEST(Report, WhyHasAReasonForEveryUsedFileOfTheCfmlSite) {
+  const std::string dir = std::string(QUILMERE_TEST_DATA_DIR) + "/cfml-site/";
+  const ReportRun run = Report({"--why", dir});
+  ASSERT_EQ(run.code, 0);
+  std::vector<std::string> lines = Lines(run.out);
+  lines.pop_back();
+  ASSERT_FALSE(lines.empty());
+  for (const std::string& line : lines) {
+    const std::vector<std::string> fields = SplitTsvLine(line);
+    ASSERT_EQ(fields.size(), 4u) << line;
+    EXPECT_EQ(fields[0] == "1", fields[3].empty()) << line;
+  }
+}
+
+// --- --max-files --------------------------------------------------------------
+
+struct CapacityCase {
+  const char* capacity;
+  std::size_t entryLines;
+  bool warns;
+};
+
+class Capacity : public testing::TestWithParam<CapacityCase> {};
+
+TEST_P(Capacity, SetsTheTableSizeForTheRun) {
+  testsupport::TempDir tmp;
+  std::vector<std::string> names;
+  for (int i = 1; i <= 1001; ++i) names.push_back("f" + std::to_string(i) + ".gif");
+  FlatSource source(names);
+  const ReportRun run = Report({"--max-files=" + std::string(GetParam().capacity), tmp.Dir()},
+                               source);
+  EXPECT_EQ(run.code, 0);
+  EXPECT_EQ(run.err, GetParam().warns ? "Not all files can be processed\n" : "");
+  const std::vector<std::string> lines = Lines(run.out);
+  ASSERT_EQ(lines.size(), GetParam().entryLines + 1);
+  EXPECT_EQ(lines.back(), "1001 files.");
+  EXPECT_EQ(lines[GetParam().entryLines - 1],
+            "1\t" + tmp.Dir() + "\tf" + std::to_string(GetParam().entryLines) + ".gif");
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, Capacity,
+                         testing::Values(CapacityCase{"0", 1001, false},
+                                         CapacityCase{"1", 1, true},
+                                         CapacityCase{"3", 3, true},
+                                         CapacityCase{"1001", 1001, false}));
+
+// A page past a small table still keeps what it names.
+TEST(Report, PagesPastTheCapacityStillNameStoredFiles) {
+  testsupport::TempDir tmp;
+  const std::string d = tmp.Dir();
+  tmp.Write("a.gif");
+  tmp.Write("b.cfm", "<img src=\"a.gif\">");
+  tmp.Write("c.gif");
+  ReportRun run = SortedReport({"--max-files=1", "--why", d});
+  EXPECT_EQ(run.err, "Not all files can be processed\n");
+  EXPECT_EQ(Lines(run.out), (std::vector<std::string>{
+                                "0\t" + d + "\ta.gif\tNamed in " + d + "b.cfm", "3 files."}));
+  run = SortedReport({"--max-files=2", d});
+  EXPECT_EQ(Lines(run.out), (std::vector<std::string>{"0\t" + d + "\ta.gif",
+                                                      "0\t" + d + "\tb.cfm", "3 files."}));
+}
+
+// --- --check ------------------------------------------------------------------
+
+struct CheckCase {
+  const char* what;
+  bool unusedFile;
+  std::vector<std::string> options;
+  int code;
+};
+
+void PrintTo(const CheckCase& c, std::ostream* os) { *os << c.what; }
+
+class Check : public testing::TestWithParam<CheckCase> {};
+
+TEST_P(Check, FailsOnlyWhenAskedAndAFileIsUnused) {
+  testsupport::TempDir tmp;
+  tmp.Write("index.cfm", "<img src=\"logo.gif\">");
+  tmp.Write("logo.gif");
+  if (GetParam().unusedFile) tmp.Write("old.gif");
+  std::vector<std::string> args = GetParam().options;
+  args.push_back(tmp.Dir());
+  const ReportRun run = Report(args);
+  EXPECT_EQ(run.code, GetParam().code);
+  EXPECT_NE(run.out, "");  // the report comes first, whatever the status
+  EXPECT_EQ(run.err, "");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Trees, Check,
+    testing::Values(CheckCase{"unused file, --check", true, {"--check"}, 3},
+                    CheckCase{"unused file, json", true, {"--check", "--format=json"}, 3},
+                    CheckCase{"unused file, no --check", true, {}, 0},
+                    CheckCase{"all used, --check", false, {"--check"}, 0}));
+
+// --- writing ----------------------------------------------------------------
+
+TEST(Report, FailedWriteIsAnErrorWithItsCause) {
+  testsupport::TempDir tmp;
+  tmp.Write("a.gif");
+  platform::PosixDirectorySource source;
+  std::ostream broken(nullptr);  // every write fails
+  std::ostringstream err;
+  analysis::TReportProgram program;
+  program.OutputError = [] { return ENOSPC; };
+  EXPECT_EQ(analysis::RunReport({"--check", tmp.Dir()}, broken, err, source, program), 1);
+  EXPECT_EQ(err.str(), "quilmere-report: cannot write the report: No space left on device\n");
+}
+
+struct ProgramCase {
+  const char* what;
+  std::string args;  // "@" stands for the site
+  int status;
+  const char* errStart;
+};
+
+void PrintTo(const ProgramCase& c, std::ostream* os) { *os << c.what; }
+
+class BuiltProgram : public testing::TestWithParam<ProgramCase> {};
+
+// The built program as a CI job runs it: statuses and messages.
+TEST_P(BuiltProgram, ExitsWithTheDocumentedStatus) {
+  testsupport::TempDir site, outDir;
+  site.Write("old.gif");
+  std::string args = GetParam().args;
+  if (const std::size_t at = args.find('@'); at != std::string::npos) {
+    args.replace(at, 1, site.Dir());
+  }
+  const std::string command =
+      std::string(QUILMERE_REPORT) + " " + args + " 2>" + outDir.Dir() + "err";
+  const int status = std::system(command.c_str());
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), GetParam().status);
+  std::ifstream err(outDir.Dir() + "err");
+  const std::string text((std::istreambuf_iterator<char>(err)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(text.substr(0, std::string(GetParam().errStart).size()), GetParam().errStart);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Statuses, BuiltProgram,
+    testing::Values(
+        ProgramCase{"full disk", "@ >/dev/full", 1,
+                    "quilmere-report: cannot write the report: No space left on device\n"},
+        ProgramCase{"full disk, json", "--format json @ >/dev/full", 1,
+                    "quilmere-report: cannot write the report: No space left on device\n"},
+        ProgramCase{"version to a full disk", "--version >/dev/full", 1,
+                    "quilmere-report: cannot write the report"},
+        ProgramCase{"unknown option", "--frobnicate @ >/dev/null", 64,
+                    "quilmere-report: unknown option '--frobnicate'\nUsage: "},
+        ProgramCase{"check finds an unused file", "--check @ >/dev/null", 3, ""},
+        ProgramCase{"help", "--help >/dev/null", 0, ""}));
 
 // The order the window relies on: the listing text, the emptied table handed
 // to the folder tree step, the scan, the warning, then the analysis.

@@ -3,11 +3,13 @@
 #include <QTest>
 #include <QTextBrowser>
 
+#include "app/Config.h"
 #include "app/HelpWindow.h"
 #include "app/OpenLink.h"
 #include "platform/qt/ImageControl.h"
 #include "platform/qt/StatusBar.h"
 #include "results/qt/StringGrid.h"
+#include "tests/support/TempDir.h"
 #include "tests/support/WindowFixture.h"
 
 namespace {
@@ -52,6 +54,22 @@ TEST_F(LinksTest, F1ShowsTheHelpPageFromTheTop) {
   EXPECT_TRUE(window->HelpWindow->Source().endsWith("Quilmere.html"));
   EXPECT_EQ(THelpWindow::FindHelpFile(helpDirectory, "QUILMERE.HLP"),
             window->HelpWindow->Source());
+}
+
+// The installed layout (bin/quilmere, share/quilmere/Quilmere.html) and the
+// build tree's (the page beside the program, which wins).
+TEST(ProgramHelp, FoundInstalledBesideBinAndInTheBuildTree) {
+  testsupport::TempDir root;
+  const QString bin = QString::fromStdString(root.Dir() + "usr/bin");
+  const std::string installed = root.Write("usr/share/quilmere/Quilmere.html");
+  root.Write("usr/bin/quilmere");
+  const QStringList directories = THelpWindow::ProgramHelpDirectories(
+      bin, QString::fromLatin1(config::InstalledHelpDirectory));
+  EXPECT_EQ(THelpWindow::FindHelpFile(directories, "quilmere.hlp").toStdString(), installed);
+
+  const std::string beside = root.Write("usr/bin/quilmere.html");
+  EXPECT_EQ(THelpWindow::FindHelpFile(directories, "quilmere.hlp").toStdString(), beside);
+  EXPECT_EQ(THelpWindow::FindHelpFile(directories, "other.hlp"), QString());
 }
 
 TEST_F(LinksTest, MissingHelpPageIsSaidInTheViewer) {

@@ -88,6 +88,25 @@ TEST_F(ProcessTest, EmptyDirectoryGivesAnEmptyGridAndStillBecomesRecent) {
   EXPECT_EQ(window->CBProjectDir->count(), 1);
 }
 
+// The name cell tells why a file is kept, so the user can judge before
+// deleting the others; an unused file's cell says nothing.
+TEST_F(ProcessTest, UsedRowsShowWhyAsTheNameTooltip) {
+  site.Write("index.cfm", "<img src=\"logo.gif\">");
+  site.Write("logo.gif", "GIF89a");
+  site.Write("old.gif", "GIF89a");
+  Process(site.Dir());
+  ASSERT_EQ(FileTable.FileCount, 3);
+  std::map<std::string, std::string> tips;
+  for (int r = 1; r <= 3; ++r) {
+    tips[window->StringGrid1->Cell(2, r).toStdString()] =
+        window->StringGrid1->item(r - 1, 2)->toolTip().toStdString();
+  }
+  EXPECT_EQ(tips, (std::map<std::string, std::string>{
+                      {"index.cfm", "Entry file"},
+                      {"logo.gif", "Named in " + site.Dir() + "index.cfm"},
+                      {"old.gif", ""}}));
+}
+
 TEST_F(ProcessTest, MoreThanAThousandFilesWarnAndKeepTheFirstThousand) {
   for (int i = 0; i < 1200; ++i) site.Write("f" + std::to_string(i) + ".gif");
   Process(site.Dir());

@@ -104,6 +104,7 @@ TEST_F(GridTest, AfterScrollingAClickTogglesTheRowShownThere) {
 }
 
 TEST_F(GridTest, EmptyTableHasOneBlankRowThatIgnoresClicks) {
+  Fill(1);
   Fill(0);
   EXPECT_EQ(grid->RowCount(), 2);
   EXPECT_EQ(grid->Cell(2, 1), "");
@@ -153,6 +154,22 @@ TEST_F(GridTest, FillGridShowsDirectoryAndNameAndKeepsColumnZeroEmpty) {
   table->Append("caf\xe9.gif", "/site/");  // not UTF-8: shown as well as it goes
   grid->FillGrid();
   EXPECT_FALSE(grid->Cell(2, 4).isEmpty());
+}
+
+// A row's tooltip belongs to the entry it shows: the cells are reused when
+// the table shrinks or empties, and must not keep an earlier entry's reason.
+TEST_F(GridTest, ReasonTooltipsFollowTheEntriesShown) {
+  Fill(2);
+  (*table)[1].Unused = 0;
+  (*table)[1].Reason = analysis::TUseRule::EntryFile;
+  grid->FillGrid();
+  const auto tip = [&](int col, int row) { return grid->item(row - 1, col)->toolTip(); };
+  EXPECT_EQ(tip(2, 1), "Entry file");
+  EXPECT_EQ(tip(1, 1), "Entry file");
+  EXPECT_EQ(tip(2, 2), "");
+  Fill(0);
+  EXPECT_EQ(tip(2, 1), "");
+  EXPECT_EQ(tip(1, 1), "");
 }
 
 }  // namespace
