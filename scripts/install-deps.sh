@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build ccache clang libclang-rt-14-dev
   qt6-base-dev libgl-dev libjpeg62-turbo-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  libgif-dev imagemagick
+  libgif-dev imagemagick libhyperscan-dev pkg-config
   xvfb xauth x11-apps e2fsprogs
   "$@"
 )

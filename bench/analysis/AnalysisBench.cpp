@@ -16,6 +16,12 @@
 //                     fewer other names): the same bytes with half the names
 //   Matcher/1x, /2x   the matcher alone over the read bytes, with the table's
 //                     names and with twice as many
+//   Hyperscan         Hyperscan's literal mode (compile included) streaming the
+//                     same files in the same blocks over the same literals as
+//                     the analysis's matcher: the names and tag names, found
+//                     once per text, and the CFML rules' literals, at every
+//                     place; HyperscanNames over the names alone. Only when
+//                     the benchmark was configured with Hyperscan.
 // A summary of the best times and their ratios follows the table.
 #include <benchmark/benchmark.h>
 
@@ -40,6 +46,10 @@
 #include "analysis/NameMatcher.h"
 #include "analysis/ReferenceAnalysis.h"
 #include "platform/FileSystem.h"
+
+#ifdef QUILMERE_HAVE_HYPERSCAN
+#include <hs/hs.h>
+#endif
 
 namespace fs = std::filesystem;
 using analysis::TFileTable;
@@ -136,9 +146,9 @@ std::unique_ptr<Site> MakeSite(std::size_t megabytes) {
   platform::PosixDirectorySource source;
   analysis::ScanDirectory(site->root, *site->table, source, nullptr);
 
-  // Which entries the analysis reads: its status text for entry e comes after
-  // the entry-file test and before the decision, when Checked is what the
-  // decision sees.
+  // Which entries the analysis (with the CFML rules) reads: its status text
+  // for entry e comes after the entry-file test and before the decision, when
+  // Checked is what the plain rule's decision sees.
   TFileTable probe = *site->table;
   std::int32_t e = 0;
   analysis::AnalyzeReferences(probe, "cfm", [&](const std::string& s) {
@@ -146,10 +156,10 @@ std::unique_ptr<Site> MakeSite(std::size_t megabytes) {
     ++e;
     const std::string ext = analysis::UpperExtension(probe[e].Name);
     if (ext == ".CFM" || ext == ".INC" || ext == ".HTM" || ext == ".CSS" || ext == ".JS" ||
-        (ext == ".HTML" && probe[e].Checked == 1)) {
+        (ext == ".HTML" && probe[e].Checked == 1) || analysis::TCfmlRules::IsReadExtension(ext)) {
       site->read.push_back(e);
     }
-  }, nullptr, {}, analysis::TRuleSet::Plain);
+  }, nullptr, {}, analysis::TRuleSet::Cfml);
   for (std::int32_t r : site->read) {
     site->readBytes += fs::file_size((*site->table)[r].Directory + (*site->table)[r].Name);
   }
@@ -330,23 +340,106 @@ void Matcher(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * TheSite->readBytes));
 }
 
+#ifdef QUILMERE_HAVE_HYPERSCAN
+// Hyperscan's literal mode over the names (and, for range(0) = 1, the CFML
+// rules' literals, whose every place is wanted), streaming each read file in
+// the analysis's blocks; the database is compiled in every iteration, as our
+// matcher is built in every analysis.
+struct HyperscanCount {
+  std::size_t found = 0, places = 0;
+};
+
+int OnHyperscanMatch(unsigned int, unsigned long long, unsigned long long, unsigned int flags,
+                     void* context) {
+  (void)flags;
+  ++static_cast<HyperscanCount*>(context)->places;
+  return 0;
+}
+
+void Hyperscan(benchmark::State& state) {
+  std::vector<std::string> names;
+  for (std::int32_t i = 1; i <= TheSite->table->FileCount; ++i) {
+    if (!(*TheSite->table)[i].TagName.empty()) names.push_back((*TheSite->table)[i].TagName);
+    names.push_back((*TheSite->table)[i].Name);
+  }
+  std::vector<bool> positional(names.size(), false);
+  TFileTable copy = *TheSite->table;
+  std::optional<analysis::TCfmlRules> rules;
+  if (state.range(0) == 1) rules.emplace(copy, copy.FileCount, names, positional);
+  std::vector<const char*> literals;
+  std::vector<std::size_t> lengths;
+  std::vector<unsigned> flags, ids;
+  for (std::size_t k = 0; k < names.size(); ++k) {
+    literals.push_back(names[k].data());
+    lengths.push_back(names[k].size());
+    flags.push_back(HS_FLAG_CASELESS | (positional[k] ? 0 : HS_FLAG_SINGLEMATCH));
+    ids.push_back(static_cast<unsigned>(k));
+  }
+  const std::string label = state.range(0) == 1 ? "Hyperscan" : "HyperscanNames";
+  std::vector<char> block(BlockSize);
+  HyperscanCount count;
+  for (auto _ : state) {
+    BestTime t(label.c_str());
+    hs_database_t* db = nullptr;
+    hs_compile_error_t* error = nullptr;
+    if (hs_compile_lit_multi(literals.data(), flags.data(), ids.data(), lengths.data(),
+                             static_cast<unsigned>(literals.size()), HS_MODE_STREAM, nullptr, &db,
+                             &error) != HS_SUCCESS) {
+      state.SkipWithError(error->message);
+      hs_free_compile_error(error);
+      return;
+    }
+    hs_scratch_t* scratch = nullptr;
+    hs_alloc_scratch(db, &scratch);
+    count = HyperscanCount{};
+    for (std::int32_t e : TheSite->read) {
+      hs_stream_t* stream = nullptr;
+      hs_open_stream(db, 0, &stream);
+      platform::InputFile file(PathOf(e));
+      for (std::size_t n; (n = file.Read(block.data(), BlockSize)) != 0;) {
+        hs_scan_stream(stream, block.data(), static_cast<unsigned>(n), 0, scratch,
+                       OnHyperscanMatch, &count);
+      }
+      hs_close_stream(stream, scratch, OnHyperscanMatch, &count);
+    }
+    hs_free_scratch(scratch);
+    hs_free_database(db);
+  }
+  state.counters["literals"] = static_cast<double>(literals.size());
+  state.counters["matches"] = static_cast<double>(count.places);
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * TheSite->readBytes));
+}
+#endif
+
 void Summary(const char* clock, std::map<std::string, double>& times, const Site& site) {
   auto best = [&](const char* name) { return times.count(name) ? times[name] : 0.0; };
   const double bytes = static_cast<double>(site.readBytes);
   const double floor = best("ReadFloor"), fast = best("Analysis"), half = best("AnalysisHalfTable");
+  auto line = [&](const char* what, double s) {
+    if (s > 0) std::printf("  %-22s %9.1f ms  (%.2f GB/s)\n", what, s * 1e3, bytes / s / 1e9);
+  };
   std::printf("\nBest %s over %.1f MB read (%zu files):\n", clock, bytes / 1e6, site.read.size());
-  if (floor > 0) std::printf("  read floor       %9.1f ms  (%.2f GB/s)\n", floor * 1e3, bytes / floor / 1e9);
-  if (fast > 0) std::printf("  analysis         %9.1f ms  (%.2f GB/s)\n", fast * 1e3, bytes / fast / 1e9);
+  line("read floor", floor);
+  line("analysis", fast);
+  line("plain rule alone", best("AnalysisPlain"));
+  line("Hyperscan, all literals", best("Hyperscan"));
+  line("Hyperscan, names alone", best("HyperscanNames"));
+  double direct = 0;
   if (best("DirectSample") > 0 && SampleBytes > 0) {
-    const double direct = best("DirectSample") * bytes / static_cast<double>(SampleBytes);
-    std::printf("  direct search    %9.1f ms  (extrapolated per byte from a %.1f MB sample)\n",
-                direct * 1e3, static_cast<double>(SampleBytes) / 1e6);
-    if (fast > 0) std::printf("  direct / analysis   %6.1f x  (goal >= 60)\n", direct / fast);
+    direct = best("DirectSample") * bytes / static_cast<double>(SampleBytes);
+    std::printf("  %-22s %9.1f ms  (extrapolated per byte from a %.1f MB sample)\n",
+                "direct search", direct * 1e3, static_cast<double>(SampleBytes) / 1e6);
   }
-  if (floor > 0 && fast > 0) std::printf("  analysis / floor    %6.1f x  (goal <= 12)\n", fast / floor);
+  if (floor > 0 && fast > 0) std::printf("  analysis / floor          %6.2f x  (goal <= 2.5)\n", fast / floor);
+  if (best("Hyperscan") > 0 && fast > 0) {
+    std::printf("  Hyperscan / analysis      %6.2f x  (goal > 1)\n", best("Hyperscan") / fast);
+  }
+  if (best("HyperscanNames") > 0 && fast > 0) {
+    std::printf("  Hyperscan names / analysis %5.2f x\n", best("HyperscanNames") / fast);
+  }
+  if (direct > 0 && fast > 0) std::printf("  direct / analysis         %6.0f x  (goal >= 60)\n", direct / fast);
   if (best("AnalysisPlain") > 0 && fast > 0) {
-    std::printf("  plain rule alone %9.1f ms\n", best("AnalysisPlain") * 1e3);
-    std::printf("  CFML rules / plain  %6.2f x  (goal <= 1.3)\n", fast / best("AnalysisPlain"));
+    std::printf("  CFML rules / plain        %6.2f x  (goal <= 1.3)\n", fast / best("AnalysisPlain"));
   }
   if (half > 0 && fast > 0) {
     std::printf("  doubled names, analysis (%d -> %d entries)  %.2f x  (goal <= 1.3)\n",
@@ -377,6 +470,9 @@ int main(int argc, char** argv) {
   benchmark::RegisterBenchmark("AnalysisPlain", AnalysisPlain)->Unit(ms)->Iterations(5)->UseRealTime();
   benchmark::RegisterBenchmark("AnalysisHalfTable", AnalysisHalfTable)->Unit(ms)->Iterations(5)->UseRealTime();
   benchmark::RegisterBenchmark("Matcher", Matcher)->Arg(1)->Arg(2)->Arg(3)->Unit(ms)->Iterations(5)->UseRealTime();
+#ifdef QUILMERE_HAVE_HYPERSCAN
+  benchmark::RegisterBenchmark("Hyperscan", Hyperscan)->Arg(1)->Arg(0)->Unit(ms)->Iterations(5)->UseRealTime();
+#endif
   benchmark::RegisterBenchmark("DirectSample", DirectSample)->Unit(ms)->Iterations(2)->UseRealTime();
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
