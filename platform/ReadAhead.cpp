@@ -1,0 +1,78 @@
+#include "platform/ReadAhead.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <utility>
+
+namespace platform {
+
+namespace {
+
+// Starts reading the file at path into the page cache; returns its size (0
+// when it cannot be opened).
+std::size_t Announce(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return 0;
+  std::size_t size = 0;
+  struct stat st {};
+  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+    size = static_cast<std::size_t>(st.st_size);
+    ::posix_fadvise(fd, 0, 0, POSIX_FADV_WILLNEED);
+  }
+  ::close(fd);
+  return size;
+}
+
+}  // namespace
+
+TReadAhead::TReadAhead(std::vector<std::string> paths)
+    : paths_(std::move(paths)), sizes_(paths_.size(), 0) {
+  if (paths_.size() > 1) thread_ = std::thread([this] { Run(); });
+}
+
+TReadAhead::~TReadAhead() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    stop_ = true;
+  }
+  wake_.notify_one();
+  if (thread_.joinable()) thread_.join();
+}
+
+void TReadAhead::Reached(std::size_t index) {
+  if (!thread_.joinable()) return;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (index + 1 <= reached_) return;
+    reached_ = index + 1;
+  }
+  wake_.notify_one();
+}
+
+void TReadAhead::Run() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  for (;;) {
+    // Whether the next path lies within Ahead files and AheadBytes bytes of
+    // the reader's place (the file being read counts as passed).
+    auto due = [&] {
+      // Files the reader has passed already are not worth announcing.
+      if (next_ < reached_) next_ = reached_;
+      if (reached_ == 0 || next_ >= paths_.size()) return false;
+      if (next_ - reached_ >= Ahead) return false;
+      std::size_t bytes = 0;
+      for (std::size_t k = reached_; k < next_; ++k) bytes += sizes_[k];
+      return bytes < AheadBytes;
+    };
+    wake_.wait(lock, [&] { return stop_ || due(); });
+    if (stop_) return;
+    const std::size_t k = next_++;
+    lock.unlock();
+    const std::size_t size = Announce(paths_[k]);
+    lock.lock();
+    sizes_[k] = size;
+  }
+}
+
+}  // namespace platform
