@@ -22,11 +22,17 @@
 //                     once per text, and the CFML rules' literals, at every
 //                     place; HyperscanNames over the names alone. Only when
 //                     the benchmark was configured with Hyperscan.
+//   ColdReadFloor,    the read floor and the analysis with the page cache
+//   ColdAnalysis      dropped before each run (sync, then 3 into
+//                     /proc/sys/vm/drop_caches): the files come from the
+//                     disk. Only when running as root with that file
+//                     writable; the benchmark says so otherwise.
 // A summary of the best times and their ratios follows the table.
 #include <benchmark/benchmark.h>
 
 #include <stdlib.h>
 #include <time.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -261,6 +267,47 @@ void ReadFloor(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * TheSite->readBytes));
 }
 
+// Empties the page cache (and the cached folders and inodes), so that the
+// next reads come from the disk. False when it cannot.
+bool DropCaches() {
+  if (geteuid() != 0) return false;
+  sync();
+  std::FILE* f = std::fopen("/proc/sys/vm/drop_caches", "w");
+  if (f == nullptr) return false;
+  const bool written = std::fputs("3\n", f) >= 0;
+  return std::fclose(f) == 0 && written;
+}
+
+void ColdReadFloor(benchmark::State& state) {
+  std::vector<char> block(BlockSize);
+  for (auto _ : state) {
+    state.PauseTiming();
+    DropCaches();
+    state.ResumeTiming();
+    BestTime t("ColdReadFloor");
+    std::size_t total = 0;
+    for (std::int32_t e : TheSite->read) {
+      platform::InputFile file(PathOf(e));
+      for (std::size_t n; (n = file.Read(block.data(), BlockSize)) != 0;) total += n;
+    }
+    benchmark::DoNotOptimize(total);
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * TheSite->readBytes));
+}
+
+void ColdAnalysis(benchmark::State& state) {
+  auto table = std::make_unique<TFileTable>();
+  for (auto _ : state) {
+    state.PauseTiming();
+    *table = *TheSite->table;
+    DropCaches();
+    state.ResumeTiming();
+    BestTime t("ColdAnalysis");
+    analysis::AnalyzeReferences(*table, "cfm", nullptr, nullptr);
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * TheSite->readBytes));
+}
+
 // The first read files up to about 4 MB.
 std::vector<std::int32_t> Sample(std::size_t& bytes) {
   std::vector<std::int32_t> sample;
@@ -441,6 +488,12 @@ void Summary(const char* clock, std::map<std::string, double>& times, const Site
   if (best("AnalysisPlain") > 0 && fast > 0) {
     std::printf("  CFML rules / plain        %6.2f x  (goal <= 1.3)\n", fast / best("AnalysisPlain"));
   }
+  const double coldFloor = best("ColdReadFloor"), cold = best("ColdAnalysis");
+  line("cold read floor", coldFloor);
+  line("cold analysis", cold);
+  if (coldFloor > 0 && cold > 0) {
+    std::printf("  cold analysis / cold floor %5.2f x  (goal <= 1.2)\n", cold / coldFloor);
+  }
   if (half > 0 && fast > 0) {
     std::printf("  doubled names, analysis (%d -> %d entries)  %.2f x  (goal <= 1.3)\n",
                 site.table->FileCount / 2, site.table->FileCount, fast / half);
@@ -473,6 +526,13 @@ int main(int argc, char** argv) {
 #ifdef QUILMERE_HAVE_HYPERSCAN
   benchmark::RegisterBenchmark("Hyperscan", Hyperscan)->Arg(1)->Arg(0)->Unit(ms)->Iterations(5)->UseRealTime();
 #endif
+  if (DropCaches()) {
+    benchmark::RegisterBenchmark("ColdReadFloor", ColdReadFloor)->Unit(ms)->Iterations(3)->UseRealTime();
+    benchmark::RegisterBenchmark("ColdAnalysis", ColdAnalysis)->Unit(ms)->Iterations(3)->UseRealTime();
+  } else {
+    std::printf("Cold runs skipped: dropping the page cache needs root and a writable "
+                "/proc/sys/vm/drop_caches.\n");
+  }
   benchmark::RegisterBenchmark("DirectSample", DirectSample)->Unit(ms)->Iterations(2)->UseRealTime();
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
