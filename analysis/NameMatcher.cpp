@@ -4,12 +4,14 @@
 #include <cassert>
 #include <cstring>
 
+#include "platform/AsciiText.h"
+
 namespace analysis {
 
 namespace {
 
 unsigned char FoldAscii(unsigned char c) {
-  return (c >= 'a' && c <= 'z') ? static_cast<unsigned char>(c - 'a' + 'A') : c;
+  return static_cast<unsigned char>(platform::UpperAscii(static_cast<char>(c)));
 }
 
 // Blocks at least this long are walked as Lanes overlapping stretches at once.
@@ -60,101 +62,146 @@ TNameMatcher::TNameMatcher(const std::vector<std::string>& patterns, std::size_t
   if (!members.empty()) Build(groups_.emplace_back(), folded, members);
 }
 
+// What building one automaton works with: the trie as dense rows of state
+// numbers, what each state ends, and, once linked, the breadth-first order,
+// failure links and the table layout.
+struct TNameMatcher::TrieBuild {
+  std::uint32_t nc = 0;                      // byte classes, the row width
+  std::vector<std::uint32_t> go;             // state * nc + class -> state
+  std::vector<std::vector<std::uint32_t>> own;  // ids ending at each state
+  std::vector<char> hasChildren;             // whether a name goes on
+  std::vector<std::uint32_t> fail, order;
+  std::vector<char> output;                  // ends a name, itself or by suffix
+  std::vector<std::uint32_t> number;         // state -> its row in the table
+  std::uint32_t firstOutput = 0;             // the first row of an output state
+  std::vector<std::uint32_t> original;       // output state k -> state
+  std::vector<std::uint32_t> ownBeyond;      // next suffix state with names
+
+  std::size_t Count() const { return own.size(); }
+  std::size_t Outputs() const { return Count() - firstOutput; }
+};
+
 void TNameMatcher::Build(Automaton& a, const std::vector<std::string>& folded,
                          const std::vector<std::uint32_t>& members) {
-  const std::uint32_t nc = classes_;
-  // The trie, one dense row of state numbers per state.
-  std::vector<std::uint32_t> go(nc, None);
-  std::vector<std::vector<std::uint32_t>> own(1);  // ids ending at each state
-  std::vector<char> hasChildren(1, 0);              // whether a name goes on
+  TrieBuild t;
+  t.nc = classes_;
+  AddNames(a, t, folded, members);
+  LinkFailures(t);
+  LayOutTable(a, t);
+  DescribeOutputs(a, t);
+  FindRetireSlots(a, t);
+}
+
+// The trie of the group's names.
+void TNameMatcher::AddNames(Automaton& a, TrieBuild& t, const std::vector<std::string>& folded,
+                            const std::vector<std::uint32_t>& members) {
+  const std::uint32_t nc = t.nc;
+  t.go.assign(nc, None);
+  t.own.assign(1, {});
+  t.hasChildren.assign(1, 0);
   for (std::uint32_t k : members) {
     std::uint32_t s = 0;
     for (char ch : folded[k]) {
       const std::uint32_t c = classOf_[static_cast<unsigned char>(ch)];
       const std::size_t slot = static_cast<std::size_t>(s) * nc + c;
-      if (go[slot] == None) {
-        go[slot] = static_cast<std::uint32_t>(own.size());
-        own.emplace_back();
-        hasChildren[s] = 1;
-        hasChildren.push_back(0);
-        go.resize(go.size() + nc, None);
+      if (t.go[slot] == None) {
+        t.go[slot] = static_cast<std::uint32_t>(t.own.size());
+        t.own.emplace_back();
+        t.hasChildren[s] = 1;
+        t.hasChildren.push_back(0);
+        t.go.resize(t.go.size() + nc, None);
       }
-      s = go[slot];
+      s = t.go[slot];
     }
-    own[s].push_back(k);
+    t.own[s].push_back(k);
     a.maxLength = std::max<std::uint32_t>(a.maxLength, static_cast<std::uint32_t>(folded[k].size()));
   }
-  const std::size_t count = own.size();
+}
 
-  // Breadth first: failure links, the missing transitions taken from the
-  // failure state's (already complete) row, and which states end some name.
-  std::vector<std::uint32_t> fail(count, 0), order;
-  std::vector<char> output(count, 0);
-  order.reserve(count);
-  order.push_back(0);
+// Breadth first: failure links, the missing transitions taken from the
+// failure state's (already complete) row, and which states end some name.
+void TNameMatcher::LinkFailures(TrieBuild& t) {
+  const std::uint32_t nc = t.nc;
+  const std::size_t count = t.Count();
+  t.fail.assign(count, 0);
+  t.output.assign(count, 0);
+  t.order.clear();
+  t.order.reserve(count);
+  t.order.push_back(0);
   for (std::uint32_t c = 0; c < nc; ++c) {
-    std::uint32_t& edge = go[c];
+    std::uint32_t& edge = t.go[c];
     if (edge == None) {
       edge = 0;
     } else {
-      order.push_back(edge);
+      t.order.push_back(edge);
     }
   }
-  for (std::size_t q = 1; q < order.size(); ++q) {
-    const std::uint32_t s = order[q];
-    output[s] = !own[s].empty() || output[fail[s]];
+  for (std::size_t q = 1; q < t.order.size(); ++q) {
+    const std::uint32_t s = t.order[q];
+    t.output[s] = !t.own[s].empty() || t.output[t.fail[s]];
     for (std::uint32_t c = 0; c < nc; ++c) {
-      std::uint32_t& edge = go[static_cast<std::size_t>(s) * nc + c];
-      const std::uint32_t viaFail = go[static_cast<std::size_t>(fail[s]) * nc + c];
+      std::uint32_t& edge = t.go[static_cast<std::size_t>(s) * nc + c];
+      const std::uint32_t viaFail = t.go[static_cast<std::size_t>(t.fail[s]) * nc + c];
       if (edge == None) {
         edge = viaFail;
       } else {
-        fail[edge] = viaFail;
-        order.push_back(edge);
+        t.fail[edge] = viaFail;
+        t.order.push_back(edge);
       }
     }
   }
+}
 
-  // Renumber: states without output first, in breadth-first order so the hot
-  // shallow rows sit together, then the states with output.
-  std::vector<std::uint32_t> number(count);
+// Renumber: states without output first, in breadth-first order so the hot
+// shallow rows sit together, then the states with output; then the dense
+// table of row offsets.
+void TNameMatcher::LayOutTable(Automaton& a, TrieBuild& t) {
+  const std::uint32_t nc = t.nc;
+  const std::size_t count = t.Count();
+  t.number.assign(count, 0);
   std::uint32_t next = 0;
-  for (std::uint32_t s : order) {
-    if (!output[s]) number[s] = next++;
+  for (std::uint32_t s : t.order) {
+    if (!t.output[s]) t.number[s] = next++;
   }
-  const std::uint32_t firstOutput = next;
-  for (std::uint32_t s : order) {
-    if (output[s]) number[s] = next++;
+  t.firstOutput = next;
+  for (std::uint32_t s : t.order) {
+    if (t.output[s]) t.number[s] = next++;
   }
-  const std::size_t lowRows = std::size_t{firstOutput} * nc;
-  const std::size_t highRows = (count - firstOutput) * nc;
+  const std::size_t lowRows = std::size_t{t.firstOutput} * nc;
+  const std::size_t highRows = t.Outputs() * nc;
   std::size_t bit = 1;
   while (bit < std::max(lowRows, highRows)) bit <<= 1;
   assert(bit + highRows <= UINT32_MAX);
   a.outputBit = static_cast<std::uint32_t>(bit);
-  auto offset = [&](std::uint32_t n) {
-    return n < firstOutput ? n * nc : a.outputBit + (n - firstOutput) * nc;
-  };
   a.next.reset(new std::uint32_t[bit + highRows]);  // the gap stays untouched
   for (std::size_t s = 0; s < count; ++s) {
-    std::uint32_t* row = a.next.get() + offset(number[s]);
-    for (std::uint32_t c = 0; c < nc; ++c) row[c] = offset(number[go[s * nc + c]]);
+    std::uint32_t* row = a.next.get() + Offset(a, t, t.number[s]);
+    for (std::uint32_t c = 0; c < nc; ++c) row[c] = Offset(a, t, t.number[t.go[s * nc + c]]);
   }
+}
 
-  const std::size_t outputs = count - firstOutput;
+std::uint32_t TNameMatcher::Offset(const Automaton& a, const TrieBuild& t, std::uint32_t n) {
+  return n < t.firstOutput ? n * t.nc : a.outputBit + (n - t.firstOutput) * t.nc;
+}
+
+// Per output state: the names it ends, the next state on its suffix chain
+// that ends names of its own, the positional names to report at it, and
+// whether it can retire.
+void TNameMatcher::DescribeOutputs(Automaton& a, TrieBuild& t) {
+  const std::size_t outputs = t.Outputs();
   a.chainNext.assign(outputs, None);
   a.idStart.assign(outputs + 1, 0);
-  std::vector<std::uint32_t> original(outputs);
-  for (std::uint32_t s : order) {
-    if (output[s]) original[number[s] - firstOutput] = s;
+  t.original.assign(outputs, 0);
+  for (std::uint32_t s : t.order) {
+    if (t.output[s]) t.original[t.number[s] - t.firstOutput] = s;
   }
   // The first state beyond s on its suffix chain that ends names of its own,
   // in breadth-first order so that the failure state's answer is known.
-  std::vector<std::uint32_t> ownBeyond(count, None);
-  for (std::size_t q = 1; q < order.size(); ++q) {
-    const std::uint32_t s = order[q];
-    const std::uint32_t f = fail[s];
-    ownBeyond[s] = !own[f].empty() ? f : ownBeyond[f];
+  t.ownBeyond.assign(t.Count(), None);
+  for (std::size_t q = 1; q < t.order.size(); ++q) {
+    const std::uint32_t s = t.order[q];
+    const std::uint32_t f = t.fail[s];
+    t.ownBeyond[s] = !t.own[f].empty() ? f : t.ownBeyond[f];
   }
   a.placeStart.assign(outputs + 1, 0);
   // Output states that can retire: leaves (no name goes on from them) that
@@ -163,22 +210,20 @@ void TNameMatcher::Build(Automaton& a, const std::vector<std::string>& folded,
   a.retireTo.assign(outputs, None);
   const std::uint32_t group = static_cast<std::uint32_t>(&a - groups_.data());
   for (std::size_t k = 0; k < outputs; ++k) {
-    const std::uint32_t s = original[k];
-    for (std::uint32_t id : own[s]) {
+    const std::uint32_t s = t.original[k];
+    const std::vector<std::uint32_t>& own = t.own[s];
+    for (std::uint32_t id : own) {
       idGroup_[id] = group;
       idOutput_[id] = static_cast<std::uint32_t>(k);
     }
-    if (own[s].size() == 1 && positional_[own[s][0]] && !hasChildren[s] && s != 0) {
-      a.retireTo[k] = offset(number[fail[s]]);
+    if (own.size() == 1 && positional_[own[0]] && !t.hasChildren[s] && s != 0) {
+      a.retireTo[k] = Offset(a, t, t.number[t.fail[s]]);
     }
-  }
-  for (std::size_t k = 0; k < outputs; ++k) {
-    const std::uint32_t s = original[k];
-    if (ownBeyond[s] != None) a.chainNext[k] = number[ownBeyond[s]] - firstOutput;
-    a.idStart[k + 1] = a.idStart[k] + static_cast<std::uint32_t>(own[s].size());
-    a.ids.insert(a.ids.end(), own[s].begin(), own[s].end());
-    for (std::uint32_t t = s; t != None && t != 0; t = ownBeyond[t]) {
-      for (std::uint32_t id : own[t]) {
+    if (t.ownBeyond[s] != None) a.chainNext[k] = t.number[t.ownBeyond[s]] - t.firstOutput;
+    a.idStart[k + 1] = a.idStart[k] + static_cast<std::uint32_t>(own.size());
+    a.ids.insert(a.ids.end(), own.begin(), own.end());
+    for (std::uint32_t u = s; u != None && u != 0; u = t.ownBeyond[u]) {
+      for (std::uint32_t id : t.own[u]) {
         if (positional_[id]) a.placeIds.push_back(id);
       }
     }
@@ -186,13 +231,16 @@ void TNameMatcher::Build(Automaton& a, const std::vector<std::string>& folded,
   }
   a.hitStamp.assign(outputs, 0);
   a.expandStamp.assign(outputs, 0);
+}
 
-  // The slots that lead into each state that can retire.
+// The table slots that lead into each state that can retire.
+void TNameMatcher::FindRetireSlots(Automaton& a, const TrieBuild& t) {
+  const std::size_t outputs = t.Outputs();
+  const std::uint32_t nc = t.nc;
   std::vector<std::uint32_t> counts(outputs + 1, 0);
-  const std::size_t rows = count;
   auto eachSlot = [&](auto visit) {
-    for (std::size_t n = 0; n < rows; ++n) {
-      const std::uint32_t rowStart = offset(static_cast<std::uint32_t>(n));
+    for (std::size_t n = 0; n < t.Count(); ++n) {
+      const std::uint32_t rowStart = Offset(a, t, static_cast<std::uint32_t>(n));
       for (std::uint32_t c = 0; c < nc; ++c) {
         const std::uint32_t v = a.next[rowStart + c];
         if (v < a.outputBit) continue;

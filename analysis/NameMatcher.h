@@ -115,8 +115,16 @@ class TNameMatcher {
     std::uint32_t state = 0;                // carried across blocks
   };
 
+  struct TrieBuild;
   void Build(Automaton& a, const std::vector<std::string>& folded,
              const std::vector<std::uint32_t>& members);
+  void AddNames(Automaton& a, TrieBuild& t, const std::vector<std::string>& folded,
+                const std::vector<std::uint32_t>& members);
+  static void LinkFailures(TrieBuild& t);
+  static void LayOutTable(Automaton& a, TrieBuild& t);
+  static std::uint32_t Offset(const Automaton& a, const TrieBuild& t, std::uint32_t n);
+  void DescribeOutputs(Automaton& a, TrieBuild& t);
+  static void FindRetireSlots(Automaton& a, const TrieBuild& t);
   void Walk(Automaton& a, const unsigned char* data, std::size_t size);
   void WalkSerial(Automaton& a, std::uint32_t& s, const unsigned char* p, std::size_t n);
   void Hit(Automaton& a, std::uint32_t s, const unsigned char* end);
