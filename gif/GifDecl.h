@@ -30,8 +30,8 @@ class TByteBuffer {
  public:
   void Add(const std::string& block);
   void Add(const char* bytes, std::size_t count);
-  // Makes room for `blocks` further blocks of `bytes` bytes in all, so
-  // that adding them copies each byte once.
+  // Makes room for `bytes` more bytes in `blocks` more blocks, so that
+  // adding that much copies each byte once.
   void Reserve(std::size_t bytes, std::size_t blocks) {
     bytes_.reserve(bytes_.size() + bytes);
     ends_.reserve(ends_.size() + blocks);

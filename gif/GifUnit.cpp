@@ -71,33 +71,6 @@ void ReadSubBlocks(TStream& stream, std::vector<std::string>& blocks, const Exte
   }
 }
 
-struct TSubBlockSize {
-  std::size_t bytes = 0;
-  std::size_t blocks = 0;
-};
-
-// What the image data's sub-blocks hold, first length byte given, counted
-// as ReadFromStream will read them: a walk over the length bytes alone
-// that leaves the stream where it found it. Growing the buffer block by
-// block instead would copy the data again at every doubling.
-TSubBlockSize MeasureSubBlocks(TStream& stream, std::uint8_t length) {
-  TSubBlockSize size;
-  const std::int64_t start = stream.Position();
-  const std::int64_t end = stream.Size();
-  std::int64_t at = start;
-  while (length != 0 && at < end) {
-    size.bytes += static_cast<std::size_t>(std::min<std::int64_t>(length, end - at));
-    ++size.blocks;
-    at += length;
-    if (at >= end) break;
-    stream.SetPosition(at);
-    if (!ReadByte(stream, length)) break;
-    ++at;
-  }
-  stream.SetPosition(start);
-  return size;
-}
-
 std::string Hex2(std::uint8_t value) {
   static const char digits[] = "0123456789ABCDEF";
   return {digits[value >> 4], digits[value & 15]};
@@ -226,13 +199,19 @@ void TGifSubImage::ReadFromStream(TStream& stream) {
     CheckPixelCount("Frame", Width, Height, MaxPixels);
   Pixels = std::make_unique<TByteArray2D>(Width, Height);
 
-  // The data buffer is sized by the blocks the stream holds: what a
-  // frame's size promises is no measure of that.
+  // The data buffer is sized before the blocks arrive, so that adding them
+  // copies each byte once: to what the rest of the stream could hold, at
+  // most, and no more than the frame's pixels take at 12 bits each, the
+  // most a picture's LZW data needs (anything else grows the buffer as it
+  // comes, and Compact gives back what was not used). Counting the blocks
+  // first would wait on memory at every length byte.
   ReadByte(stream, CodeSize);
   std::uint8_t length = 0;
   ReadByte(stream, length);
-  const TSubBlockSize size = MeasureSubBlocks(stream, length);
-  CompressedData->Reserve(size.bytes, size.blocks);
+  const std::int64_t rest = stream.Size() - stream.Position();
+  const std::int64_t likely = std::int64_t{Width} * Height * 3 / 2 + 256;
+  const auto room = static_cast<std::size_t>(std::max<std::int64_t>(0, std::min(rest, likely)));
+  CompressedData->Reserve(room, room / 255 + 1);
   char block[256];
   while (length != 0 && stream.Position() < stream.Size()) {
     const std::int64_t got = ReadSome(stream, block, length);
