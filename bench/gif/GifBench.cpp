@@ -25,37 +25,13 @@
 
 namespace {
 
-struct Sink {
-  std::string bytes;
-};
-
-int WriteBytes(GifFileType* g, const GifByteType* data, int count) {
-  static_cast<Sink*>(g->UserData)->bytes.append(reinterpret_cast<const char*>(data),
-                                                static_cast<std::size_t>(count));
-  return count;
-}
-
 using Frame = std::vector<GifPixelType>;
 
+// Full-screen frames.
 std::string Encode(int width, int height, const std::vector<Frame>& frames, int colours) {
-  Sink sink;
-  int error = 0;
-  GifFileType* g = EGifOpen(&sink, WriteBytes, &error);
-  std::vector<GifColorType> palette(static_cast<std::size_t>(colours));
-  for (int i = 0; i < colours; ++i)
-    palette[static_cast<std::size_t>(i)] = {static_cast<GifByteType>(i * 7), static_cast<GifByteType>(i * 13),
-                                            static_cast<GifByteType>(i * 29)};
-  ColorMapObject* map = GifMakeMapObject(colours, palette.data());
-  EGifSetGifVersion(g, true);
-  EGifPutScreenDesc(g, width, height, 8, 0, map);
-  for (const Frame& f : frames) {
-    EGifPutImageDesc(g, 0, 0, width, height, false, nullptr);
-    for (int y = 0; y < height; ++y)
-      EGifPutLine(g, const_cast<GifPixelType*>(f.data()) + std::size_t(y) * std::size_t(width), width);
-  }
-  EGifCloseFile(g, &error);
-  GifFreeMapObject(map);
-  return sink.bytes;
+  std::vector<testsupport::GiflibFrame> full;
+  for (const Frame& f : frames) full.push_back({0, 0, width, height, false, f});
+  return testsupport::GiflibEncode(width, height, colours, full);
 }
 
 Frame Noise(int w, int h, int colours, std::mt19937& rng) {
