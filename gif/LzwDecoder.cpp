@@ -18,13 +18,15 @@
 //
 // Two paths share that state. The fast loop (RunFast) takes the codes of
 // the common case: a known code, or the code being defined, whose string
-// ends inside the row being filled. It makes one test per code: entries
-// that are not to be copied (the clear and end codes, codes past the one
-// being defined) have length 0, and one unsigned comparison refuses them
-// together with strings that would reach the end of the row. Everything
-// else (clear and end codes, bad codes, a full table, row ends, the end of
-// the pixel store, the last bytes of the data) goes one code at a time
-// through Step, which says what each case means.
+// ends before the end of the store (or of the row, when the window is to
+// handle its messages after every row). It makes one test per code:
+// entries that are not to be copied (the clear and end codes, codes past
+// the one being defined) have length 0, and one unsigned comparison
+// refuses them together with strings that would reach that end. Strings
+// are written whole, across row ends, with no check per pixel. Everything
+// else (clear and end codes, bad codes, a full table, the end of the
+// store, the last bytes of the data) goes one code at a time through
+// Step, which says what each case means.
 #include <algorithm>
 #include <cstring>
 
@@ -101,6 +103,7 @@ class LzwDecoder {
   std::int64_t CompleteRowsEnd() const { return rowsDone_ * width_; }
 
  private:
+  template <bool PerRow>
   void RunFast();
   bool Step();
   bool ReadCode(int& code);
@@ -179,11 +182,19 @@ void LzwDecoder::CompleteRows() {
 // The next code, or false when the data has run out.
 bool LzwDecoder::ReadCode(int& code) {
   if (bits_ < static_cast<unsigned>(codeWidth_)) {
-    while (bits_ <= 56 && in_ < inEnd_) {
-      acc_ |= std::uint64_t{*in_++} << bits_;
-      bits_ += 8;
+    if (inEnd_ - in_ >= 8) {
+      std::uint64_t v;
+      std::memcpy(&v, in_, 8);
+      acc_ |= v << bits_;
+      in_ += (63 - bits_) >> 3;
+      bits_ |= 56;
+    } else {
+      while (bits_ <= 56 && in_ < inEnd_) {
+        acc_ |= std::uint64_t{*in_++} << bits_;
+        bits_ += 8;
+      }
+      if (bits_ < static_cast<unsigned>(codeWidth_)) return false;
     }
-    if (bits_ < static_cast<unsigned>(codeWidth_)) return false;
   }
   code = static_cast<int>(acc_ & ((1u << codeWidth_) - 1));
   acc_ >>= codeWidth_;
@@ -274,14 +285,22 @@ bool LzwDecoder::Step() {
 // the bit buffer: eight bytes loaded at once give at least 56 bits, and
 // four codes take at most 48, so the data's length is checked once per
 // refill. A code the loop does not take is left unread for Step.
+//
+// Every string taken here ends before the end of the store, so the store
+// is never overrun and no row beyond the last is completed. The rows it
+// completes are counted (and stored, for an interlaced frame) afterwards,
+// all in one go, unless the window is to handle its messages after each
+// row (PerRow): then a row end passed costs one comparison per string.
+template <bool PerRow>
 void LzwDecoder::RunFast() {
-  const std::int64_t limit = std::min(nextRowEnd_, capacity_);
-  if (pos_ >= limit || inEnd_ - in_ < 8) return;
+  // With less than two bytes to go no string could be taken.
+  if (capacity_ - pos_ < 2 || inEnd_ - in_ < 8) return;
   std::uint8_t* d = out_ + pos_;
-  // Every string taken here ends before limit, so the row being filled is
-  // never completed here and the store never overrun: a string of n bytes
-  // is taken when n - 1 < room, room being one less than the bytes left.
-  std::uint64_t room = static_cast<std::uint64_t>(limit - pos_ - 1);
+  // A string of n bytes is taken when n - 1 < room, room being one less
+  // than the bytes left.
+  std::uint64_t room = static_cast<std::uint64_t>(capacity_ - pos_ - 1);
+  // Strings end before the store does, so this is inside it.
+  const std::uint8_t* rowEnd = out_ + nextRowEnd_;
   const std::uint8_t* in = in_;
   const std::uint8_t* const inLast = inEnd_ - 8;
   std::uint64_t acc = acc_;
@@ -310,6 +329,13 @@ void LzwDecoder::RunFast() {
     source_[nextCode] = d;
     length_[nextCode] = static_cast<std::uint16_t>(n + 1);
     d += n;
+    if constexpr (PerRow) {
+      if (d >= rowEnd) [[unlikely]] {
+        pos_ = d - out_;
+        CompleteRows();
+        rowEnd = out_ + nextRowEnd_;
+      }
+    }
     if (nextCode > mask) [[unlikely]] {
       if (codeWidth == MaxCodeWidth) {
         full = true;
@@ -341,7 +367,11 @@ void LzwDecoder::RunFast() {
 void LzwDecoder::Run() {
   nextRowEnd_ = width_;
   do {
-    if (hasPrevious_ && !tableFull_) RunFast();
+    if (hasPrevious_ && !tableFull_) {
+      if (pump_) RunFast<true>();
+      else RunFast<false>();
+      if (pos_ >= nextRowEnd_) CompleteRows();
+    }
   } while (Step());
 }
 
