@@ -135,6 +135,7 @@ class LzwDecoder {
   // Whether a code has been put since the start or the last clear code:
   // only then does the next code define an entry.
   bool hasPrevious_ = false;
+  // Whether the last code read was a clear code: an end code then is bad.
   bool afterClear_ = false;
 
   std::int64_t pos_ = 0;
