@@ -30,6 +30,12 @@ class TByteBuffer {
  public:
   void Add(const std::string& block);
   void Add(const char* bytes, std::size_t count);
+  // Makes room for `bytes` more bytes in `blocks` more blocks, so that
+  // adding that much copies each byte once.
+  void Reserve(std::size_t bytes, std::size_t blocks) {
+    bytes_.reserve(bytes_.size() + bytes);
+    ends_.reserve(ends_.size() + blocks);
+  }
   // Gives back the room that growing block by block left unused, once
   // it is more than a quarter of what is held.
   void Compact() {

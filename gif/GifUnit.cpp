@@ -199,11 +199,19 @@ void TGifSubImage::ReadFromStream(TStream& stream) {
     CheckPixelCount("Frame", Width, Height, MaxPixels);
   Pixels = std::make_unique<TByteArray2D>(Width, Height);
 
-  // The data buffer grows with the blocks as they arrive: what a frame's
-  // size promises is no measure of what the stream holds.
+  // The data buffer is sized before the blocks arrive, so that adding them
+  // copies each byte once: to what the rest of the stream could hold, at
+  // most, and no more than the frame's pixels take at 12 bits each, the
+  // most a picture's LZW data needs (anything else grows the buffer as it
+  // comes, and Compact gives back what was not used). Counting the blocks
+  // first would wait on memory at every length byte.
   ReadByte(stream, CodeSize);
   std::uint8_t length = 0;
   ReadByte(stream, length);
+  const std::int64_t rest = stream.Size() - stream.Position();
+  const std::int64_t likely = std::int64_t{Width} * Height * 3 / 2 + 256;
+  const auto room = static_cast<std::size_t>(std::max<std::int64_t>(0, std::min(rest, likely)));
+  CompressedData->Reserve(room, room / 255 + 1);
   char block[256];
   while (length != 0 && stream.Position() < stream.Size()) {
     const std::int64_t got = ReadSome(stream, block, length);

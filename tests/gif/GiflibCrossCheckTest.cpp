@@ -1,10 +1,13 @@
-// Every frame of the committed pictures, decoded by this library and by
-// giflib, must agree index for index, and so must sizes, positions, colour
-// tables and the graphic control fields.
+// Every frame of the committed pictures, and of larger ones written by
+// giflib's encoder at test time, decoded by this library and by giflib,
+// must agree index for index, and so must sizes, positions, colour tables
+// and the graphic control fields.
 #include <gif_lib.h>
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
+#include <random>
 
 #include "tests/support/GiflibMemory.h"
 #include "gif/GifUnit.h"
@@ -27,12 +30,7 @@ void ExpectSameTable(const TColorTable& ours, const ColorMapObject* theirs) {
   }
 }
 
-}  // namespace
-
-class GiflibCrossCheck : public testing::TestWithParam<std::string> {};
-
-TEST_P(GiflibCrossCheck, SameFramesAsGiflib) {
-  const std::string bytes = ReadFile(DataPath(GetParam()));
+void ExpectSameAsGiflib(const std::string& bytes) {
   ASSERT_FALSE(bytes.empty());
   auto ours = Load(bytes);
 
@@ -76,6 +74,12 @@ TEST_P(GiflibCrossCheck, SameFramesAsGiflib) {
   DGifCloseFile(g, &error);
 }
 
+}  // namespace
+
+class GiflibCrossCheck : public testing::TestWithParam<std::string> {};
+
+TEST_P(GiflibCrossCheck, SameFramesAsGiflib) { ExpectSameAsGiflib(ReadFile(DataPath(GetParam()))); }
+
 INSTANTIATE_TEST_SUITE_P(
     Pictures, GiflibCrossCheck,
     testing::Values("codesize_1.gif", "codesize_2.gif", "codesize_3.gif", "codesize_4.gif",
@@ -89,3 +93,75 @@ INSTANTIATE_TEST_SUITE_P(
         if (c == '_') c = 'X';
       return name;
     });
+
+// ---------------------------------------------------------------- made here
+
+namespace {
+
+using testsupport::GiflibFrame;
+
+// A frame whose colour drifts along a diagonal with grain on it: the
+// short strings of a photograph, or with grain 0 long ones.
+GiflibFrame Drift(int left, int top, int width, int height, int colours, int grain, bool interlaced,
+                  std::mt19937& rng) {
+  GiflibFrame f{left, top, width, height, interlaced, {}};
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) {
+      const int noise = grain > 0 ? static_cast<int>(rng() % unsigned(grain)) : 0;
+      f.pixels.push_back(static_cast<GifPixelType>(((x + 2 * y) / 9 + noise) % colours));
+    }
+  return f;
+}
+
+// Runs of random colours and lengths up to maxRun, across rows.
+GiflibFrame Runs(int width, int height, int colours, int maxRun, std::mt19937& rng) {
+  GiflibFrame f{0, 0, width, height, false, {}};
+  while (f.pixels.size() < std::size_t(width) * std::size_t(height)) {
+    const auto colour = static_cast<GifPixelType>(rng() % unsigned(colours));
+    f.pixels.insert(f.pixels.end(), 1 + rng() % unsigned(maxRun), colour);
+  }
+  f.pixels.resize(std::size_t(width) * std::size_t(height));
+  return f;
+}
+
+struct MadePicture {
+  std::string name;
+  std::function<std::string(std::mt19937&)> make;
+};
+
+}  // namespace
+
+class GiflibCrossCheckMade : public testing::TestWithParam<MadePicture> {};
+
+TEST_P(GiflibCrossCheckMade, SameFramesAsGiflib) {
+  std::mt19937 rng(13);
+  ExpectSameAsGiflib(GetParam().make(rng));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Pictures, GiflibCrossCheckMade,
+    testing::Values(
+        MadePicture{"PhotographLike",
+                    [](std::mt19937& rng) {
+                      return testsupport::GiflibEncode(1500, 90, 256, {Drift(0, 0, 1500, 90, 256, 4, false, rng)});
+                    }},
+        MadePicture{"InterlacedTall",
+                    [](std::mt19937& rng) {
+                      return testsupport::GiflibEncode(61, 517, 16, {Drift(0, 0, 61, 517, 16, 3, true, rng)});
+                    }},
+        MadePicture{"LongRunsFewColours",
+                    [](std::mt19937& rng) {
+                      return testsupport::GiflibEncode(2000, 40, 4, {Runs(2000, 40, 4, 300, rng)});
+                    }},
+        MadePicture{"OnePixelWide",
+                    [](std::mt19937& rng) {
+                      return testsupport::GiflibEncode(1, 3000, 2, {Runs(1, 3000, 2, 40, rng)});
+                    }},
+        MadePicture{"FramesPastTheScreen",
+                    [](std::mt19937& rng) {
+                      return testsupport::GiflibEncode(50, 40, 64,
+                                                       {Drift(0, 0, 50, 40, 64, 0, false, rng),
+                                                        Drift(30, 25, 64, 48, 64, 2, false, rng),
+                                                        Drift(45, 0, 300, 7, 64, 5, true, rng)});
+                    }}),
+    [](const auto& info) { return info.param.name; });
