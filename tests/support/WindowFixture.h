@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/FileTable.h"
 #include "app/Main.h"
 #include "tests/support/FrmmainTestAccess.h"
 #include "platform/qt/MessageBoxes.h"
@@ -34,6 +35,9 @@ class WindowFixture : public testing::Test {
   static void SetUpTestSuite() { testsupport::EnsureApplication(); }
 
   void SetUp() override {
+    // The file table is the process's own: each test starts with it empty,
+    // as the program does.
+    analysis::FileTable.Reset();
     platform::SetMessageBoxHandler(
         [this](const QString& text, const QString& title, platform::MessageIcon) {
           boxes.push_back({text.toStdString(), title.toStdString()});
