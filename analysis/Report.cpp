@@ -60,13 +60,13 @@ std::string ParseMaxFiles(TReportOptions& options, std::string_view value) {
   return {};
 }
 
-struct TOptionSpec {
+struct TOptionRule {
   std::string_view name;  // with its leading "--"
   bool takesValue;
   std::string (*apply)(TReportOptions&, std::string_view value);
 };
 
-constexpr TOptionSpec Options[] = {
+constexpr TOptionRule Options[] = {
     {"--format", true, ParseFormat},
     {"--max-files", true, ParseMaxFiles},
     {"--why", false, [](TReportOptions& o, std::string_view) { o.Why = true; return std::string(); }},
@@ -77,9 +77,9 @@ constexpr TOptionSpec Options[] = {
      [](TReportOptions& o, std::string_view) { o.Version = true; return std::string(); }},
 };
 
-const TOptionSpec* FindOption(std::string_view name) {
-  for (const TOptionSpec& spec : Options) {
-    if (spec.name == name) return &spec;
+const TOptionRule* FindOption(std::string_view name) {
+  for (const TOptionRule& rule : Options) {
+    if (rule.name == name) return &rule;
   }
   return nullptr;
 }
@@ -218,10 +218,10 @@ std::string ParseReportArguments(const std::vector<std::string>& args, TReportOp
     }
     const std::size_t equals = arg.find('=');
     const std::string_view name = std::string_view(arg).substr(0, equals);
-    const TOptionSpec* spec = arg.compare(0, 2, "--") == 0 ? FindOption(name) : nullptr;
-    if (spec == nullptr) return "unknown option '" + arg + "'";
+    const TOptionRule* rule = arg.compare(0, 2, "--") == 0 ? FindOption(name) : nullptr;
+    if (rule == nullptr) return "unknown option '" + arg + "'";
     std::string_view value;
-    if (!spec->takesValue) {
+    if (!rule->takesValue) {
       if (equals != std::string::npos) {
         return "option '" + std::string(name) + "' takes no value";
       }
@@ -232,7 +232,7 @@ std::string ParseReportArguments(const std::vector<std::string>& args, TReportOp
     } else {
       return "option '" + std::string(name) + "' needs a value";
     }
-    if (std::string error = spec->apply(options, value); !error.empty()) return error;
+    if (std::string error = rule->apply(options, value); !error.empty()) return error;
   }
   if (options.Help || options.Version) return {};
   if (operands.empty()) return "no directory given";

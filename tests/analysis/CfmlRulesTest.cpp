@@ -57,12 +57,12 @@ TEST(CfmlRules, NeverUnmarkWhatThePlainRuleKeeps) {
   const std::vector<std::string> extensions = {".cfm", ".cfc", ".cfml", ".html", ".inc",
                                                ".lucee", ".xml", ".properties", ".gif", ".jar",
                                                ""};
-  const std::vector<std::string> dirs = {"", "views/", "model/x/", "tests/specs/", "lib/java/"};
+  const std::vector<std::string> dirs = {"", "views/", "model/x/", "tests/unit/", "lib/java/"};
   const std::vector<std::string> fragments = {
       "#", "&", "\"", "'", ".", "/", "\\", " ", "=", "<", ":", "*", ";", "\n", "(",
       "prefix=\"ui\"", "prefix=\"\"", "this.mappings[\"/v\"] = \"views\";", "ormenabled",
       "loadPaths", "persistent=\"true\"", "remote ", "describe(", "it(", "extends=",
-      "BaseSpec", "cf_", "views/#", "tests.specs\"", "lib/java"};
+      "BaseSpec", "cf_", "views/#", "tests.unit\"", "lib/java"};
   for (std::uint32_t seed = 1; seed <= 40; ++seed) {
     SCOPED_TRACE("seed " + std::to_string(seed));
     std::mt19937 rng(seed);
