@@ -178,7 +178,7 @@ enum class Kind : std::uint8_t {
   JavaFolder,      // the last two folders of a .jar or .class file
   // Positional: checked at every place.
   Stem,            // a stem: of a component, a template, a tag or a bundle
-  NamePrefix,      // P#: P a prefix of CFML stems
+  NameStart,       // oABCD: an opener, then the first 4 bytes of CFML stems
   FolderPath,      // D/#, D.#, D\#, D/" & ..., D.* : D a folder or an alias
   PrefixDecl,      // prefix="
   Package,         // A.B or A/B ending a string literal
@@ -217,6 +217,8 @@ class RangeMarker {
   explicit RangeMarker(std::size_t size) : next_(size + 1) {
     for (std::size_t i = 0; i < next_.size(); ++i) next_[i] = i;
   }
+  // Whether every i in [lo, hi) is marked.
+  bool AllMarked(std::size_t lo, std::size_t hi) { return Find(lo) >= hi; }
   // Calls mark(i) for every i in [lo, hi) not marked before, except those
   // for which skip(i) holds (which stay for a later call).
   template <class Skip, class Mark>
@@ -264,6 +266,14 @@ struct TCfmlRules::Impl {
   std::vector<std::string> namePrefixes;
   std::vector<char> prefixApplied;
   std::unordered_map<std::string, std::uint32_t> prefixGroup;
+  // The first 4 bytes of those stems, by group, with the run of stems that
+  // start with them; and the bytes that occur in some stem.
+  struct Anchor {
+    std::size_t lo = 0, hi = 0;
+  };
+  std::vector<Anchor> anchors;
+  std::size_t longestStem = 0;
+  bool stemByte[256] = {};
   // The folders each folder pattern stands for: the folder of that name and
   // the folders of an alias of that name.
   std::vector<std::vector<std::string>> folderTargets;
@@ -403,22 +413,40 @@ struct TCfmlRules::Impl {
     Add(out, positional, "IT(", Kind::It, 0, true);
     Add(out, positional, "REMOTE", Kind::Remote, 0, true);
 
-    // Literal prefixes: every prefix of 4 bytes or more of a CFML stem, right
-    // before "#". (A prefix in a string joined with "&" is looked for at each
-    // "&" instead: a closing quote follows a word far too often.)
+    // Literal prefixes: every prefix P of 4 bytes or more of a CFML stem,
+    // with an opener before it and "#" after it. The matcher looks for the
+    // opener and P's first 4 bytes, and the check reads on to the "#": a word
+    // before "#" is far too common in pages to look at each one. (A prefix in
+    // a string joined with "&" is looked for at each "&" instead: a closing
+    // quote follows a word far too often.)
     std::sort(stems.begin(), stems.end());
     prefixMarks = RangeMarker(stems.size());
     std::set<std::string> prefixSet;
     for (const auto& [stem, i] : stems) {
       for (std::size_t k = 4; k <= stem.size(); ++k) prefixSet.insert(stem.substr(0, k));
+      for (char c : stem) stemByte[static_cast<unsigned char>(c)] = true;
+      longestStem = std::max(longestStem, stem.size());
     }
     for (const std::string& prefix : prefixSet) {
-      const auto group = static_cast<std::uint32_t>(namePrefixes.size());
+      prefixGroup.emplace(prefix, static_cast<std::uint32_t>(namePrefixes.size()));
       namePrefixes.push_back(prefix);
-      prefixGroup.emplace(prefix, group);
-      Add(out, positional, prefix + "#", Kind::NamePrefix, group, true);
     }
     prefixApplied.assign(namePrefixes.size(), 0);
+    for (std::size_t k = 0; k < stems.size();) {
+      if (stems[k].first.size() < 4) {
+        ++k;
+        continue;
+      }
+      const std::string head = stems[k].first.substr(0, 4);
+      Anchor a{k, k};
+      while (a.hi < stems.size() && stems[a.hi].first.compare(0, 4, head) == 0) ++a.hi;
+      k = a.hi;
+      const auto group = static_cast<std::uint32_t>(anchors.size());
+      anchors.push_back(a);
+      for (const char* opener : {"\"", "'", ".", "/", "\\"}) {
+        Add(out, positional, opener + head, Kind::NameStart, group, true);
+      }
+    }
 
     // Paths computed below a folder: its name (or an alias's) then a path
     // separator and "#", or a string closed there and joined with "&", or an
@@ -524,11 +552,8 @@ struct TCfmlRules::Impl {
       case Kind::PrefixDecl:
         if (IsTokenByte(At(start - 1))) return true;
         return ReadPrefix(end, At(end - 1));
-      case Kind::NamePrefix: {
-        if (prefixApplied[p.group] || !PrefixOpeners(before)) return true;
-        if (NamePrefix(namePrefixes[p.group])) prefixApplied[p.group] = 1;
-        return true;
-      }
+      case Kind::NameStart:
+        return PrefixesFrom(start + 1);
       case Kind::FolderPath: {
         if (IsTokenByte(before)) return true;
         const int tail = At(end - 1);
@@ -652,6 +677,33 @@ struct TCfmlRules::Impl {
   }
 
 
+  // The literal prefixes that start at offset from, after an opener: every
+  // "#" within the longest stem's length, with the bytes up to it a prefix
+  // of a stem. False when it needs bytes not read yet (it may be asked
+  // again: applying a prefix twice changes nothing).
+  bool PrefixesFrom(std::int64_t from) {
+    const auto longest = static_cast<std::int64_t>(longestStem);
+    for (std::int64_t o = from + 4; o - from <= longest; ++o) {
+      const int c = At(o);
+      if (c == LaterByte) return false;
+      if (c == NoByte) return true;
+      if (c == '#') {
+        const auto it = prefixGroup.find(Upper(from, o));
+        if (it != prefixGroup.end() && !prefixApplied[it->second] &&
+            NamePrefix(namePrefixes[it->second])) {
+          prefixApplied[it->second] = 1;
+        }
+      }
+      if (!stemByte[static_cast<unsigned char>(Fold(c))]) return true;  // no stem goes on here
+    }
+    return true;
+  }
+  // Whether every stem that starts with anchor group's bytes is marked by
+  // literal prefixes already.
+  bool AnchorDone(std::uint32_t group) {
+    return prefixMarks.AllMarked(anchors[group].lo, anchors[group].hi);
+  }
+
   // A literal prefix P (a token of at least 4 bytes with a delimiter before
   // it): every CFML file whose stem starts with P.
   // Returns false when it left the current text's own file out.
@@ -766,7 +818,7 @@ bool TCfmlRules::OnMatch(std::uint32_t id, const unsigned char* end) {
   Impl& m = *impl_;
   const Pattern& p = m.patterns[id - m.base];
   // A literal prefix applied whole has nothing left to mark, in any text.
-  if (p.kind == Kind::NamePrefix && m.prefixApplied[p.group]) return false;
+  if (p.kind == Kind::NameStart && m.AnchorDone(p.group)) return false;
   const std::int64_t at = m.offset + (end - m.block);
   if (!m.Check(id, at, m.PatternLength(id))) m.waiting.push_back({id, at});
   return true;

@@ -1,6 +1,7 @@
 #include "analysis/NameMatcher.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cassert>
 #include <cstring>
 
@@ -17,6 +18,8 @@ unsigned char FoldAscii(unsigned char c) {
 // Blocks at least this long are walked as Lanes overlapping stretches at once.
 constexpr std::size_t Lanes = 8;
 constexpr std::size_t MinLaneBlock = 4096;
+
+std::atomic<TVectorLevel> VectorLimit{TVectorLevel::Avx512};
 
 }  // namespace
 
@@ -43,7 +46,7 @@ TNameMatcher::TNameMatcher(const std::vector<std::string>& patterns, std::size_t
 
   // Cut the names into groups whose dense tables stay within the budget; the
   // trie of a group has at most one state per byte of its names, plus the root.
-  std::vector<std::uint32_t> members;
+  std::vector<std::vector<std::uint32_t>> members(1);
   std::size_t states = 1;
   for (std::uint32_t k = 0; k < folded.size(); ++k) {
     if (folded[k].empty()) {
@@ -51,15 +54,27 @@ TNameMatcher::TNameMatcher(const std::vector<std::string>& patterns, std::size_t
       continue;
     }
     const std::size_t grown = states + folded[k].size();
-    if (!members.empty() && grown * classes_ > budget) {
-      Build(groups_.emplace_back(), folded, members);
-      members.clear();
+    if (!members.back().empty() && grown * classes_ > budget) {
+      members.emplace_back();
       states = 1;
     }
-    members.push_back(k);
+    members.back().push_back(k);
     states += folded[k].size();
   }
-  if (!members.empty()) Build(groups_.emplace_back(), folded, members);
+  if (members.back().empty()) members.pop_back();
+  groupCount_ = members.size();
+
+  const TVectorLevel level = std::min(VectorLimit.load(std::memory_order_relaxed), TEndSearch::Supported());
+  if (level != TVectorLevel::None) {
+    ends_ = std::make_unique<TEndSearch>(level, folded, positional_);
+    return;
+  }
+  retired_.assign(patterns.size(), Live);
+  for (const std::vector<std::uint32_t>& group : members) Build(groups_.emplace_back(), folded, group);
+}
+
+void TNameMatcher::LimitVectorLevel(TVectorLevel level) {
+  VectorLimit.store(level, std::memory_order_relaxed);
 }
 
 // What building one automaton works with: the trie as dense rows of state
@@ -204,9 +219,11 @@ void TNameMatcher::DescribeOutputs(Automaton& a, TrieBuild& t) {
     t.ownBeyond[s] = !t.own[f].empty() ? f : t.ownBeyond[f];
   }
   a.placeStart.assign(outputs + 1, 0);
-  // Output states that can retire: leaves (no name goes on from them) that
-  // end exactly one name, a positional one. Their stand-in is their failure
-  // state, whose row a leaf's row repeats.
+  // Output states whose transitions can be sent elsewhere once their name
+  // retires: leaves (no name goes on from them) that end exactly one name, a
+  // positional one. Their stand-in is their failure state, whose row a
+  // leaf's row repeats. The states of longer names that hold such a name
+  // still report it through their suffix chains; the flag stops those.
   a.retireTo.assign(outputs, None);
   const std::uint32_t group = static_cast<std::uint32_t>(&a - groups_.data());
   for (std::size_t k = 0; k < outputs; ++k) {
@@ -258,7 +275,10 @@ void TNameMatcher::FindRetireSlots(Automaton& a, const TrieBuild& t) {
 }
 
 void TNameMatcher::Retire(std::uint32_t id) {
-  if (id >= idGroup_.size() || idGroup_[id] == None) return;
+  if (retired_[id] != Live) return;
+  retired_[id] = Retiring;
+  retiring_.push_back(id);
+  if (idGroup_[id] == None) return;
   Automaton& a = groups_[idGroup_[id]];
   const std::uint32_t k = idOutput_[id];
   if (a.retireTo[k] == None || a.retired[k]) return;
@@ -269,6 +289,10 @@ void TNameMatcher::Retire(std::uint32_t id) {
 }
 
 void TNameMatcher::Start() {
+  if (ends_) {
+    ends_->Start();
+    return;
+  }
   if (++generation_ == 0) {
     generation_ = 1;
     for (Automaton& a : groups_) {
@@ -280,10 +304,16 @@ void TNameMatcher::Start() {
     a.hits.clear();
     a.state = 0;
   }
+  for (std::uint32_t id : retiring_) retired_[id] = Gone;
+  retiring_.clear();
 }
 
 void TNameMatcher::Feed(const char* data, std::size_t size, TMatchSink* sink) {
   const auto* bytes = reinterpret_cast<const unsigned char*>(data);
+  if (ends_) {
+    ends_->Feed(bytes, size, sink);
+    return;
+  }
   sink_ = sink;
   for (Automaton& a : groups_) Walk(a, bytes, size);
   sink_ = nullptr;
@@ -297,7 +327,8 @@ void TNameMatcher::Hit(Automaton& a, std::uint32_t s, const unsigned char* end) 
   }
   if (a.placeStart[k] != a.placeStart[k + 1] && sink_ != nullptr) [[unlikely]] {
     for (std::uint32_t j = a.placeStart[k]; j < a.placeStart[k + 1]; ++j) {
-      if (!sink_->OnMatch(a.placeIds[j], end)) Retire(a.placeIds[j]);
+      const std::uint32_t id = a.placeIds[j];
+      if (retired_[id] == Live && !sink_->OnMatch(id, end)) Retire(id);
     }
   }
 }
@@ -366,12 +397,15 @@ void TNameMatcher::Walk(Automaton& a, const unsigned char* data, std::size_t siz
 
 std::vector<std::uint32_t> TNameMatcher::Found() {
   std::vector<std::uint32_t> found = alwaysFound_;
+  if (ends_) ends_->AppendFound(found);
   for (Automaton& a : groups_) {
     for (std::uint32_t k : a.hits) {
       // Everything beyond a state already reported was reported with it.
       for (std::uint32_t t = k; t != None && a.expandStamp[t] != generation_; t = a.chainNext[t]) {
         a.expandStamp[t] = generation_;
-        found.insert(found.end(), a.ids.begin() + a.idStart[t], a.ids.begin() + a.idStart[t + 1]);
+        for (std::uint32_t j = a.idStart[t]; j < a.idStart[t + 1]; ++j) {
+          if (retired_[a.ids[j]] != Gone) found.push_back(a.ids[j]);
+        }
       }
     }
   }

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "analysis/EndSearch.h"
+
 namespace analysis {
 
 // TNameMatcher: finds which of a set of names occur in a text that arrives in
@@ -31,6 +33,13 @@ namespace analysis {
 // are split into groups with a table each, and every block goes through each
 // group's table in turn.
 //
+// That automaton is the portable path. Where the processor has the vector
+// instructions (AVX2, or AVX-512 with VBMI), the matcher takes the vector path instead: TEndSearch
+// (EndSearch.h) finds the few places where some name may end with a filter
+// over 64 or 32 bytes at a time and checks each against a trie of the
+// reversed names. Both find, report and retire exactly the same; the tests
+// run both.
+//
 // Names marked positional are also reported at every place they end, to a
 // TMatchSink handed to Feed, with a pointer just past their last byte, so that
 // the caller can look at the bytes around them; the bytes before the block
@@ -44,7 +53,13 @@ class TMatchSink {
   virtual ~TMatchSink() = default;
   // Name id ends just before end, which points into the block being fed.
   // Returns false when no further place of id matters to the sink, for any
-  // text: the matcher then stops walking into it where it can (see Retire).
+  // text: id is then retired. It is not reported again, and from the next
+  // Start on it is not found either (in the text where it retired it was
+  // found already). How: a flag per id, checked where places are reported
+  // and where Found lists ids; the automaton also sends the transitions into
+  // a state that ends that id alone, with no name going on from it, where
+  // they would lead without it, so walks no longer meet it, and the vector
+  // path stops its backward walks below trie nodes whose names all retired.
   virtual bool OnMatch(std::uint32_t id, const unsigned char* end) = 0;
 };
 
@@ -71,15 +86,15 @@ class TNameMatcher {
   // in no particular order.
   std::vector<std::uint32_t> Found();
 
-  // Stops finding positional name id, for good, when it is the only name
-  // ending at its state and no name goes on from there: the transitions into
-  // that state are sent where they would lead without it, so walks no longer
-  // meet it (a name met often and no longer wanted costs nothing more).
-  // Otherwise nothing changes and the name goes on being found.
-  void Retire(std::uint32_t id);
+  // Number of groups the names were split into (1 unless over budget).
+  std::size_t GroupCount() const { return groupCount_; }
 
-  // Number of automata the names were split into (1 unless over budget).
-  std::size_t GroupCount() const { return groups_.size(); }
+  // The most vector instructions that matchers built from now on may use
+  // (default: all the processor has; tests lower it to run every path).
+  // Process-wide.
+  static void LimitVectorLevel(TVectorLevel level);
+  // Whether this matcher took the vector path.
+  bool VectorPath() const { return ends_ != nullptr; }
 
  private:
   struct Automaton {
@@ -128,12 +143,21 @@ class TNameMatcher {
   void Walk(Automaton& a, const unsigned char* data, std::size_t size);
   void WalkSerial(Automaton& a, std::uint32_t& s, const unsigned char* p, std::size_t n);
   void Hit(Automaton& a, std::uint32_t s, const unsigned char* end);
+  // The sink declined a place of positional name id (automaton path).
+  void Retire(std::uint32_t id);
 
+  std::size_t groupCount_ = 0;
+  std::unique_ptr<TEndSearch> ends_;        // the vector path, when taken
   std::uint32_t classOf_[256] = {};
   std::uint32_t classes_ = 1;
   std::vector<Automaton> groups_;
   std::vector<std::uint32_t> alwaysFound_;  // ids of empty names
   std::vector<bool> positional_;
+  // Per id: live, retired during the current text, or retired before it
+  // (the automaton path; TEndSearch keeps its own).
+  enum : char { Live, Retiring, Gone };
+  std::vector<char> retired_;
+  std::vector<std::uint32_t> retiring_;
   // Per name id: its automaton and output state (None when it has none).
   std::vector<std::uint32_t> idGroup_, idOutput_;
   TMatchSink* sink_ = nullptr;              // during Feed

@@ -13,6 +13,7 @@
 #include "analysis/ReferenceAnalysis.h"
 #include "tests/support/CfmlSite.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/VectorLevels.h"
 
 using analysis::TFileTable;
 
@@ -87,12 +88,25 @@ TEST(CfmlRules, NeverUnmarkWhatThePlainRuleKeeps) {
       for (TFileTable* t : tables) t->Append(file, tmp.Dir() + dir);
     }
     analysis::AnalyzeReferences(*plain, "cfm", nullptr, nullptr, {}, analysis::TRuleSet::Plain);
+    const auto before = std::make_unique<TFileTable>(*cfml);
     analysis::AnalyzeReferences(*cfml, "cfm", nullptr, nullptr, {}, analysis::TRuleSet::Cfml);
     for (int i = 1; i <= cfml->FileCount; ++i) {
       const auto& e = (*cfml)[i];
       EXPECT_EQ(e.Checked, e.Unused) << e.Name;
       if ((*plain)[i].Unused == 0) {
         EXPECT_EQ(e.Unused, 0) << e.Directory << e.Name;
+      }
+    }
+    // Every path of the matcher gives the same marks, reasons and referrers.
+    for (const auto level : testsupport::VectorLevels()) {
+      SCOPED_TRACE(testsupport::LevelName(level));
+      testsupport::VectorLevelScope scope(level);
+      auto table = std::make_unique<TFileTable>(*before);
+      analysis::AnalyzeReferences(*table, "cfm", nullptr, nullptr, {}, analysis::TRuleSet::Cfml);
+      for (int i = 1; i <= table->FileCount; ++i) {
+        EXPECT_EQ((*table)[i].Unused, (*cfml)[i].Unused) << (*table)[i].Name;
+        EXPECT_EQ((*table)[i].Reason, (*cfml)[i].Reason) << (*table)[i].Name;
+        EXPECT_EQ((*table)[i].Referrer, (*cfml)[i].Referrer) << (*table)[i].Name;
       }
     }
   }

@@ -2,13 +2,17 @@
 
 #include <algorithm>
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "analysis/DirectReferenceAnalysis.h"
 #include "analysis/NameMatcher.h"
+#include "tests/support/VectorLevels.h"
 
 using analysis::TNameMatcher;
+using testsupport::VectorLevels;
+using testsupport::VectorLevelScope;
 
 namespace {
 
@@ -37,6 +41,19 @@ std::vector<std::uint32_t> Match(TNameMatcher& matcher, const std::string& text,
   return matcher.Found();
 }
 
+// Each path of the matcher: the portable automaton and the vector filters.
+class NameMatcherPaths : public testing::TestWithParam<analysis::TVectorLevel> {
+ protected:
+  VectorLevelScope scope_{GetParam()};
+};
+
+INSTANTIATE_TEST_SUITE_P(Levels, NameMatcherPaths, testing::ValuesIn(VectorLevels()),
+                         [](const auto& info) {
+                           return std::string(info.param == analysis::TVectorLevel::None ? "Portable"
+                                              : info.param == analysis::TVectorLevel::Avx2 ? "Avx2"
+                                                                                           : "Avx512");
+                         });
+
 struct FixedCase {
   const char* what;
   std::vector<std::string> names;
@@ -50,8 +67,13 @@ void PrintTo(const FixedCase& c, std::ostream* os) { *os << c.what; }
 class NameMatcherCases : public testing::TestWithParam<FixedCase> {};
 
 TEST_P(NameMatcherCases, FindsExactlyTheNamesThatOccur) {
-  TNameMatcher matcher(GetParam().names);
-  EXPECT_EQ(Sorted(Match(matcher, GetParam().text, GetParam().block)), GetParam().found);
+  for (const auto level : VectorLevels()) {
+    VectorLevelScope scope(level);
+    TNameMatcher matcher(GetParam().names);
+    EXPECT_EQ(matcher.VectorPath(), level != analysis::TVectorLevel::None);
+    EXPECT_EQ(Sorted(Match(matcher, GetParam().text, GetParam().block)), GetParam().found)
+        << testsupport::LevelName(level);
+  }
 }
 
 std::string Filler(std::size_t n) { return std::string(n, '-'); }
@@ -69,7 +91,7 @@ INSTANTIATE_TEST_SUITE_P(
         FixedCase{"empty text finds only the empty name", {"a", ""}, "", 0, {1}},
         FixedCase{"nothing occurs", {"index.cfm"}, Filler(200000), 65536, {}}));
 
-TEST(NameMatcher, StartForgetsThePreviousText) {
+TEST_P(NameMatcherPaths, StartForgetsThePreviousText) {
   TNameMatcher matcher({"one", "two"});
   EXPECT_EQ(Sorted(Match(matcher, Filler(70000) + "one" + Filler(9000) + "TWO", 65536)),
             (std::vector<std::uint32_t>{0, 1}));
@@ -81,9 +103,10 @@ TEST(NameMatcher, StartForgetsThePreviousText) {
 // built as prefixes, suffixes and repeats of each other, bytes around the
 // folding range and NULs, long names, block sizes from 1 byte to whole texts,
 // and memory budgets small enough to split the names into many groups.
-TEST(NameMatcher, AgreesWithThePerNameSearch) {
+TEST_P(NameMatcherPaths, AgreesWithThePerNameSearch) {
   const std::string alphabet("aAbB.\0_zZ[`{@\xe9\xff", 15);
   for (std::uint32_t seed = 1; seed <= 400; ++seed) {
+    if (!testsupport::DealtTo(seed, GetParam())) continue;
     SCOPED_TRACE("seed " + std::to_string(seed));
     std::mt19937 rng(seed);
     auto pick = [&](std::size_t n) { return std::uniform_int_distribution<std::size_t>(0, n - 1)(rng); };
@@ -133,7 +156,7 @@ TEST(NameMatcher, AgreesWithThePerNameSearch) {
   }
 }
 
-TEST(NameMatcher, SplitsIntoGroupsOnlyOverBudget) {
+TEST_P(NameMatcherPaths, SplitsIntoGroupsOnlyOverBudget) {
   std::vector<std::string> names;
   for (int k = 0; k < 100; ++k) names.push_back("page" + std::to_string(k) + ".cfm");
   EXPECT_EQ(TNameMatcher(names).GroupCount(), 1u);
@@ -161,7 +184,7 @@ struct RecordingSink : analysis::TMatchSink {
 // Every place of a positional name is reported, whatever the block size
 // (stretches overlap, so a place may come twice); a retired name is never
 // reported again, while the names that end inside it still are.
-TEST(NameMatcher, PositionalNamesReportEveryPlaceUntilRetired) {
+TEST_P(NameMatcherPaths, PositionalNamesReportEveryPlaceUntilRetired) {
   const std::vector<std::string> names = {"dsp#", "sp#", "dsp_x", "x#"};
   const std::vector<bool> positional = {true, false, false, true};
   std::string text = "..dsp#..Dsp#..";
@@ -200,6 +223,92 @@ TEST(NameMatcher, PositionalNamesReportEveryPlaceUntilRetired) {
     EXPECT_EQ(Sorted(matcher.Found()), (std::vector<std::uint32_t>{1, 2, 3}));
     ASSERT_EQ(sink.places.size(), 1u);
     EXPECT_EQ(sink.places[0].first, 3u);
+  }
+}
+
+// Every place of every positional name, against a search for all places
+// of each name, over random names and texts fed in random blocks; then the
+// positional names that the sink gave up in one text (at a place of theirs)
+// are gone from the next, also those that end inside other names, while the
+// others stay found and reported.
+TEST_P(NameMatcherPaths, ReportsEveryPlaceAndRetiresAgainstThePerNameSearch) {
+  const std::string alphabet("aAbB#.\0_[\xe9", 10);
+  for (std::uint32_t seed = 1; seed <= 120; ++seed) {
+    if (!testsupport::DealtTo(seed, GetParam())) continue;
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    std::mt19937 rng(seed);
+    auto pick = [&](std::size_t n) { return std::uniform_int_distribution<std::size_t>(0, n - 1)(rng); };
+    const std::size_t letters = 2 + pick(alphabet.size() - 1);
+    auto randomBytes = [&](std::size_t n) {
+      std::string s;
+      for (std::size_t j = 0; j < n; ++j) s += alphabet[pick(letters)];
+      return s;
+    };
+    std::vector<std::string> names;
+    std::vector<bool> positional;
+    for (std::size_t k = 1 + pick(30); k > 0; --k) {
+      if (!names.empty() && pick(4) == 0) {
+        names.push_back(names[pick(names.size())] + (pick(2) ? randomBytes(1) : ""));
+      } else {
+        names.push_back(randomBytes(1 + pick(pick(10) == 0 ? 70 : 8)));
+      }
+      positional.push_back(pick(3) != 0);
+    }
+    auto text = [&] {
+      std::string t;
+      for (std::size_t length = pick(3) == 0 ? pick(200000) : pick(3000); t.size() < length;) {
+        t += pick(6) == 0 ? names[pick(names.size())] : randomBytes(1 + pick(30));
+      }
+      return t;
+    };
+    auto expectedPlaces = [&](const std::string& t, const std::vector<bool>& gone) {
+      const std::string upper = analysis::direct::Upper(t);
+      std::set<std::pair<std::uint32_t, std::size_t>> places;
+      for (std::uint32_t k = 0; k < names.size(); ++k) {
+        const std::string name = analysis::direct::Upper(names[k]);
+        if (!positional[k] || gone[k]) continue;
+        for (std::size_t at = upper.find(name); at != std::string::npos; at = upper.find(name, at + 1)) {
+          places.emplace(k, at + name.size());
+        }
+      }
+      return places;
+    };
+    auto feed = [&](TNameMatcher& matcher, const std::string& t, RecordingSink& sink) {
+      matcher.Start();
+      sink.text = t.data();
+      const std::size_t block = std::vector<std::size_t>{1 + pick(7), 65536, 1 + pick(9000)}[pick(3)];
+      for (std::size_t at = 0; at < t.size(); at += block) {
+        matcher.Feed(t.data() + at, std::min(block, t.size() - at), &sink);
+      }
+      return std::set<std::pair<std::uint32_t, std::size_t>>(sink.places.begin(), sink.places.end());
+    };
+
+    TNameMatcher matcher(names, TNameMatcher::DefaultBudget, positional);
+    const std::vector<bool> none(names.size(), false);
+    const std::string first = text();
+    RecordingSink keep;
+    ASSERT_EQ(feed(matcher, first, keep), expectedPlaces(first, none));
+
+    // The sink gives up some names at their first place; from the next text
+    // on, those it was asked about are neither found nor reported.
+    RecordingSink giveUp;
+    std::vector<bool> gone(names.size(), false);
+    for (std::uint32_t k = 0; k < names.size(); ++k) {
+      if (pick(2) == 0) continue;
+      giveUp.unwanted.push_back(k);
+      const std::string name = analysis::direct::Upper(names[k]);
+      gone[k] = positional[k] && !name.empty() &&
+                analysis::direct::Upper(first).find(name) != std::string::npos;
+    }
+    feed(matcher, first, giveUp);
+    const std::string second = text();
+    RecordingSink after;
+    ASSERT_EQ(feed(matcher, second, after), expectedPlaces(second, gone));
+    std::vector<std::uint32_t> found;
+    for (std::uint32_t k : Expected(names, second)) {
+      if (!gone[k]) found.push_back(k);
+    }
+    ASSERT_EQ(Sorted(matcher.Found()), found);
   }
 }
 

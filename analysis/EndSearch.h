@@ -1,0 +1,162 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace analysis {
+
+class TMatchSink;
+
+// The vector instructions the name matcher may use, from none (the portable
+// automaton) up.
+enum class TVectorLevel { None, Avx2, Avx512 };
+
+// TEndSearch: the name matcher's vector path (see NameMatcher.h for what is
+// found and reported). It finds the places where names end instead of
+// walking an automaton over every byte.
+//
+// How: a filter looks at the last Depth bytes before each position, 64 or 32
+// positions per step. The names are sorted into Buckets buckets by their last
+// bytes, and for each bucket and each of those Depth places the filter knows
+// which bytes may stand there (both cases of a letter): one table lookup per
+// place turns the text bytes into bytes of bucket bits, and the and of the
+// Depth places leaves a bit only where every byte fits some name of that
+// bucket (the "Teddy" technique, here on the ends of the names). With AVX-512
+// VBMI a lookup is one two-register byte permute over a 128-entry table,
+// exact for ASCII (a step holding a byte >= 0x80 goes through the scalar
+// filter instead); with AVX2 each byte is split into nibbles, each shuffled
+// through a 16-entry table and the two and-ed, which accepts every byte
+// whose low and high nibble some accepted byte has.
+//
+// The candidate places this leaves are rare in text; each is checked exactly
+// by walking back from it through a trie of the reversed names, which meets
+// every name that ends there and nothing else. The buckets are filled so
+// that the share of text they let through, by a fixed estimate of how often
+// bytes occur in web files, is least.
+//
+// The bytes before the block are kept (as many as the longest name needs), so
+// that names and filter windows straddling blocks are found. Positions whose
+// window reaches before the block, and those after the last whole step, go
+// through the same filter byte by byte.
+//
+// Owned by the matcher that built it; not shared between threads.
+class TEndSearch {
+ public:
+  static constexpr std::size_t Depth = 6;    // bytes of each name's end looked at
+  static constexpr std::size_t Buckets = 8;  // one bit each in a filter byte
+
+  // The best level this processor runs.
+  static TVectorLevel Supported();
+
+  // level: the filter's instructions (None: the scalar filter alone).
+  // names[k]: the folded (A-Z for a-z) name with id k; empty names are never
+  // found here. positional[k]: its places are reported, until the sink
+  // declines one (see TNameMatcher's retirement rule).
+  TEndSearch(TVectorLevel level, const std::vector<std::string>& names,
+             const std::vector<bool>& positional);
+
+  void Start();
+  void Feed(const unsigned char* data, std::size_t size, TMatchSink* sink);
+  // Appends the ids found since Start, each once.
+  void AppendFound(std::vector<std::uint32_t>& found) const;
+
+ private:
+  static constexpr std::uint32_t None = UINT32_MAX;
+  // A trie node: its children are nodes first .. first + count - 1, sorted
+  // by the byte that leads into them (byte_); names that end here (read
+  // backwards from the place) are outIds_[outStart .. outEnd).
+  struct Node {
+    std::uint32_t first = 0;
+    std::uint32_t count = 0;
+    std::uint32_t outStart = 0;
+    std::uint32_t outEnd = 0;
+    std::uint32_t dense = None;  // row of dense_, for nodes with more than one child
+    // Names at or below this node not yet retired: a walk that reaches a
+    // node with none stops there.
+    std::uint32_t live = 0;
+  };
+  // Per id: live, retired during the current text (found there, no longer
+  // reported), or retired in an earlier text (neither found nor reported).
+  enum : char { Live, Retiring, Gone };
+
+  void Retire(std::uint32_t id);
+
+  void BuildTrie(const std::vector<std::string>& names);
+  void BuildFilter(const std::vector<std::string>& names);
+  void BuildKeys(const std::vector<std::string>& names);
+  void Refilter();
+  // The key slot of the Length bytes ending at p (folded, p[-Length + 1] .. p[0]).
+  std::uint32_t KeySlot(const unsigned char* last, std::size_t length) const;
+  // Whether some live name ends with the bytes of the place ending at index e
+  // by the count of its key.
+  bool KeyLive(std::ptrdiff_t e) const;
+  bool SlotLive(std::uint32_t slot) const;
+  std::uint32_t Child(std::uint32_t node, unsigned char byte) const;
+  // Whether the filter lets the place ending with the byte at index e pass.
+  bool Passes(std::ptrdiff_t e) const;
+  void Scalar(std::size_t from, std::size_t to);
+  // Whole steps from from on; returns where they end. Each first runs the
+  // filter over all its steps, keeping the places that pass as bits in
+  // steps_ (and steps that need the scalar filter in wide_), then checks
+  // them: the filter's loop makes no calls, so its tables stay in registers.
+  std::size_t Vector256(std::size_t from, std::size_t to);
+  std::size_t Vector512(std::size_t from, std::size_t to);
+  void CheckSteps(std::size_t from, std::size_t count, std::size_t width);
+  void Verify(std::ptrdiff_t e);
+  void Report(const Node& node, const unsigned char* end);
+  void KeepTail(const unsigned char* data, std::size_t size);
+
+  // Filter: per place j back from the end (0: the last byte), the bucket
+  // bits of each whole byte, and of each low nibble and each high nibble.
+  alignas(64) unsigned char byteBits_[Depth][256] = {};
+  alignas(16) unsigned char low_[Depth][16] = {};
+  alignas(16) unsigned char high_[Depth][16] = {};
+  TVectorLevel level_ = TVectorLevel::None;
+
+  // The second filter, for the places the first lets through: per hash of
+  // a name's last KeyLength bytes (all of them, for a shorter name), how
+  // many live names end so. Retiring a name takes it out, so the places of
+  // names that no longer matter stop here instead of in the trie.
+  static constexpr std::size_t KeyLength = 5;
+  std::vector<std::uint32_t> keyCount_;
+  std::vector<std::uint64_t> keyLive_;            // a bit per slot: count above 0
+  // The names (folded; retired ones emptied at each new filter), and what
+  // decides when the filter is built again: names retired since the last
+  // build, and places let through since then that no live name ends.
+  static constexpr std::size_t RefilterAfter = std::size_t{1} << 16;
+  std::vector<std::string> names_;
+  std::size_t retiredSince_ = 0;
+  std::size_t wasted_ = 0;
+  std::vector<std::uint64_t> steps_;              // vector steps: places that pass
+  std::vector<char> wide_;                        // steps for the scalar filter
+  unsigned keyShift_ = 0;
+  std::vector<std::uint32_t> idKey_;              // by id: its slot (None: empty)
+  bool shortLength_[KeyLength] = {};              // lengths below KeyLength in use
+
+  std::vector<Node> nodes_;            // root first, breadth first
+  std::vector<unsigned char> byte_;    // by node: the byte leading into it
+  // Rows of classes_ entries: the child for each byte class (None: none).
+  static constexpr std::size_t DenseBudget = std::size_t{1} << 22;
+  std::vector<std::uint32_t> dense_;
+  unsigned char classOf_[256] = {};
+  std::uint32_t classes_ = 1;
+  std::vector<std::uint32_t> outIds_;
+
+  std::vector<std::uint32_t> parent_;  // by node (the root's: None)
+  std::vector<std::uint32_t> idNode_;  // by id: the node where it ends (None: empty)
+  std::vector<char> positional_, retired_;
+  std::vector<std::uint32_t> retiring_;  // ids retired during the current text
+  std::vector<std::uint32_t> stamp_;   // generation in which id was found
+  std::vector<std::uint32_t> found_;
+  std::uint32_t generation_ = 1;
+
+  // The text's last bytes before the current block (at most tailCap_).
+  std::vector<unsigned char> tail_;
+  std::size_t tailLen_ = 0;
+  // During Feed.
+  const unsigned char* data_ = nullptr;
+  TMatchSink* sink_ = nullptr;
+};
+
+}  // namespace analysis
