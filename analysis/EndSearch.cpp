@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <bitset>
 #include <cstring>
 #include <utility>
 
@@ -50,7 +49,19 @@ struct ByteWeights {
   }
 };
 
-using ByteSet = std::bitset<256>;
+// A set of bytes, as four words of bits.
+struct ByteSet {
+  std::uint64_t w[4] = {};
+  bool operator[](int c) const { return (w[c >> 6] >> (c & 63) & 1) != 0; }
+  void Add(int c) { w[c >> 6] |= std::uint64_t{1} << (c & 63); }
+  void AddAll() {
+    for (std::uint64_t& x : w) x = ~std::uint64_t{0};
+  }
+  ByteSet& operator|=(const ByteSet& o) {
+    for (int k = 0; k < 4; ++k) w[k] |= o.w[k];
+    return *this;
+  }
+};
 
 // The bytes a filter lookup accepts when told to accept set: with nibble
 // tables (AVX2), every byte whose low and whose high nibble occur in set;
@@ -65,23 +76,37 @@ ByteSet Accepted(const ByteSet& set, TVectorLevel level) {
     }
   }
   ByteSet out;
-  for (int c = 0; c < 256; ++c) out[c] = (low >> (c & 15) & 1) && (high >> (c >> 4) & 1);
+  for (int c = 0; c < 256; ++c) {
+    if ((low >> (c & 15) & 1) && (high >> (c >> 4) & 1)) out.Add(c);
+  }
   return out;
 }
 
-double Weight(const ByteSet& set, const ByteWeights& w) {
-  double sum = 0;
-  for (int c = 0; c < 256; ++c) {
-    if (set[c]) sum += w.w[c];
+// The weights of every subset of each run of eight bytes, so that a set's
+// weight is 32 lookups (the filling weighs many sets).
+struct ChunkWeights {
+  double t[32][256] = {};
+  explicit ChunkWeights(const ByteWeights& bytes) {
+    for (int k = 0; k < 32; ++k) {
+      for (int m = 1; m < 256; ++m) {
+        const int low = __builtin_ctz(static_cast<unsigned>(m));
+        t[k][m] = t[k][m & (m - 1)] + bytes.w[8 * k + low];
+      }
+    }
   }
+};
+
+double Weight(const ByteSet& set, const ChunkWeights& w) {
+  double sum = 0;
+  for (int k = 0; k < 32; ++k) sum += w.t[k][set.w[k / 8] >> (8 * (k % 8)) & 0xff];
   return sum;
 }
 
 // Byte c, and its lower case for a letter.
 ByteSet BothCases(unsigned char c) {
   ByteSet s;
-  s[c] = true;
-  if (c >= 'A' && c <= 'Z') s[c + 32] = true;
+  s.Add(c);
+  if (c >= 'A' && c <= 'Z') s.Add(c + 32);
   return s;
 }
 
@@ -265,10 +290,11 @@ void TEndSearch::BuildTrie(const std::vector<std::string>& names) {
 // are then joined until Buckets are left, always the two whose union lets
 // through the least more text, by the byte weights.
 void TEndSearch::BuildFilter(const std::vector<std::string>& names) {
-  static const ByteWeights weights;
+  static const ChunkWeights weights{ByteWeights()};
   std::memset(byteBits_, 0, sizeof byteBits_);
   std::memset(low_, 0, sizeof low_);
   std::memset(high_, 0, sizeof high_);
+  std::memset(sixBits_, 0, sizeof sixBits_);
   struct End {
     std::string shape, bytes;
   };
@@ -304,7 +330,7 @@ void TEndSearch::BuildFilter(const std::vector<std::string>& names) {
       if (j < ends[t].bytes.size()) {
         groups.back()[j] |= BothCases(static_cast<unsigned char>(ends[t].bytes[j]));
       } else {
-        groups.back()[j].set();
+        groups.back()[j].AddAll();
       }
     }
   }
@@ -317,7 +343,7 @@ void TEndSearch::BuildFilter(const std::vector<std::string>& names) {
   };
   auto unite = [](const Places& a, const Places& b) {
     Places u;
-    for (std::size_t j = 0; j < Depth; ++j) u[j] = a[j] | b[j];
+    for (std::size_t j = 0; j < Depth; ++j) (u[j] = a[j]) |= b[j];
     return u;
   };
   const std::size_t m = groups.size();
@@ -360,6 +386,7 @@ void TEndSearch::BuildFilter(const std::vector<std::string>& names) {
         byteBits_[j][c] |= bit;
         low_[j][c & 15] |= bit;
         high_[j][c >> 4] |= bit;
+        if (c < 0x80 && Fold.to[c] == c) sixBits_[j][c & 63] |= bit;
       }
     }
   }
@@ -503,22 +530,37 @@ __attribute__((target("avx2"))) std::size_t TEndSearch::Vector256(std::size_t fr
   return from + count * 32;
 }
 
-// The same 64 places at a time, each lookup one permute of the text bytes
-// through the place's 128-entry table of bucket bits (two registers). The
-// permute reads the low seven bits of a byte only: a step whose window holds
-// a byte >= 0x80 goes through the scalar filter, which is exact for all.
+// The same 64 places at a time, over the block with a-z folded to A-Z: each
+// lookup one permute of the folded bytes through the place's 64-entry table
+// of bucket bits, indexed by their low six bits. Folded bytes below 0x80
+// that share those bits are few and rare in text (tab, line feed and
+// carriage return with I, J and M; "{" and ";"), and accepting one for the
+// other only lets a place through to the exact check. A step whose window
+// holds a byte >= 0x80 goes through the scalar filter, which is exact for all.
+__attribute__((target("avx512f,avx512bw,avx512vbmi"))) void TEndSearch::FoldBlock(std::size_t size) {
+  folded_.resize(size + 64);
+  const __m512i a = _mm512_set1_epi8('a');
+  const __m512i letters = _mm512_set1_epi8(26);
+  const __m512i gap = _mm512_set1_epi8(0x20);
+  std::size_t i = 0;
+  for (; i + 64 <= size; i += 64) {
+    const __m512i v = _mm512_loadu_si512(data_ + i);
+    const __mmask64 lower = _mm512_cmplt_epu8_mask(_mm512_sub_epi8(v, a), letters);
+    _mm512_storeu_si512(folded_.data() + i, _mm512_mask_sub_epi8(v, lower, v, gap));
+  }
+  for (; i < size; ++i) folded_[i] = Fold.to[data_[i]];
+}
+
 __attribute__((target("avx512f,avx512bw,avx512vbmi"))) std::size_t TEndSearch::Vector512(
     std::size_t from, std::size_t to) {
   if (to < from + 64) return from;
   const std::size_t count = (to - from) / 64;
   steps_.resize(count);
   wide_.resize(count);
-  __m512i lower[Depth], upper[Depth];
-  for (std::size_t j = 0; j < Depth; ++j) {
-    lower[j] = _mm512_load_si512(byteBits_[j]);
-    upper[j] = _mm512_load_si512(byteBits_[j] + 64);
-  }
-  const unsigned char* const data = data_ + from;
+  FoldBlock(to);
+  __m512i table[Depth];
+  for (std::size_t j = 0; j < Depth; ++j) table[j] = _mm512_load_si512(sixBits_[j]);
+  const unsigned char* const data = folded_.data() + from;
   std::uint64_t* const steps = steps_.data();
   char* const wide = wide_.data();
   for (std::size_t k = 0; k < count; ++k) {
@@ -528,7 +570,7 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi"))) std::size_t TEndSearch::V
     for (std::size_t j = 0; j < Depth; ++j) {
       const __m512i v = _mm512_loadu_si512(at - j);
       if (j == 0 || j + 1 == Depth) high |= _mm512_movepi8_mask(v);
-      bits = _mm512_and_si512(bits, _mm512_permutex2var_epi8(lower[j], v, upper[j]));
+      bits = _mm512_and_si512(bits, _mm512_maskz_permutexvar_epi8(~__mmask64{0}, v, table[j]));
     }
     steps[k] = _mm512_test_epi8_mask(bits, bits);
     wide[k] = high != 0;
@@ -539,6 +581,7 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi"))) std::size_t TEndSearch::V
 #else
 std::size_t TEndSearch::Vector256(std::size_t from, std::size_t) { return from; }
 std::size_t TEndSearch::Vector512(std::size_t from, std::size_t) { return from; }
+void TEndSearch::FoldBlock(std::size_t) {}
 #endif
 
 void TEndSearch::Feed(const unsigned char* data, std::size_t size, TMatchSink* sink) {

@@ -102,6 +102,7 @@ class TEndSearch {
   // them: the filter's loop makes no calls, so its tables stay in registers.
   std::size_t Vector256(std::size_t from, std::size_t to);
   std::size_t Vector512(std::size_t from, std::size_t to);
+  void FoldBlock(std::size_t size);
   void CheckSteps(std::size_t from, std::size_t count, std::size_t width);
   void Verify(std::ptrdiff_t e);
   void Report(const Node& node, const unsigned char* end);
@@ -112,6 +113,11 @@ class TEndSearch {
   alignas(64) unsigned char byteBits_[Depth][256] = {};
   alignas(16) unsigned char low_[Depth][16] = {};
   alignas(16) unsigned char high_[Depth][16] = {};
+  // For the AVX-512 filter, which reads the text with a-z folded to A-Z:
+  // the bucket bits of each byte's low six bits, or-ed over the bytes below
+  // 0x80 that share them (so a byte is accepted where any of them is).
+  alignas(64) unsigned char sixBits_[Depth][64] = {};
+  std::vector<unsigned char> folded_;  // the block being fed, folded
   TVectorLevel level_ = TVectorLevel::None;
 
   // The second filter, for the places the first lets through: per hash of
@@ -124,7 +130,7 @@ class TEndSearch {
   // The names (folded; retired ones emptied at each new filter), and what
   // decides when the filter is built again: names retired since the last
   // build, and places let through since then that no live name ends.
-  static constexpr std::size_t RefilterAfter = std::size_t{1} << 16;
+  static constexpr std::size_t RefilterAfter = std::size_t{1} << 14;
   std::vector<std::string> names_;
   std::size_t retiredSince_ = 0;
   std::size_t wasted_ = 0;
