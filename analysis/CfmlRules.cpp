@@ -270,7 +270,11 @@ struct TCfmlRules::Impl {
   // start with them; and the bytes that occur in some stem.
   struct Anchor {
     std::size_t lo = 0, hi = 0;
+    std::uint32_t firstId = 0;  // of its literals, one per opener
+    bool retired = false;
   };
+  static constexpr std::uint32_t Openers = 5;
+  std::vector<std::uint32_t> retiredIds;  // for the matcher to retire
   std::vector<Anchor> anchors;
   std::size_t longestStem = 0;
   bool stemByte[256] = {};
@@ -442,6 +446,7 @@ struct TCfmlRules::Impl {
       while (a.hi < stems.size() && stems[a.hi].first.compare(0, 4, head) == 0) ++a.hi;
       k = a.hi;
       const auto group = static_cast<std::uint32_t>(anchors.size());
+      a.firstId = static_cast<std::uint32_t>(out.size());
       anchors.push_back(a);
       for (const char* opener : {"\"", "'", ".", "/", "\\"}) {
         Add(out, positional, opener + head, Kind::NameStart, group, true);
@@ -818,10 +823,26 @@ bool TCfmlRules::OnMatch(std::uint32_t id, const unsigned char* end) {
   Impl& m = *impl_;
   const Pattern& p = m.patterns[id - m.base];
   // A literal prefix applied whole has nothing left to mark, in any text.
-  if (p.kind == Kind::NameStart && m.AnchorDone(p.group)) return false;
+  if (p.kind == Kind::NameStart && m.AnchorDone(p.group)) {
+    // Done for every opener: the literals with the other openers go too.
+    Impl::Anchor& a = m.anchors[p.group];
+    if (!a.retired) {
+      a.retired = true;
+      for (std::uint32_t k = 0; k < Impl::Openers; ++k) {
+        if (a.firstId + k != id) m.retiredIds.push_back(a.firstId + k);
+      }
+    }
+    return false;
+  }
   const std::int64_t at = m.offset + (end - m.block);
   if (!m.Check(id, at, m.PatternLength(id))) m.waiting.push_back({id, at});
   return true;
+}
+
+std::vector<std::uint32_t> TCfmlRules::TakeRetired() {
+  std::vector<std::uint32_t> ids;
+  ids.swap(impl_->retiredIds);
+  return ids;
 }
 
 void TCfmlRules::EndBlock() {

@@ -80,6 +80,9 @@ class TCfmlRules : public TMatchSink {
   void Finish();
 
   bool OnMatch(std::uint32_t id, const unsigned char* end) override;
+  // Literals that no longer matter anywhere, beyond those declined in
+  // OnMatch: for the matcher to retire. Each is handed out once.
+  std::vector<std::uint32_t> TakeRetired();
 
  private:
   struct Impl;

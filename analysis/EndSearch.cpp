@@ -218,9 +218,9 @@ bool TEndSearch::KeyLive(std::ptrdiff_t e) const {
   return false;
 }
 
-// The trie of the reversed names, laid out breadth first from the names
-// sorted backwards: a node's names share its bytes, those that end there
-// sort first, and each following run of equal next bytes is one child.
+// The trie of the reversed names, built from the names sorted backwards: a
+// node's names share its bytes, those that end there sort first, and each
+// following run of equal next bytes is one child; a node's children are side by side.
 void TEndSearch::BuildTrie(const std::vector<std::string>& names) {
   // Byte classes: each byte that occurs in some name one of its own (a-z
   // that of A-Z), all others class 0, which leads nowhere.
@@ -237,13 +237,17 @@ void TEndSearch::BuildTrie(const std::vector<std::string>& names) {
   }
   std::sort(reversed.begin(), reversed.end());
   struct Range { std::uint32_t node, lo, hi, depth; };
-  std::vector<Range> queue{{0, 0, static_cast<std::uint32_t>(reversed.size()), 0}};
+  // Depth first, so that the nodes of a run of single children, which is
+  // what a walk meets once the text is down to one name, lie side by side.
+  std::vector<Range> stack{{0, 0, static_cast<std::uint32_t>(reversed.size()), 0}};
+  std::vector<Range> children;
   nodes_.emplace_back();
   byte_.push_back(0);
   parent_.push_back(None);
   idNode_.assign(names.size(), None);
-  for (std::size_t q = 0; q < queue.size(); ++q) {
-    const Range r = queue[q];
+  while (!stack.empty()) {
+    const Range r = stack.back();
+    stack.pop_back();
     std::uint32_t t = r.lo;
     nodes_[r.node].outStart = static_cast<std::uint32_t>(outIds_.size());
     for (; t < r.hi && reversed[t].first.size() == r.depth; ++t) {
@@ -254,11 +258,12 @@ void TEndSearch::BuildTrie(const std::vector<std::string>& names) {
     nodes_[r.node].outEnd = static_cast<std::uint32_t>(outIds_.size());
     nodes_[r.node].first = static_cast<std::uint32_t>(nodes_.size());
     std::uint32_t count = 0;
+    children.clear();
     while (t < r.hi) {
       const unsigned char b = static_cast<unsigned char>(reversed[t].first[r.depth]);
       std::uint32_t u = t;
       while (u < r.hi && static_cast<unsigned char>(reversed[u].first[r.depth]) == b) ++u;
-      queue.push_back({static_cast<std::uint32_t>(nodes_.size()), t, u, r.depth + 1});
+      children.push_back({static_cast<std::uint32_t>(nodes_.size()), t, u, r.depth + 1});
       nodes_.emplace_back();
       byte_.push_back(b);
       parent_.push_back(r.node);
@@ -266,10 +271,11 @@ void TEndSearch::BuildTrie(const std::vector<std::string>& names) {
       t = u;
     }
     nodes_[r.node].count = count;
+    stack.insert(stack.end(), children.rbegin(), children.rend());
     // A node with more than one child gets a row over the byte classes, so
     // that a step is one load and no search (the end of a walk, where the
-    // text leaves the trie, is then its only unforeseen branch); the
-    // shallow nodes, met by every walk, come first, up to a budget.
+    // text leaves the trie, is then its only unforeseen branch), up to a
+    // budget.
     if (count > 1 && dense_.size() + classes_ <= DenseBudget) {
       nodes_[r.node].dense = static_cast<std::uint32_t>(dense_.size() / classes_);
       dense_.resize(dense_.size() + classes_, None);
@@ -404,11 +410,10 @@ void TEndSearch::Start() {
   tailLen_ = 0;
 }
 
-// Only from a place reported to the sink, so id was found in this text
-// already: the walks need not reach it again, and the nodes on its path
-// lose one live name each.
+// The walks need not reach id again: the nodes on its path lose one live
+// name each, and its key one count.
 void TEndSearch::Retire(std::uint32_t id) {
-  if (retired_[id] != Live) return;
+  if (id >= retired_.size() || idNode_[id] == None || retired_[id] != Live) return;
   retired_[id] = Retiring;
   retiring_.push_back(id);
   ++retiredSince_;

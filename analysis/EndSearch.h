@@ -58,6 +58,8 @@ class TEndSearch {
 
   void Start();
   void Feed(const unsigned char* data, std::size_t size, TMatchSink* sink);
+  // Name id is neither reported nor found from now on.
+  void Retire(std::uint32_t id);
   // Appends the ids found since Start, each once.
   void AppendFound(std::vector<std::uint32_t>& found) const;
 
@@ -76,11 +78,9 @@ class TEndSearch {
     // node with none stops there.
     std::uint32_t live = 0;
   };
-  // Per id: live, retired during the current text (found there, no longer
-  // reported), or retired in an earlier text (neither found nor reported).
+  // Per id: live, retired during the current text (no longer reported, and
+  // found only if it was before), or retired in an earlier text (neither).
   enum : char { Live, Retiring, Gone };
-
-  void Retire(std::uint32_t id);
 
   void BuildTrie(const std::vector<std::string>& names);
   void BuildFilter(const std::vector<std::string>& names);
@@ -140,7 +140,7 @@ class TEndSearch {
   std::vector<std::uint32_t> idKey_;              // by id: its slot (None: empty)
   bool shortLength_[KeyLength] = {};              // lengths below KeyLength in use
 
-  std::vector<Node> nodes_;            // root first, breadth first
+  std::vector<Node> nodes_;            // root first, then depth first
   std::vector<unsigned char> byte_;    // by node: the byte leading into it
   // Rows of classes_ entries: the child for each byte class (None: none).
   static constexpr std::size_t DenseBudget = std::size_t{1} << 22;

@@ -275,6 +275,15 @@ void TNameMatcher::FindRetireSlots(Automaton& a, const TrieBuild& t) {
 }
 
 void TNameMatcher::Retire(std::uint32_t id) {
+  if (id >= positional_.size()) return;
+  if (ends_) {
+    ends_->Retire(id);
+    return;
+  }
+  RetireInAutomaton(id);
+}
+
+void TNameMatcher::RetireInAutomaton(std::uint32_t id) {
   if (retired_[id] != Live) return;
   retired_[id] = Retiring;
   retiring_.push_back(id);
@@ -328,7 +337,7 @@ void TNameMatcher::Hit(Automaton& a, std::uint32_t s, const unsigned char* end) 
   if (a.placeStart[k] != a.placeStart[k + 1] && sink_ != nullptr) [[unlikely]] {
     for (std::uint32_t j = a.placeStart[k]; j < a.placeStart[k + 1]; ++j) {
       const std::uint32_t id = a.placeIds[j];
-      if (retired_[id] == Live && !sink_->OnMatch(id, end)) Retire(id);
+      if (retired_[id] == Live && !sink_->OnMatch(id, end)) RetireInAutomaton(id);
     }
   }
 }

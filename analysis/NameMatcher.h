@@ -86,6 +86,12 @@ class TNameMatcher {
   // in no particular order.
   std::vector<std::uint32_t> Found();
 
+  // Stops reporting and finding name id from now on (whether it is listed
+  // by Found for the current text is left open), as when a sink declines
+  // one of its places: for a caller that learns elsewhere that a name no
+  // longer matters.
+  void Retire(std::uint32_t id);
+
   // Number of groups the names were split into (1 unless over budget).
   std::size_t GroupCount() const { return groupCount_; }
 
@@ -143,8 +149,7 @@ class TNameMatcher {
   void Walk(Automaton& a, const unsigned char* data, std::size_t size);
   void WalkSerial(Automaton& a, std::uint32_t& s, const unsigned char* p, std::size_t n);
   void Hit(Automaton& a, std::uint32_t s, const unsigned char* end);
-  // The sink declined a place of positional name id (automaton path).
-  void Retire(std::uint32_t id);
+  void RetireInAutomaton(std::uint32_t id);
 
   std::size_t groupCount_ = 0;
   std::unique_ptr<TEndSearch> ends_;        // the vector path, when taken

@@ -73,6 +73,7 @@ class TRun {
         matcher_->Feed(reinterpret_cast<const char*>(block), n, rules_ ? &*rules_ : nullptr);
         if (rules_) {
           rules_->EndBlock();
+          for (std::uint32_t id : rules_->TakeRetired()) matcher_->Retire(id);
           // Keep the last bytes of the text in front of the next block.
           const std::size_t keep = std::min(TCfmlRules::History, history + n);
           std::memmove(base, block + n - keep, keep);
