@@ -9,6 +9,7 @@
 
 #include "analysis/CfmlRules.h"
 #include "analysis/NameMatcher.h"
+#include "platform/BlockReader.h"
 #include "platform/FileSystem.h"
 #include "platform/ReadAhead.h"
 
@@ -39,8 +40,8 @@ TNameSet CollectNames(const TFileTable& table, std::int32_t count) {
 }
 
 // What one run reads with: the names of the table (and the literals of the
-// CFML rules, when they run), the matcher over them, and the buffer that
-// keeps some history of each text before its current block.
+// CFML rules, when they run), the matcher over them, and the last bytes of
+// the current text's previous block, which go in front of its next block.
 class TRun {
  public:
   TRun(TFileTable& table, std::int32_t count, TRuleSet rules)
@@ -49,36 +50,37 @@ class TRun {
     std::vector<bool> positional(patterns.size(), false);
     if (rules == TRuleSet::Cfml) rules_.emplace(table, count, patterns, positional);
     matcher_.emplace(patterns, TNameMatcher::DefaultBudget, positional);
-    buffer_ = std::make_unique<unsigned char[]>(TCfmlRules::History + BlockSize);
+    tail_ = std::make_unique<unsigned char[]>(TCfmlRules::History);
   }
 
   TCfmlRules* Rules() { return rules_ ? &*rules_ : nullptr; }
 
-  // Reads the file at path (entry, or 0 for a file the table does not hold)
-  // whole and returns the entries whose names occur in it (each once or
-  // more); the CFML rules see the text on the way. A read that fails
-  // halfway marks nothing by name.
-  std::vector<std::int32_t> Search(std::int32_t entry, const std::string& path) {
+  // Reads the file at path (entry, or 0 for a file the table does not hold),
+  // which is file index of blocks, whole and returns the entries whose names
+  // occur in it (each once or more); the CFML rules see the text on the
+  // way. A read that fails halfway marks nothing by name.
+  std::vector<std::int32_t> Search(std::int32_t entry, const std::string& path,
+                                   platform::TBlockReader& blocks, std::size_t index) {
     matcher_->Start();
     if (rules_) rules_->StartText(entry, path);
-    {
-      platform::InputFile file(path);
-      std::size_t history = 0;
-      unsigned char* const base = buffer_.get();
-      for (;;) {
-        unsigned char* const block = base + history;
-        const std::size_t n = file.Read(reinterpret_cast<char*>(block), BlockSize);
-        if (n == 0) break;
-        if (rules_) rules_->BeginBlock(block, n, history);
-        matcher_->Feed(reinterpret_cast<const char*>(block), n, rules_ ? &*rules_ : nullptr);
-        if (rules_) {
-          rules_->EndBlock();
-          for (std::uint32_t id : rules_->TakeRetired()) matcher_->Retire(id);
-          // Keep the last bytes of the text in front of the next block.
-          const std::size_t keep = std::min(TCfmlRules::History, history + n);
-          std::memmove(base, block + n - keep, keep);
-          history = keep;
-        }
+    blocks.Open(index);
+    std::size_t history = 0;
+    for (;;) {
+      unsigned char* block = nullptr;
+      const std::size_t n = blocks.Next(block);
+      if (n == 0) break;
+      if (rules_) {
+        // The bytes before the block, in front of it.
+        std::memcpy(block - history, tail_.get(), history);
+        rules_->BeginBlock(block, n, history);
+      }
+      matcher_->Feed(reinterpret_cast<const char*>(block), n, rules_ ? &*rules_ : nullptr);
+      if (rules_) {
+        rules_->EndBlock();
+        for (std::uint32_t id : rules_->TakeRetired()) matcher_->Retire(id);
+        const std::size_t keep = std::min(TCfmlRules::History, history + n);
+        std::memcpy(tail_.get(), block + n - keep, keep);
+        history = keep;
       }
     }
     const std::vector<std::uint32_t> found = matcher_->Found();
@@ -94,7 +96,7 @@ class TRun {
   TNameSet names_;
   std::optional<TCfmlRules> rules_;
   std::optional<TNameMatcher> matcher_;
-  std::unique_ptr<unsigned char[]> buffer_;
+  std::unique_ptr<unsigned char[]> tail_;
 };
 
 // Marks entry i used by the plain rules, with its reason when it has none.
@@ -152,6 +154,9 @@ void AnalyzeReferences(TFileTable& table, const std::string& pageExtension,
   }
   const std::size_t unlistedFrom = upcoming.size();
   upcoming.insert(upcoming.end(), unlistedPages.begin(), unlistedPages.end());
+  // The files are read in blocks on a thread of their own, a few blocks
+  // ahead of the matching, which then overlaps the kernel's copying.
+  platform::TBlockReader blocks(upcoming, BlockSize, TCfmlRules::History);
   platform::TReadAhead readAhead(std::move(upcoming));
 
   // The plain rules decide in the table as they go (whether an .html file is
@@ -174,8 +179,9 @@ void AnalyzeReferences(TFileTable& table, const std::string& pageExtension,
         IsReadExtension(ext, pageKey) || (ext == ".HTML" && table[e].Checked == 1);
     const bool cfmlRead = cfml && TCfmlRules::IsReadExtension(ext);
     if (!plainRead && !cfmlRead) continue;
-    readAhead.Reached(place[static_cast<std::size_t>(e)]);
-    const std::vector<std::int32_t> owners = run.Search(e, path);
+    const std::size_t index = place[static_cast<std::size_t>(e)];
+    readAhead.Reached(index);
+    const std::vector<std::int32_t> owners = run.Search(e, path, blocks, index);
     if (plainRead) {
       for (std::int32_t i : owners) MarkUsed(table, i, TUseRule::Named, path);
       if (!owners.empty()) MarkUsed(table, e, TUseRule::NamesAFile, std::string());
@@ -189,7 +195,9 @@ void AnalyzeReferences(TFileTable& table, const std::string& pageExtension,
     if (showStatus) showStatus("  Analyzing " + path);
     if (processMessages) processMessages();
     readAhead.Reached(unlistedFrom + u);
-    for (std::int32_t i : run.Search(0, path)) MarkUsed(table, i, TUseRule::Named, path);
+    for (std::int32_t i : run.Search(0, path, blocks, unlistedFrom + u)) {
+      MarkUsed(table, i, TUseRule::Named, path);
+    }
   }
   if (cfml) cfml->Finish();
 }

@@ -48,6 +48,7 @@ class TReadAhead {
   std::condition_variable wake_;
   std::size_t reached_ = 0;  // the reader's place plus one (0: not started)
   std::size_t next_ = 0;     // the next path to announce
+  std::size_t woken_ = 0;    // reached_ when the helper was last woken
   bool stop_ = false;
   std::thread thread_;
 };

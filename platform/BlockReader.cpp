@@ -1,0 +1,119 @@
+#include "platform/BlockReader.h"
+
+#include <cstdint>
+#include <utility>
+
+#include "platform/FileSystem.h"
+
+namespace platform {
+
+TBlockReader::TBlockReader(std::vector<std::string> paths, std::size_t blockSize,
+                           std::size_t prefix)
+    : paths_(std::move(paths)), blockSize_(blockSize), prefix_(prefix), slots_(Slots) {
+  for (std::size_t k = 0; k < Slots; ++k) {
+    slots_[k].storage = std::make_unique<unsigned char[]>(prefix_ + blockSize_);
+    free_.push_back(k);
+  }
+  if (!paths_.empty()) thread_ = std::thread([this] { Run(); });
+}
+
+TBlockReader::~TBlockReader() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    stop_ = true;
+  }
+  freed_.notify_all();
+  if (thread_.joinable()) thread_.join();
+}
+
+void TBlockReader::ReleaseHeld() {
+  if (held_ == SIZE_MAX) return;
+  free_.push_back(held_);
+  held_ = SIZE_MAX;
+  // The reader waits for half the slots (see Run): one wake-up per batch.
+  if (free_.size() == Slots / 2) freed_.notify_one();
+}
+
+void TBlockReader::Open(std::size_t index) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  ReleaseHeld();
+  wanted_ = index;
+  opened_ = true;
+  // The blocks of files passed over go back to the reader.
+  while (!ready_.empty() && slots_[ready_.front()].file < index) {
+    free_.push_back(ready_.front());
+    ready_.pop_front();
+  }
+  freed_.notify_one();
+}
+
+std::size_t TBlockReader::Next(unsigned char*& data) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  ReleaseHeld();
+  for (;;) {
+    filled_.wait(lock, [&] { return !ready_.empty(); });
+    const std::size_t k = ready_.front();
+    ready_.pop_front();
+    Slot& slot = slots_[k];
+    if (slot.file < wanted_) {  // passed over after it was queued
+      free_.push_back(k);
+      freed_.notify_one();
+      continue;
+    }
+    held_ = k;
+    if (slot.error) {
+      const std::exception_ptr error = slot.error;
+      lock.unlock();
+      std::rethrow_exception(error);
+    }
+    data = slot.storage.get() + prefix_;
+    return slot.size;
+  }
+}
+
+void TBlockReader::Run() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  // Nothing is read before the taker asks for its first file.
+  freed_.wait(lock, [&] { return stop_ || opened_; });
+  for (std::size_t file = wanted_; file < paths_.size() && !stop_; ++file) {
+    if (file < wanted_) file = wanted_;
+    lock.unlock();
+    std::unique_ptr<InputFile> input;
+    std::exception_ptr error;
+    try {
+      input = std::make_unique<InputFile>(paths_[file]);
+    } catch (...) {
+      error = std::current_exception();
+    }
+    lock.lock();
+    for (bool more = true; more;) {
+      // Once all slots are full, reading goes on when half of them are free
+      // again, so that the two threads wake each other once per batch
+      // rather than once per block. (The taker waits only when no block is
+      // ready, so then all slots but its own are free.)
+      if (free_.empty()) freed_.wait(lock, [&] { return stop_ || free_.size() >= Slots / 2; });
+      if (stop_) return;
+      if (file < wanted_) break;  // passed over: on to the wanted file
+      const std::size_t k = free_.back();
+      free_.pop_back();
+      Slot& slot = slots_[k];
+      slot.file = file;
+      slot.size = 0;
+      slot.error = error;
+      if (!error) {
+        lock.unlock();
+        try {
+          slot.size = input->Read(reinterpret_cast<char*>(slot.storage.get() + prefix_), blockSize_);
+        } catch (...) {
+          slot.error = std::current_exception();
+        }
+        lock.lock();
+      }
+      more = slot.size != 0 && !slot.error;
+      ready_.push_back(k);
+      filled_.notify_one();
+    }
+  }
+}
+
+}  // namespace platform

@@ -1,0 +1,75 @@
+#pragma once
+#include <condition_variable>
+#include <cstddef>
+#include <deque>
+#include <exception>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace platform {
+
+// TBlockReader: reads a known list of files, in order, in blocks, on a
+// thread of its own, a few blocks ahead of the one thread that takes them,
+// so that the kernel's copying of a file's bytes overlaps the taker's work
+// on the bytes before them.
+//
+// The taker goes through the list in order and may pass files over: the
+// blocks of a file passed over are dropped (what was read of it ahead is
+// the price of reading ahead). A file is read exactly as InputFile reads it,
+// and what opening or reading it throws reaches the taker from Next, at the
+// block where the failure came, after the blocks read before it. At most
+// Slots blocks are held at a time, whatever the files' sizes.
+//
+// Each block lies in a buffer with Prefix bytes in front of it that belong
+// to the taker (to put the end of the previous block there, say): the reader
+// never touches them.
+//
+// Owned by the taker; Open and Next are called from one thread only.
+class TBlockReader {
+ public:
+  static constexpr std::size_t Slots = 16;
+
+  TBlockReader(std::vector<std::string> paths, std::size_t blockSize, std::size_t prefix);
+  // Stops the thread (after the read it is in, if any).
+  ~TBlockReader();
+  TBlockReader(const TBlockReader&) = delete;
+  TBlockReader& operator=(const TBlockReader&) = delete;
+
+  // Starts taking paths[index], which comes after every index opened before.
+  void Open(std::size_t index);
+  // The next block of the open file: a pointer to its first byte (Prefix
+  // bytes in front of it are the taker's) and its size, 0 at the end of the
+  // file. It stays valid until the next call of Next or Open. Throws what
+  // reading the file threw.
+  std::size_t Next(unsigned char*& data);
+
+ private:
+  struct Slot {
+    std::unique_ptr<unsigned char[]> storage;
+    std::size_t file = 0;
+    std::size_t size = 0;      // 0: the file's end (or its failure)
+    std::exception_ptr error;  // what opening or reading threw
+  };
+  void Run();
+  // Hands back the slot the taker holds, if any (mutex held).
+  void ReleaseHeld();
+
+  const std::vector<std::string> paths_;
+  const std::size_t blockSize_;
+  const std::size_t prefix_;
+  std::vector<Slot> slots_;
+  std::mutex mutex_;
+  std::condition_variable filled_, freed_;
+  std::deque<std::size_t> ready_;  // filled slots, in reading order
+  std::vector<std::size_t> free_;
+  std::size_t held_ = SIZE_MAX;    // the slot the taker holds
+  std::size_t wanted_ = 0;         // the file the taker is on
+  bool opened_ = false;
+  bool stop_ = false;
+  std::thread thread_;
+};
+
+}  // namespace platform
