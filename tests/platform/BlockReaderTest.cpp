@@ -1,0 +1,86 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/BlockReader.h"
+#include "platform/FileSystem.h"
+#include "tests/support/TempDir.h"
+
+namespace {
+
+// The text of the open file, block by block; the prefix bytes in front of
+// each block are the taker's and are written here every time.
+std::string Take(platform::TBlockReader& reader, std::size_t prefix) {
+  std::string text;
+  unsigned char* block = nullptr;
+  for (std::size_t n; (n = reader.Next(block)) != 0;) {
+    for (std::size_t k = 1; k <= prefix; ++k) block[-static_cast<std::ptrdiff_t>(k)] = '#';
+    text.append(reinterpret_cast<const char*>(block), n);
+  }
+  return text;
+}
+
+// Files taken in order, some passed over before or after part of them was
+// read ahead, come whole and unchanged, across more blocks than the reader
+// holds; an empty file is just its end.
+TEST(BlockReader, HandsOutEveryTakenFileWholeInOrder) {
+  testsupport::TempDir tmp;
+  std::vector<std::string> paths, texts;
+  for (int k = 0; k < 12; ++k) {
+    std::string text;
+    for (int j = 0; j < k * 37; ++j) text += static_cast<char>('a' + (j * 7 + k) % 26);
+    texts.push_back(text);
+    paths.push_back(tmp.Write("f" + std::to_string(k) + ".txt", text));
+  }
+  platform::TBlockReader reader(paths, 5, 3);
+  for (std::size_t k : {0, 1, 2, 4, 7, 8, 11}) {
+    reader.Open(k);
+    EXPECT_EQ(Take(reader, 3), texts[k]) << k;
+  }
+}
+
+// Opening or reading a file that fails reaches the taker at that file, as
+// the error InputFile gives, and the files around it still come whole;
+// a reader left halfway, or never used, stops cleanly.
+TEST(BlockReader, FailuresComeAtTheirFileAndLeaveTheOthersWhole) {
+  testsupport::TempDir tmp;
+  const std::string before = tmp.Write("before.txt", std::string(300, 'b'));
+  const std::string after = tmp.Write("after.txt", std::string(200, 'c'));
+  const std::string missing = tmp.Dir() + "missing.txt";
+  std::string expected;
+  try {
+    platform::InputFile file(missing);
+  } catch (const platform::IoError& e) {
+    expected = e.what();
+  }
+  ASSERT_FALSE(expected.empty());
+
+  platform::TBlockReader reader({before, missing, tmp.Dir(), after}, 64, 0);
+  reader.Open(0);
+  EXPECT_EQ(Take(reader, 0), std::string(300, 'b'));
+  for (std::size_t k : {1, 2}) {
+    reader.Open(k);
+    unsigned char* block = nullptr;
+    try {
+      reader.Next(block);
+      ADD_FAILURE() << "no error for file " << k;
+    } catch (const platform::IoError& e) {
+      if (k == 1) {
+        EXPECT_EQ(e.what(), expected);
+      }
+    }
+  }
+  reader.Open(3);
+  EXPECT_EQ(Take(reader, 0), std::string(200, 'c'));
+
+  {
+    platform::TBlockReader halfway({before, after}, 8, 0);
+    halfway.Open(0);
+    unsigned char* block = nullptr;
+    EXPECT_EQ(halfway.Next(block), 8u);
+  }
+  { platform::TBlockReader unused({before}, 8, 0); }
+}
+
+}  // namespace
