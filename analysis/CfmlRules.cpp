@@ -180,7 +180,7 @@ enum class Kind : std::uint8_t {
   Stem,            // a stem: of a component, a template, a tag or a bundle
   NameStart,       // oABCD: an opener, then the first 4 bytes of CFML stems
   FolderPath,      // D/#, D.#, D\#, D/" & ..., D.* : D a folder or an alias
-  PrefixDecl,      // prefix="
+  PrefixDecl,      // prefix= before a quote
   Package,         // A.B or A/B ending a string literal
   TestBase,        // TestCase or BaseSpec ending a name
   Describe,        // describe(
@@ -400,8 +400,10 @@ struct TCfmlRules::Impl {
       Add(out, positional, key, Kind::JavaFolder, group, false);
       Add(out, positional, backslashed, Kind::JavaFolder, group, false);
     }
+    // prefix= without its quote: '="' ends far too many places of a page
+    // for the matcher's filter; the check reads the quote.
+    Add(out, positional, "PREFIX=", Kind::PrefixDecl, 0, true);
     for (const char* q : {"\"", "'"}) {
-      Add(out, positional, std::string("PREFIX=") + q, Kind::PrefixDecl, 0, true);
       Add(out, positional, std::string("PERSISTENT=") + q + "TRUE" + q, Kind::Persistent, 0, false);
       Add(out, positional, std::string("ACCESS=") + q + "REMOTE" + q, Kind::RemoteAccess, 0,
           false);
@@ -555,8 +557,10 @@ struct TCfmlRules::Impl {
         return true;
       }
       case Kind::PrefixDecl:
-        if (IsTokenByte(At(start - 1))) return true;
-        return ReadPrefix(end, At(end - 1));
+        if (IsTokenByte(before)) return true;
+        if (after == LaterByte) return false;
+        if (!IsQuote(after)) return true;
+        return ReadPrefix(end + 1, after);
       case Kind::NameStart:
         return PrefixesFrom(start + 1);
       case Kind::FolderPath: {

@@ -26,9 +26,12 @@ struct FoldTable {
 };
 constexpr FoldTable Fold;
 
-// How often each byte occurs in the pages, scripts and style sheets of a web
-// site, roughly (relative weights): what the bucket filling keeps out of the
-// filter.
+}  // namespace
+
+// How often each byte occurs in the text (relative weights): what the bucket
+// filling keeps out of the filter. At first a rough guess for the pages,
+// scripts and style sheets of a web site; later what samples of the text
+// read so far show, with a tenth of the guess mixed in.
 struct ByteWeights {
   double w[256] = {};
   ByteWeights() {
@@ -39,7 +42,10 @@ struct ByteWeights {
       if (c >= 'a' && c <= 'z') x = 40;
       if (c >= 'A' && c <= 'Z') x = 6;
       if (c >= '0' && c <= '9') x = 8;
-      if (c != 0 && std::strchr("<>\"=/.:;-,()'", c) != nullptr) x = 4;
+      if (c != 0 && std::strchr(":;-,()'_{}", c) != nullptr) x = 6;
+      if (c != 0 && std::strchr("=/.#", c) != nullptr) x = 16;  // attributes, paths, CFML
+      if (c == '<' || c == '>') x = 24;
+      if (c == '"') x = 32;
       if (c == ' ') x = 50;
       if (c == '\n' || c == '\t' || c == '\r') x = 12;
       w[c] = x;
@@ -47,7 +53,15 @@ struct ByteWeights {
     }
     for (double& x : w) x /= sum;
   }
+  explicit ByteWeights(const std::uint64_t (&seen)[256]) : ByteWeights() {
+    double total = 0;
+    for (std::uint64_t n : seen) total += static_cast<double>(n);
+    if (total == 0) return;
+    for (int c = 0; c < 256; ++c) w[c] = 0.1 * w[c] + 0.9 * static_cast<double>(seen[c]) / total;
+  }
 };
+
+namespace {
 
 // A set of bytes, as four words of bits.
 struct ByteSet {
@@ -141,7 +155,7 @@ TEndSearch::TEndSearch(TVectorLevel level, const std::vector<std::string>& names
   }
   tail_.assign(std::max(longest, Depth), 0);
   BuildTrie(names);
-  BuildFilter(names);
+  BuildFilter(names, ByteWeights());
   BuildKeys(names);
   names_ = names;
 }
@@ -149,46 +163,70 @@ TEndSearch::TEndSearch(TVectorLevel level, const std::vector<std::string>& names
 // The filter again over the names still live, once the places let through
 // for retired names have cost about what a build does.
 void TEndSearch::Refilter() {
-  if (retiredSince_ == 0 || wasted_ < RefilterAfter) return;
+  // Once without retired names too: the first build guessed the text's bytes.
+  if (wasted_ < RefilterAfter || (retiredSince_ == 0 && measured_)) return;
+  measured_ = true;
   for (std::size_t k = 0; k < names_.size(); ++k) {
     if (retired_[k] != Live) names_[k].clear();
   }
-  BuildFilter(names_);
+  BuildFilter(names_, ByteWeights(seen_));
   retiredSince_ = 0;
   wasted_ = 0;
 }
 
-std::uint32_t TEndSearch::KeySlot(const unsigned char* last, std::size_t length) const {
+std::uint64_t TEndSearch::Key(const unsigned char* last, std::size_t length) {
   std::uint64_t x = length;
   for (std::size_t j = 0; j < length; ++j) x = x << 8 | Fold.to[*(last - j)];
-  return static_cast<std::uint32_t>((x * 0x9E3779B97F4A7C15ull) >> keyShift_);
+  return x;
+}
+
+std::uint32_t TEndSearch::FindKey(std::uint64_t key) const {
+  for (std::uint32_t k = static_cast<std::uint32_t>(key * 0xC2B2AE3D27D4EB4Full >> 32) & keyMask_;;
+       k = (k + 1) & keyMask_) {
+    if (keys_[k] == key) return k;
+    if (keys_[k] == 0) return None;
+  }
+}
+
+bool TEndSearch::KeyPasses(std::uint64_t key) const {
+  const std::uint64_t bit = Bit(key);
+  if ((keyLive_[bit / 64] >> (bit % 64) & 1) == 0) return false;
+  const std::uint32_t k = FindKey(key);
+  return k != None && keyCount_[k] != 0;
 }
 
 void TEndSearch::BuildKeys(const std::vector<std::string>& names) {
-  // A table of at least sixteen slots per name keeps the share of slots in use,
-  // and so of the places that pass by chance, small.
+  // At least sixteen bits per name keep the share of bits set, and so of
+  // the places that reach the table by chance, small; the table is at most
+  // half full.
   unsigned bits = 12;
   while (bits < 26 && (std::size_t{1} << bits) < 16 * names.size()) ++bits;
-  keyShift_ = 64 - bits;
-  keyCount_.assign(std::size_t{1} << bits, 0);
+  bitShift_ = 64 - bits;
+  bitCount_.assign(std::size_t{1} << bits, 0);
+  keyLive_.assign(bitCount_.size() / 64, 0);
+  std::size_t slots = 16;
+  while (slots < 2 * names.size()) slots *= 2;
+  keys_.assign(slots, 0);
+  keyCount_.assign(slots, 0);
+  keyMask_ = static_cast<std::uint32_t>(slots - 1);
   idKey_.assign(names.size(), None);
   for (std::size_t k = 0; k < names.size(); ++k) {
     const std::string& name = names[k];
     if (name.empty()) continue;
     const std::size_t length = std::min(name.size(), KeyLength);
     if (length < KeyLength) shortLength_[length] = true;
-    const auto* last = reinterpret_cast<const unsigned char*>(name.data()) + name.size() - 1;
-    idKey_[k] = KeySlot(last, length);
-    ++keyCount_[idKey_[k]];
+    const std::uint64_t key =
+        Key(reinterpret_cast<const unsigned char*>(name.data()) + name.size() - 1, length);
+    std::uint32_t slot = static_cast<std::uint32_t>(key * 0xC2B2AE3D27D4EB4Full >> 32) & keyMask_;
+    while (keys_[slot] != 0 && keys_[slot] != key) slot = (slot + 1) & keyMask_;
+    if (keys_[slot] == 0) {
+      keys_[slot] = key;
+      const std::uint64_t bit = Bit(key);
+      if (bitCount_[bit]++ == 0) keyLive_[bit / 64] |= std::uint64_t{1} << (bit % 64);
+    }
+    ++keyCount_[slot];
+    idKey_[k] = slot;
   }
-  keyLive_.assign(keyCount_.size() / 64, 0);
-  for (std::size_t slot = 0; slot < keyCount_.size(); ++slot) {
-    if (keyCount_[slot] != 0) keyLive_[slot / 64] |= std::uint64_t{1} << (slot % 64);
-  }
-}
-
-bool TEndSearch::SlotLive(std::uint32_t slot) const {
-  return (keyLive_[slot / 64] >> (slot % 64) & 1) != 0;
 }
 
 bool TEndSearch::KeyLive(std::ptrdiff_t e) const {
@@ -206,12 +244,12 @@ bool TEndSearch::KeyLive(std::ptrdiff_t e) const {
     }
     last = window + KeyLength - 1;
   }
-  if (have >= static_cast<std::ptrdiff_t>(KeyLength) && SlotLive(KeySlot(last, KeyLength))) {
+  if (have >= static_cast<std::ptrdiff_t>(KeyLength) && KeyPasses(Key(last, KeyLength))) {
     return true;
   }
   for (std::size_t length = 1; length < KeyLength; ++length) {
     if (shortLength_[length] && static_cast<std::ptrdiff_t>(length) <= have &&
-        SlotLive(KeySlot(last, length))) {
+        KeyPasses(Key(last, length))) {
       return true;
     }
   }
@@ -295,8 +333,9 @@ void TEndSearch::BuildTrie(const std::vector<std::string>& names) {
 // digits at every place accepts most of it. The sorted groups of equal shape
 // are then joined until Buckets are left, always the two whose union lets
 // through the least more text, by the byte weights.
-void TEndSearch::BuildFilter(const std::vector<std::string>& names) {
-  static const ChunkWeights weights{ByteWeights()};
+void TEndSearch::BuildFilter(const std::vector<std::string>& names, const ByteWeights& bytes) {
+  const auto chunks = std::make_unique<ChunkWeights>(bytes);
+  const ChunkWeights& weights = *chunks;
   std::memset(byteBits_, 0, sizeof byteBits_);
   std::memset(low_, 0, sizeof low_);
   std::memset(high_, 0, sizeof high_);
@@ -417,8 +456,10 @@ void TEndSearch::Retire(std::uint32_t id) {
   retired_[id] = Retiring;
   retiring_.push_back(id);
   ++retiredSince_;
-  if (--keyCount_[idKey_[id]] == 0) {
-    keyLive_[idKey_[id] / 64] &= ~(std::uint64_t{1} << (idKey_[id] % 64));
+  const std::uint32_t slot = idKey_[id];
+  if (--keyCount_[slot] == 0) {
+    const std::uint64_t bit = Bit(keys_[slot]);
+    if (--bitCount_[bit] == 0) keyLive_[bit / 64] &= ~(std::uint64_t{1} << (bit % 64));
   }
   for (std::uint32_t node = idNode_[id]; node != None; node = parent_[node]) --nodes_[node].live;
 }
@@ -542,18 +583,25 @@ __attribute__((target("avx2"))) std::size_t TEndSearch::Vector256(std::size_t fr
 // carriage return with I, J and M; "{" and ";"), and accepting one for the
 // other only lets a place through to the exact check. A step whose window
 // holds a byte >= 0x80 goes through the scalar filter, which is exact for all.
-__attribute__((target("avx512f,avx512bw,avx512vbmi"))) void TEndSearch::FoldBlock(std::size_t size) {
+void TEndSearch::FoldBlock(std::size_t size) {
+  if (foldedData_ != nullptr) return;  // fed folded
   folded_.resize(size + 64);
+  Fold512(data_, folded_.data(), size);
+  foldedData_ = folded_.data();
+}
+
+__attribute__((target("avx512f,avx512bw,avx512vbmi"))) void TEndSearch::Fold512(
+    const unsigned char* from, unsigned char* to, std::size_t size) {
   const __m512i a = _mm512_set1_epi8('a');
   const __m512i letters = _mm512_set1_epi8(26);
   const __m512i gap = _mm512_set1_epi8(0x20);
   std::size_t i = 0;
   for (; i + 64 <= size; i += 64) {
-    const __m512i v = _mm512_loadu_si512(data_ + i);
+    const __m512i v = _mm512_loadu_si512(from + i);
     const __mmask64 lower = _mm512_cmplt_epu8_mask(_mm512_sub_epi8(v, a), letters);
-    _mm512_storeu_si512(folded_.data() + i, _mm512_mask_sub_epi8(v, lower, v, gap));
+    _mm512_storeu_si512(to + i, _mm512_mask_sub_epi8(v, lower, v, gap));
   }
-  for (; i < size; ++i) folded_[i] = Fold.to[data_[i]];
+  for (; i < size; ++i) to[i] = Fold.to[from[i]];
 }
 
 __attribute__((target("avx512f,avx512bw,avx512vbmi"))) std::size_t TEndSearch::Vector512(
@@ -565,7 +613,7 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi"))) std::size_t TEndSearch::V
   FoldBlock(to);
   __m512i table[Depth];
   for (std::size_t j = 0; j < Depth; ++j) table[j] = _mm512_load_si512(sixBits_[j]);
-  const unsigned char* const data = folded_.data() + from;
+  const unsigned char* const data = foldedData_ + from;
   std::uint64_t* const steps = steps_.data();
   char* const wide = wide_.data();
   for (std::size_t k = 0; k < count; ++k) {
@@ -587,11 +635,26 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi"))) std::size_t TEndSearch::V
 std::size_t TEndSearch::Vector256(std::size_t from, std::size_t) { return from; }
 std::size_t TEndSearch::Vector512(std::size_t from, std::size_t) { return from; }
 void TEndSearch::FoldBlock(std::size_t) {}
+void TEndSearch::Fold512(const unsigned char*, unsigned char*, std::size_t) {}
 #endif
 
-void TEndSearch::Feed(const unsigned char* data, std::size_t size, TMatchSink* sink) {
+void TEndSearch::FoldInPlace(unsigned char* data, std::size_t size) {
+  static const bool wide = Supported() == TVectorLevel::Avx512;
+  if (wide) {
+    Fold512(data, data, size);
+    return;
+  }
+  for (std::size_t i = 0; i < size; ++i) data[i] = Fold.to[data[i]];
+}
+
+void TEndSearch::Feed(const unsigned char* data, std::size_t size, TMatchSink* sink, bool folded) {
   data_ = data;
   sink_ = sink;
+  foldedData_ = folded ? data : nullptr;
+  // The start of every eighth block, for the weights of a new filter.
+  if (fedBlocks_++ % 8 == 0) {
+    for (std::size_t i = 0; i < std::min<std::size_t>(size, 4096); ++i) ++seen_[data[i]];
+  }
   // Windows that reach before the block, then whole steps, then the rest.
   const std::size_t head = std::min(size, Depth - 1);
   Scalar(0, head);
@@ -602,6 +665,7 @@ void TEndSearch::Feed(const unsigned char* data, std::size_t size, TMatchSink* s
   KeepTail(data, size);
   sink_ = nullptr;
   data_ = nullptr;
+  foldedData_ = nullptr;
 }
 
 void TEndSearch::KeepTail(const unsigned char* data, std::size_t size) {

@@ -7,6 +7,7 @@
 namespace analysis {
 
 class TMatchSink;
+struct ByteWeights;
 
 // The vector instructions the name matcher may use, from none (the portable
 // automaton) up.
@@ -57,7 +58,10 @@ class TEndSearch {
              const std::vector<bool>& positional);
 
   void Start();
-  void Feed(const unsigned char* data, std::size_t size, TMatchSink* sink);
+  // folded: data has a-z folded to A-Z already.
+  void Feed(const unsigned char* data, std::size_t size, TMatchSink* sink, bool folded = false);
+  // Folds a-z to A-Z in place (AVX-512 where the processor has it).
+  static void FoldInPlace(unsigned char* data, std::size_t size);
   // Name id is neither reported nor found from now on.
   void Retire(std::uint32_t id);
   // Appends the ids found since Start, each once.
@@ -83,15 +87,19 @@ class TEndSearch {
   enum : char { Live, Retiring, Gone };
 
   void BuildTrie(const std::vector<std::string>& names);
-  void BuildFilter(const std::vector<std::string>& names);
+  void BuildFilter(const std::vector<std::string>& names, const ByteWeights& bytes);
   void BuildKeys(const std::vector<std::string>& names);
   void Refilter();
-  // The key slot of the Length bytes ending at p (folded, p[-Length + 1] .. p[0]).
-  std::uint32_t KeySlot(const unsigned char* last, std::size_t length) const;
-  // Whether some live name ends with the bytes of the place ending at index e
-  // by the count of its key.
+  // The key of the length bytes ending at last (folded, last[1 - length]
+  // .. last[0]), with the length: distinct for distinct byte runs.
+  static std::uint64_t Key(const unsigned char* last, std::size_t length);
+  std::uint64_t Bit(std::uint64_t key) const { return (key * 0x9E3779B97F4A7C15ull) >> bitShift_; }
+  // key's index in keys_, or None.
+  std::uint32_t FindKey(std::uint64_t key) const;
+  bool KeyPasses(std::uint64_t key) const;
+  // Whether some live name ends with the bytes of the place ending at
+  // index e, by their keys.
   bool KeyLive(std::ptrdiff_t e) const;
-  bool SlotLive(std::uint32_t slot) const;
   std::uint32_t Child(std::uint32_t node, unsigned char byte) const;
   // Whether the filter lets the place ending with the byte at index e pass.
   bool Passes(std::ptrdiff_t e) const;
@@ -103,6 +111,7 @@ class TEndSearch {
   std::size_t Vector256(std::size_t from, std::size_t to);
   std::size_t Vector512(std::size_t from, std::size_t to);
   void FoldBlock(std::size_t size);
+  static void Fold512(const unsigned char* from, unsigned char* to, std::size_t size);
   void CheckSteps(std::size_t from, std::size_t count, std::size_t width);
   void Verify(std::ptrdiff_t e);
   void Report(const Node& node, const unsigned char* end);
@@ -118,15 +127,22 @@ class TEndSearch {
   // 0x80 that share them (so a byte is accepted where any of them is).
   alignas(64) unsigned char sixBits_[Depth][64] = {};
   std::vector<unsigned char> folded_;  // the block being fed, folded
+  const unsigned char* foldedData_ = nullptr;  // folded_, or the block itself
   TVectorLevel level_ = TVectorLevel::None;
 
-  // The second filter, for the places the first lets through: per hash of
-  // a name's last KeyLength bytes (all of them, for a shorter name), how
-  // many live names end so. Retiring a name takes it out, so the places of
-  // names that no longer matter stop here instead of in the trie.
+  // The second filter, for the places the first lets through: the keys of
+  // the names' last KeyLength bytes (all of them, for a shorter name), each
+  // with how many live names end so, in an open-addressed table; in front
+  // of it, a bit per hash of the keys with live names, which turns most
+  // places away with one load. Retiring a name takes it out, so the places
+  // of names that no longer matter stop here instead of in the trie.
   static constexpr std::size_t KeyLength = 5;
-  std::vector<std::uint32_t> keyCount_;
-  std::vector<std::uint64_t> keyLive_;            // a bit per slot: count above 0
+  std::vector<std::uint64_t> keys_;               // 0: an empty slot
+  std::vector<std::uint32_t> keyCount_;           // live names per key
+  std::uint32_t keyMask_ = 0;
+  std::vector<std::uint32_t> bitCount_;           // live keys per bit
+  std::vector<std::uint64_t> keyLive_;            // the bits: count above 0
+  unsigned bitShift_ = 0;
   // The names (folded; retired ones emptied at each new filter), and what
   // decides when the filter is built again: names retired since the last
   // build, and places let through since then that no live name ends.
@@ -134,10 +150,12 @@ class TEndSearch {
   std::vector<std::string> names_;
   std::size_t retiredSince_ = 0;
   std::size_t wasted_ = 0;
+  std::uint64_t seen_[256] = {};  // bytes of the sampled text, by value
+  std::size_t fedBlocks_ = 0;
+  bool measured_ = false;         // a filter was built from seen_
   std::vector<std::uint64_t> steps_;              // vector steps: places that pass
   std::vector<char> wide_;                        // steps for the scalar filter
-  unsigned keyShift_ = 0;
-  std::vector<std::uint32_t> idKey_;              // by id: its slot (None: empty)
+  std::vector<std::uint32_t> idKey_;              // by id: its key's slot (None: empty)
   bool shortLength_[KeyLength] = {};              // lengths below KeyLength in use
 
   std::vector<Node> nodes_;            // root first, then depth first

@@ -11,7 +11,7 @@ namespace analysis {
 
 namespace {
 
-unsigned char FoldAscii(unsigned char c) {
+unsigned char FoldByte(unsigned char c) {
   return static_cast<unsigned char>(platform::UpperAscii(static_cast<char>(c)));
 }
 
@@ -34,7 +34,7 @@ TNameMatcher::TNameMatcher(const std::vector<std::string>& patterns, std::size_t
   for (std::size_t k = 0; k < patterns.size(); ++k) {
     folded[k].resize(patterns[k].size());
     for (std::size_t j = 0; j < patterns[k].size(); ++j) {
-      const unsigned char c = FoldAscii(static_cast<unsigned char>(patterns[k][j]));
+      const unsigned char c = FoldByte(static_cast<unsigned char>(patterns[k][j]));
       folded[k][j] = static_cast<char>(c);
       used[c] = true;
     }
@@ -317,10 +317,14 @@ void TNameMatcher::Start() {
   retiring_.clear();
 }
 
-void TNameMatcher::Feed(const char* data, std::size_t size, TMatchSink* sink) {
+void TNameMatcher::FoldAscii(unsigned char* data, std::size_t size) {
+  TEndSearch::FoldInPlace(data, size);
+}
+
+void TNameMatcher::Feed(const char* data, std::size_t size, TMatchSink* sink, bool folded) {
   const auto* bytes = reinterpret_cast<const unsigned char*>(data);
   if (ends_) {
-    ends_->Feed(bytes, size, sink);
+    ends_->Feed(bytes, size, sink, folded);
     return;
   }
   sink_ = sink;

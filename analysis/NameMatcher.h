@@ -81,7 +81,13 @@ class TNameMatcher {
   // Starts a new text: forgets everything fed so far.
   void Start();
   // Appends bytes to the current text; positional names go to sink, if any.
-  void Feed(const char* data, std::size_t size, TMatchSink* sink = nullptr);
+  // folded: the bytes are folded already (a-z as A-Z, see FoldAscii), which
+  // spares the vector path folding them itself.
+  void Feed(const char* data, std::size_t size, TMatchSink* sink = nullptr, bool folded = false);
+  // Folds a-z to A-Z in place, with the vector instructions at hand: for a
+  // caller that prepares blocks on another thread (the matcher ignores case
+  // anyway).
+  static void FoldAscii(unsigned char* data, std::size_t size);
   // The ids of the names that occur in the text fed since Start, each once,
   // in no particular order.
   std::vector<std::uint32_t> Found();

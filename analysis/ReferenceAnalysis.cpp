@@ -74,7 +74,8 @@ class TRun {
         std::memcpy(block - history, tail_.get(), history);
         rules_->BeginBlock(block, n, history);
       }
-      matcher_->Feed(reinterpret_cast<const char*>(block), n, rules_ ? &*rules_ : nullptr);
+      matcher_->Feed(reinterpret_cast<const char*>(block), n, rules_ ? &*rules_ : nullptr,
+                     /*folded=*/true);
       if (rules_) {
         rules_->EndBlock();
         for (std::uint32_t id : rules_->TakeRetired()) matcher_->Retire(id);
@@ -155,8 +156,12 @@ void AnalyzeReferences(TFileTable& table, const std::string& pageExtension,
   const std::size_t unlistedFrom = upcoming.size();
   upcoming.insert(upcoming.end(), unlistedPages.begin(), unlistedPages.end());
   // The files are read in blocks on a thread of their own, a few blocks
-  // ahead of the matching, which then overlaps the kernel's copying.
-  platform::TBlockReader blocks(upcoming, BlockSize, TCfmlRules::History);
+  // ahead of the matching, which then overlaps the kernel's copying; that
+  // thread also folds their letters, as nothing of the analysis tells case.
+  platform::TBlockReader blocks(upcoming, BlockSize, TCfmlRules::History,
+                                [](unsigned char* data, std::size_t size) {
+                                  TNameMatcher::FoldAscii(data, size);
+                                });
   platform::TReadAhead readAhead(std::move(upcoming));
 
   // The plain rules decide in the table as they go (whether an .html file is

@@ -8,8 +8,12 @@
 namespace platform {
 
 TBlockReader::TBlockReader(std::vector<std::string> paths, std::size_t blockSize,
-                           std::size_t prefix)
-    : paths_(std::move(paths)), blockSize_(blockSize), prefix_(prefix), slots_(Slots) {
+                           std::size_t prefix, Prepare prepare)
+    : paths_(std::move(paths)),
+      blockSize_(blockSize),
+      prefix_(prefix),
+      prepare_(std::move(prepare)),
+      slots_(Slots) {
   for (std::size_t k = 0; k < Slots; ++k) {
     slots_[k].storage = std::make_unique<unsigned char[]>(prefix_ + blockSize_);
     free_.push_back(k);
@@ -103,7 +107,9 @@ void TBlockReader::Run() {
       if (!error) {
         lock.unlock();
         try {
-          slot.size = input->Read(reinterpret_cast<char*>(slot.storage.get() + prefix_), blockSize_);
+          unsigned char* const data = slot.storage.get() + prefix_;
+          slot.size = input->Read(reinterpret_cast<char*>(data), blockSize_);
+          if (prepare_ && slot.size != 0) prepare_(data, slot.size);
         } catch (...) {
           slot.error = std::current_exception();
         }

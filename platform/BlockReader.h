@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <deque>
 #include <exception>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -25,14 +26,17 @@ namespace platform {
 //
 // Each block lies in a buffer with Prefix bytes in front of it that belong
 // to the taker (to put the end of the previous block there, say): the reader
-// never touches them.
+// never touches them. A Prepare function, when given, works on each block on
+// the reader's thread before the taker gets it.
 //
 // Owned by the taker; Open and Next are called from one thread only.
 class TBlockReader {
  public:
   static constexpr std::size_t Slots = 16;
 
-  TBlockReader(std::vector<std::string> paths, std::size_t blockSize, std::size_t prefix);
+  using Prepare = std::function<void(unsigned char* data, std::size_t size)>;
+  TBlockReader(std::vector<std::string> paths, std::size_t blockSize, std::size_t prefix,
+               Prepare prepare = nullptr);
   // Stops the thread (after the read it is in, if any).
   ~TBlockReader();
   TBlockReader(const TBlockReader&) = delete;
@@ -60,6 +64,7 @@ class TBlockReader {
   const std::vector<std::string> paths_;
   const std::size_t blockSize_;
   const std::size_t prefix_;
+  const Prepare prepare_;
   std::vector<Slot> slots_;
   std::mutex mutex_;
   std::condition_variable filled_, freed_;
