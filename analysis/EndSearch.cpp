@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstring>
+#include <memory>
 #include <utility>
 
 #include "analysis/NameMatcher.h"
@@ -155,7 +157,7 @@ TEndSearch::TEndSearch(TVectorLevel level, const std::vector<std::string>& names
   }
   tail_.assign(std::max(longest, Depth), 0);
   BuildTrie(names);
-  BuildFilter(names, ByteWeights());
+  BuildFilter(names, {ByteWeights()});
   BuildKeys(names);
   names_ = names;
 }
@@ -169,7 +171,7 @@ void TEndSearch::Refilter() {
   for (std::size_t k = 0; k < names_.size(); ++k) {
     if (retired_[k] != Live) names_[k].clear();
   }
-  BuildFilter(names_, ByteWeights(seen_));
+  BuildFilter(names_, {ByteWeights(), ByteWeights(seen_)});
   retiredSince_ = 0;
   wasted_ = 0;
 }
@@ -325,21 +327,19 @@ void TEndSearch::BuildTrie(const std::vector<std::string>& names) {
   }
 }
 
-// Bucket filling. The distinct ends of the names (their last Depth bytes,
-// fewer for shorter names, which accept any byte beyond their start) are
-// sorted by shape (each letter as L, each digit as D, other bytes as they
-// are, from the last byte back), so that ends alike in kind sit together: a
-// bucket of ends like ".CFM" accepts little text, one that mixes letters and
-// digits at every place accepts most of it. The sorted groups of equal shape
-// are then joined until Buckets are left, always the two whose union lets
-// through the least more text, by the byte weights.
-void TEndSearch::BuildFilter(const std::vector<std::string>& names, const ByteWeights& bytes) {
-  const auto chunks = std::make_unique<ChunkWeights>(bytes);
-  const ChunkWeights& weights = *chunks;
-  std::memset(byteBits_, 0, sizeof byteBits_);
-  std::memset(low_, 0, sizeof low_);
-  std::memset(high_, 0, sizeof high_);
-  std::memset(sixBits_, 0, sizeof sixBits_);
+namespace {
+
+using Places = std::array<ByteSet, TEndSearch::Depth>;
+
+// The distinct ends of the names (their last Depth bytes, fewer for shorter
+// names, which accept any byte beyond their start), sorted by shape (each
+// letter as L, each digit as D, other bytes as they are, from the last byte
+// back), so that ends alike in kind sit together: a bucket of ends like
+// ".CFM" accepts little text, one that mixes letters and digits at every
+// place accepts most of it. One group per shape (or per run of shapes,
+// past MaxGroups), with the bytes its ends take at each place.
+std::vector<Places> ShapeGroups(const std::vector<std::string>& names) {
+  constexpr std::size_t Depth = TEndSearch::Depth;
   struct End {
     std::string shape, bytes;
   };
@@ -363,9 +363,6 @@ void TEndSearch::BuildFilter(const std::vector<std::string>& names, const ByteWe
   });
   std::size_t shapes = 0;
   for (std::size_t t = 0; t < ends.size(); ++t) shapes += t == 0 || ends[t].shape != ends[t - 1].shape;
-  // One group per shape (or per run of shapes, past MaxGroups), with the
-  // bytes its ends take at each place.
-  using Places = std::array<ByteSet, Depth>;
   std::vector<Places> groups;
   std::size_t shape = 0;  // of ends[t]
   for (std::size_t t = 0; t < ends.size(); ++t) {
@@ -379,11 +376,19 @@ void TEndSearch::BuildFilter(const std::vector<std::string>& names, const ByteWe
       }
     }
   }
-  // Then, as long as there are more groups than buckets, the two whose
-  // union lets through the least more text than they do apart become one.
+  return groups;
+}
+
+// Joins groups until Buckets are left, always the two whose union lets
+// through the least more text than they do apart, by the byte weights
+// (each place weighed on its own).
+std::vector<Places> Join(std::vector<Places> groups, const ByteWeights& bytes, TVectorLevel level) {
+  constexpr std::size_t Depth = TEndSearch::Depth;
+  const auto chunks = std::make_unique<ChunkWeights>(bytes);
+  const ChunkWeights& weights = *chunks;
   auto shareOf = [&](const Places& p) {
     double share = 1;
-    for (std::size_t j = 0; j < Depth; ++j) share *= Weight(Accepted(p[j], level_), weights);
+    for (std::size_t j = 0; j < Depth; ++j) share *= Weight(Accepted(p[j], level), weights);
     return share;
   };
   auto unite = [](const Places& a, const Places& b) {
@@ -402,7 +407,7 @@ void TEndSearch::BuildFilter(const std::vector<std::string>& names, const ByteWe
   for (std::size_t g = 0; g < m; ++g) {
     for (std::size_t h = g + 1; h < m; ++h) measure(g, h);
   }
-  for (std::size_t left = m; left > Buckets; --left) {
+  for (std::size_t left = m; left > TEndSearch::Buckets; --left) {
     std::size_t bestG = 0, bestH = 0;
     double least = 1e300;
     for (std::size_t g = 0; g < m; ++g) {
@@ -421,13 +426,66 @@ void TEndSearch::BuildFilter(const std::vector<std::string>& names, const ByteWe
       if (alive[g] && g != bestG) measure(std::min(g, bestG), std::max(g, bestG));
     }
   }
-  std::size_t bucket = 0;
+  std::vector<Places> buckets;
   for (std::size_t g = 0; g < m; ++g) {
-    if (!alive[g]) continue;
-    const auto bit = static_cast<unsigned char>(1u << bucket++);
+    if (alive[g]) buckets.push_back(groups[g]);
+  }
+  return buckets;
+}
+
+// How many places of sample buckets let through (by whole bytes).
+std::size_t SamplePasses(const std::vector<Places>& buckets, const std::vector<unsigned char>& sample) {
+  constexpr std::size_t Depth = TEndSearch::Depth;
+  unsigned char bits[Depth][256] = {};
+  for (std::size_t b = 0; b < buckets.size(); ++b) {
     for (std::size_t j = 0; j < Depth; ++j) {
       for (int c = 0; c < 256; ++c) {
-        if (!groups[g][j][c]) continue;
+        if (buckets[b][j][c]) bits[j][c] = static_cast<unsigned char>(bits[j][c] | 1u << b);
+      }
+    }
+  }
+  std::size_t passes = 0;
+  for (std::size_t e = Depth - 1; e < sample.size(); ++e) {
+    unsigned char x = 0xff;
+    for (std::size_t j = 0; j < Depth; ++j) x &= bits[j][sample[e - j]];
+    passes += x != 0;
+  }
+  return passes;
+}
+
+}  // namespace
+
+// Bucket filling: the names' ends in groups by shape, joined into buckets by
+// each of the weights given; where there are several, the joining that lets
+// through the fewest places of the sampled text wins (weighing each place on
+// its own misjudges text where, say, numbered words abound, and a guess of
+// the bytes can be as wrong as what the samples show).
+void TEndSearch::BuildFilter(const std::vector<std::string>& names,
+                             const std::vector<ByteWeights>& choices) {
+  const std::vector<Places> groups = ShapeGroups(names);
+  std::vector<Places> best;
+  std::size_t fewest = SIZE_MAX;
+  for (const ByteWeights& weights : choices) {
+    std::vector<Places> buckets = Join(groups, weights, level_);
+    if (choices.size() == 1) {
+      best = std::move(buckets);
+      break;
+    }
+    const std::size_t passes = SamplePasses(buckets, sample_);
+    if (passes < fewest) {
+      fewest = passes;
+      best = std::move(buckets);
+    }
+  }
+  std::memset(byteBits_, 0, sizeof byteBits_);
+  std::memset(low_, 0, sizeof low_);
+  std::memset(high_, 0, sizeof high_);
+  std::memset(sixBits_, 0, sizeof sixBits_);
+  for (std::size_t b = 0; b < best.size(); ++b) {
+    const auto bit = static_cast<unsigned char>(1u << b);
+    for (std::size_t j = 0; j < Depth; ++j) {
+      for (int c = 0; c < 256; ++c) {
+        if (!best[b][j][c]) continue;
         byteBits_[j][c] |= bit;
         low_[j][c & 15] |= bit;
         high_[j][c >> 4] |= bit;
@@ -651,9 +709,17 @@ void TEndSearch::Feed(const unsigned char* data, std::size_t size, TMatchSink* s
   data_ = data;
   sink_ = sink;
   foldedData_ = folded ? data : nullptr;
-  // The start of every eighth block, for the weights of a new filter.
+  // The start of every eighth block, for the weights of a new filter, and
+  // kept as a sample to try filters on.
   if (fedBlocks_++ % 8 == 0) {
-    for (std::size_t i = 0; i < std::min<std::size_t>(size, 4096); ++i) ++seen_[data[i]];
+    const std::size_t n = std::min<std::size_t>(size, SampleChunk);
+    for (std::size_t i = 0; i < n; ++i) ++seen_[data[i]];
+    if (sample_.size() < SampleBytes) {
+      sample_.insert(sample_.end(), data, data + n);
+    } else {
+      std::memcpy(sample_.data() + sampleNext_, data, std::min(n, SampleBytes - sampleNext_));
+      sampleNext_ = (sampleNext_ + SampleChunk) % SampleBytes;
+    }
   }
   // Windows that reach before the block, then whole steps, then the rest.
   const std::size_t head = std::min(size, Depth - 1);

@@ -87,7 +87,7 @@ class TEndSearch {
   enum : char { Live, Retiring, Gone };
 
   void BuildTrie(const std::vector<std::string>& names);
-  void BuildFilter(const std::vector<std::string>& names, const ByteWeights& bytes);
+  void BuildFilter(const std::vector<std::string>& names, const std::vector<ByteWeights>& choices);
   void BuildKeys(const std::vector<std::string>& names);
   void Refilter();
   // The key of the length bytes ending at last (folded, last[1 - length]
@@ -151,6 +151,11 @@ class TEndSearch {
   std::size_t retiredSince_ = 0;
   std::size_t wasted_ = 0;
   std::uint64_t seen_[256] = {};  // bytes of the sampled text, by value
+  // The sampled text itself, up to SampleBytes, the oldest chunk replaced.
+  static constexpr std::size_t SampleChunk = 4096;
+  static constexpr std::size_t SampleBytes = 16 * SampleChunk;
+  std::vector<unsigned char> sample_;
+  std::size_t sampleNext_ = 0;
   std::size_t fedBlocks_ = 0;
   bool measured_ = false;         // a filter was built from seen_
   std::vector<std::uint64_t> steps_;              // vector steps: places that pass
