@@ -4,37 +4,41 @@
 #include <string>
 #include <vector>
 
+#include "analysis/EndBuckets.h"
+#include "analysis/EndKeys.h"
+#include "analysis/VectorLevel.h"
+
 namespace analysis {
 
 class TMatchSink;
-struct ByteWeights;
-
-// The vector instructions the name matcher may use, from none (the portable
-// automaton) up.
-enum class TVectorLevel { None, Avx2, Avx512 };
 
 // TEndSearch: the name matcher's vector path (see NameMatcher.h for what is
 // found and reported). It finds the places where names end instead of
 // walking an automaton over every byte.
 //
-// How: a filter looks at the last Depth bytes before each position, 64 or 32
-// positions per step. The names are sorted into Buckets buckets by their last
-// bytes, and for each bucket and each of those Depth places the filter knows
-// which bytes may stand there (both cases of a letter): one table lookup per
-// place turns the text bytes into bytes of bucket bits, and the and of the
-// Depth places leaves a bit only where every byte fits some name of that
-// bucket (the "Teddy" technique, here on the ends of the names). With AVX-512
-// VBMI a lookup is one two-register byte permute over a 128-entry table,
-// exact for ASCII (a step holding a byte >= 0x80 goes through the scalar
-// filter instead); with AVX2 each byte is split into nibbles, each shuffled
-// through a 16-entry table and the two and-ed, which accepts every byte
-// whose low and high nibble some accepted byte has.
+// How, in three stages:
+// - A filter looks at the last Depth bytes before each position, 64 or 32
+//   positions per step. The names' ends are sorted into buckets
+//   (EndBuckets.h), and for each bucket and each of those places the filter
+//   knows which bytes may stand there: one table lookup per place turns the
+//   text bytes into bytes of bucket bits, and the and of the places leaves a
+//   bit only where every byte fits some name of that bucket (the "Teddy"
+//   technique, here on the ends of the names). With AVX-512 VBMI the block is
+//   first folded (a-z to A-Z; the caller may have done so) and a lookup is one
+//   byte permute of the folded bytes through a 64-entry table, indexed by their
+//   low six bits (a step holding a byte >= 0x80 goes through the scalar
+//   filter); with AVX2 each byte is split into nibbles, each shuffled through
+//   a 16-entry table and the two and-ed, which accepts every byte whose low
+//   and high nibble some accepted byte has.
+// - The places it lets through are checked against the exact last bytes of
+//   the live names (EndKeys.h).
+// - What is left is checked exactly by walking back through a trie of the
+//   reversed names, which meets every name that ends there and nothing else.
 //
-// The candidate places this leaves are rare in text; each is checked exactly
-// by walking back from it through a trie of the reversed names, which meets
-// every name that ends there and nothing else. The buckets are filled so
-// that the share of text they let through, by a fixed estimate of how often
-// bytes occur in web files, is least.
+// Retired names (see TNameMatcher::Retire) leave the trie walks and the
+// second filter at once; once the places let through for them and no live
+// name cost about what a build does, the filter is built again over the live
+// names, from the bytes of the text sampled so far as well.
 //
 // The bytes before the block are kept (as many as the longest name needs), so
 // that names and filter windows straddling blocks are found. Positions whose
@@ -44,8 +48,8 @@ enum class TVectorLevel { None, Avx2, Avx512 };
 // Owned by the matcher that built it; not shared between threads.
 class TEndSearch {
  public:
-  static constexpr std::size_t Depth = 6;    // bytes of each name's end looked at
-  static constexpr std::size_t Buckets = 8;  // one bit each in a filter byte
+  static constexpr std::size_t Depth = EndDepth;
+  static constexpr std::size_t Buckets = EndBuckets;
 
   // The best level this processor runs.
   static TVectorLevel Supported();
@@ -87,18 +91,12 @@ class TEndSearch {
   enum : char { Live, Retiring, Gone };
 
   void BuildTrie(const std::vector<std::string>& names);
-  void BuildFilter(const std::vector<std::string>& names, const std::vector<ByteWeights>& choices);
-  void BuildKeys(const std::vector<std::string>& names);
+  // Installs the buckets of names in the filter's tables.
+  void BuildFilter(const std::vector<std::string>& names, const std::vector<TByteWeights>& choices);
   void Refilter();
-  // The key of the length bytes ending at last (folded, last[1 - length]
-  // .. last[0]), with the length: distinct for distinct byte runs.
-  static std::uint64_t Key(const unsigned char* last, std::size_t length);
-  std::uint64_t Bit(std::uint64_t key) const { return (key * 0x9E3779B97F4A7C15ull) >> bitShift_; }
-  // key's index in keys_, or None.
-  std::uint32_t FindKey(std::uint64_t key) const;
-  bool KeyPasses(std::uint64_t key) const;
+  void Sample(const unsigned char* data, std::size_t size);
   // Whether some live name ends with the bytes of the place ending at
-  // index e, by their keys.
+  // index e, by the second filter.
   bool KeyLive(std::ptrdiff_t e) const;
   std::uint32_t Child(std::uint32_t node, unsigned char byte) const;
   // Whether the filter lets the place ending with the byte at index e pass.
@@ -117,70 +115,63 @@ class TEndSearch {
   void Report(const Node& node, const unsigned char* end);
   void KeepTail(const unsigned char* data, std::size_t size);
 
-  // Filter: per place j back from the end (0: the last byte), the bucket
-  // bits of each whole byte, and of each low nibble and each high nibble.
-  alignas(64) unsigned char byteBits_[Depth][256] = {};
-  alignas(16) unsigned char low_[Depth][16] = {};
-  alignas(16) unsigned char high_[Depth][16] = {};
-  // For the AVX-512 filter, which reads the text with a-z folded to A-Z:
-  // the bucket bits of each byte's low six bits, or-ed over the bytes below
-  // 0x80 that share them (so a byte is accepted where any of them is).
-  alignas(64) unsigned char sixBits_[Depth][64] = {};
-  std::vector<unsigned char> folded_;  // the block being fed, folded
-  const unsigned char* foldedData_ = nullptr;  // folded_, or the block itself
   TVectorLevel level_ = TVectorLevel::None;
 
-  // The second filter, for the places the first lets through: the keys of
-  // the names' last KeyLength bytes (all of them, for a shorter name), each
-  // with how many live names end so, in an open-addressed table; in front
-  // of it, a bit per hash of the keys with live names, which turns most
-  // places away with one load. Retiring a name takes it out, so the places
-  // of names that no longer matter stop here instead of in the trie.
-  static constexpr std::size_t KeyLength = 5;
-  std::vector<std::uint64_t> keys_;               // 0: an empty slot
-  std::vector<std::uint32_t> keyCount_;           // live names per key
-  std::uint32_t keyMask_ = 0;
-  std::vector<std::uint32_t> bitCount_;           // live keys per bit
-  std::vector<std::uint64_t> keyLive_;            // the bits: count above 0
-  unsigned bitShift_ = 0;
-  // The names (folded; retired ones emptied at each new filter), and what
-  // decides when the filter is built again: names retired since the last
-  // build, and places let through since then that no live name ends.
+  // The filter: per place j back from the end (0: the last byte), the
+  // bucket bits of each whole byte, and of each low nibble and each high
+  // nibble; and for the AVX-512 filter, which reads folded text, of each
+  // byte's low six bits, or-ed over the bytes below 0x80 that share them (so
+  // a byte is accepted where any of them is).
+  // (The AVX2 filter has 8 buckets, the others 16: the six-bit tables come
+  // in two halves, buckets 0 to 7 and 8 to 15.)
+  alignas(64) std::uint16_t byteBits_[Depth][256] = {};
+  alignas(16) unsigned char low_[Depth][16] = {};
+  alignas(16) unsigned char high_[Depth][16] = {};
+  alignas(64) unsigned char sixBits_[2][Depth][64] = {};
+  std::vector<unsigned char> folded_;          // the block being fed, folded
+  const unsigned char* foldedData_ = nullptr;  // folded_, or the block itself
+  std::vector<std::uint64_t> steps_;           // vector steps: places that pass
+  std::vector<char> wide_;                     // steps for the scalar filter
+
+  TEndKeys keys_;  // the second filter
+
+  // What decides when the filter is built again, and from what: the names
+  // (folded; retired ones emptied at each build), names retired since the
+  // last build, places let through since then that no live name ends, and
+  // samples of the text (the start of every eighth block): their bytes
+  // counted, and themselves, up to SampleBytes, the oldest chunk replaced.
   static constexpr std::size_t RefilterAfter = std::size_t{1} << 14;
+  static constexpr std::size_t SampleChunk = 4096;
+  static constexpr std::size_t SampleBytes = 16 * SampleChunk;
   std::vector<std::string> names_;
   std::size_t retiredSince_ = 0;
   std::size_t wasted_ = 0;
-  std::uint64_t seen_[256] = {};  // bytes of the sampled text, by value
-  // The sampled text itself, up to SampleBytes, the oldest chunk replaced.
-  static constexpr std::size_t SampleChunk = 4096;
-  static constexpr std::size_t SampleBytes = 16 * SampleChunk;
+  bool measured_ = false;  // a filter was built from the samples
+  std::uint64_t seen_[256] = {};
   std::vector<unsigned char> sample_;
   std::size_t sampleNext_ = 0;
   std::size_t fedBlocks_ = 0;
-  bool measured_ = false;         // a filter was built from seen_
-  std::vector<std::uint64_t> steps_;              // vector steps: places that pass
-  std::vector<char> wide_;                        // steps for the scalar filter
-  std::vector<std::uint32_t> idKey_;              // by id: its key's slot (None: empty)
-  bool shortLength_[KeyLength] = {};              // lengths below KeyLength in use
 
-  std::vector<Node> nodes_;            // root first, then depth first
-  std::vector<unsigned char> byte_;    // by node: the byte leading into it
+  // The trie.
+  std::vector<Node> nodes_;          // root first, then depth first
+  std::vector<unsigned char> byte_;  // by node: the byte leading into it
   // Rows of classes_ entries: the child for each byte class (None: none).
   static constexpr std::size_t DenseBudget = std::size_t{1} << 22;
   std::vector<std::uint32_t> dense_;
   unsigned char classOf_[256] = {};
   std::uint32_t classes_ = 1;
   std::vector<std::uint32_t> outIds_;
-
   std::vector<std::uint32_t> parent_;  // by node (the root's: None)
   std::vector<std::uint32_t> idNode_;  // by id: the node where it ends (None: empty)
+
+  // The names' state.
   std::vector<char> positional_, retired_;
   std::vector<std::uint32_t> retiring_;  // ids retired during the current text
-  std::vector<std::uint32_t> stamp_;   // generation in which id was found
+  std::vector<std::uint32_t> stamp_;     // generation in which id was found
   std::vector<std::uint32_t> found_;
   std::uint32_t generation_ = 1;
 
-  // The text's last bytes before the current block (at most tailCap_).
+  // The text's last bytes before the current block.
   std::vector<unsigned char> tail_;
   std::size_t tailLen_ = 0;
   // During Feed.

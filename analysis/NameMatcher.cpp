@@ -64,13 +64,16 @@ TNameMatcher::TNameMatcher(const std::vector<std::string>& patterns, std::size_t
   if (members.back().empty()) members.pop_back();
   groupCount_ = members.size();
 
-  const TVectorLevel level = std::min(VectorLimit.load(std::memory_order_relaxed), TEndSearch::Supported());
+  const TVectorLevel level =
+      std::min(VectorLimit.load(std::memory_order_relaxed), TEndSearch::Supported());
   if (level != TVectorLevel::None) {
     ends_ = std::make_unique<TEndSearch>(level, folded, positional_);
     return;
   }
   retired_.assign(patterns.size(), Live);
-  for (const std::vector<std::uint32_t>& group : members) Build(groups_.emplace_back(), folded, group);
+  for (const std::vector<std::uint32_t>& group : members) {
+    Build(groups_.emplace_back(), folded, group);
+  }
 }
 
 void TNameMatcher::LimitVectorLevel(TVectorLevel level) {

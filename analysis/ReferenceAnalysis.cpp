@@ -148,7 +148,8 @@ void AnalyzeReferences(TFileTable& table, const std::string& pageExtension,
   std::vector<std::size_t> place(static_cast<std::size_t>(count) + 1, 0);
   for (std::int32_t e = 1; e <= count; ++e) {
     const std::string ext = UpperExtension(table[e].Name);
-    if (IsReadExtension(ext, pageKey) || ext == ".HTML" || (cfml && TCfmlRules::IsReadExtension(ext))) {
+    if (IsReadExtension(ext, pageKey) || ext == ".HTML" ||
+        (cfml && TCfmlRules::IsReadExtension(ext))) {
       place[static_cast<std::size_t>(e)] = upcoming.size();
       upcoming.push_back(table[e].Directory + table[e].Name);
     }

@@ -1,0 +1,271 @@
+#include "analysis/EndBuckets.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <utility>
+
+namespace analysis {
+
+TByteWeights::TByteWeights() {
+  double sum = 0;
+  for (int c = 0; c < 256; ++c) {
+    double x = 0.3;                      // controls, bytes >= 0x80
+    if (c >= 0x21 && c < 0x7f) x = 1.5;  // other punctuation
+    if (c >= 'a' && c <= 'z') x = 40;
+    if (c >= 'A' && c <= 'Z') x = 6;
+    if (c >= '0' && c <= '9') x = 8;
+    if (c != 0 && std::strchr(":;-,()'_{}", c) != nullptr) x = 6;
+    if (c != 0 && std::strchr("=/.#", c) != nullptr) x = 16;  // attributes, paths, CFML
+    if (c == '<' || c == '>') x = 24;
+    if (c == '"') x = 32;
+    if (c == ' ') x = 50;
+    if (c == '\n' || c == '\t' || c == '\r') x = 12;
+    w[c] = x;
+    sum += x;
+  }
+  for (double& x : w) x /= sum;
+}
+
+TByteWeights::TByteWeights(const std::uint64_t (&seen)[256]) : TByteWeights() {
+  double total = 0;
+  for (std::uint64_t n : seen) total += static_cast<double>(n);
+  if (total == 0) return;
+  for (int c = 0; c < 256; ++c) w[c] = 0.1 * w[c] + 0.9 * static_cast<double>(seen[c]) / total;
+}
+
+namespace {
+
+// The bytes a filter lookup accepts when told to accept set: with nibble
+// tables (AVX2), every byte whose low and whose high nibble occur in set;
+// else set itself.
+TByteSet Accepted(const TByteSet& set, TVectorLevel level) {
+  if (level != TVectorLevel::Avx2) return set;
+  std::uint32_t low = 0, high = 0;
+  for (int c = 0; c < 256; ++c) {
+    if (set.Has(c)) {
+      low |= 1u << (c & 15);
+      high |= 1u << (c >> 4);
+    }
+  }
+  TByteSet out;
+  for (int c = 0; c < 256; ++c) {
+    if ((low >> (c & 15) & 1) && (high >> (c >> 4) & 1)) out.Add(c);
+  }
+  return out;
+}
+
+// The weights of every subset of each run of eight bytes, so that a set's
+// weight is 32 lookups (the filling weighs many sets).
+struct ChunkWeights {
+  double t[32][256] = {};
+  explicit ChunkWeights(const TByteWeights& bytes) {
+    for (int k = 0; k < 32; ++k) {
+      for (int m = 1; m < 256; ++m) {
+        const int low = __builtin_ctz(static_cast<unsigned>(m));
+        t[k][m] = t[k][m & (m - 1)] + bytes.w[8 * k + low];
+      }
+    }
+  }
+};
+
+double Weight(const TByteSet& set, const ChunkWeights& w) {
+  double sum = 0;
+  for (int k = 0; k < 32; ++k) sum += w.t[k][set.w[k / 8] >> (8 * (k % 8)) & 0xff];
+  return sum;
+}
+
+// Byte c, and its lower case for a letter.
+TByteSet BothCases(unsigned char c) {
+  TByteSet s;
+  s.Add(c);
+  if (c >= 'A' && c <= 'Z') s.Add(c + 32);
+  return s;
+}
+
+// Joinings tried again from what the sample shows, at most, while more than
+// one place in MaxShare gets through; how much more the bytes of those
+// places weigh in the next one.
+constexpr int Rounds = 3;
+constexpr std::size_t MaxShare = 256;
+constexpr double Boost = 16;
+
+// At most this many groups of ends go into the joining (more are joined in
+// sorted order first), which bounds the build's cost.
+constexpr std::size_t MaxGroups = 48;
+
+// The distinct ends of the names (their last Depth bytes, fewer for shorter
+// names, which accept any byte beyond their start), sorted by shape (each
+// letter as L, each digit as D, other bytes as they are, from the last byte
+// back), so that ends alike in kind sit together: a bucket of ends like
+// ".CFM" accepts little text, one that mixes letters and digits at every
+// place accepts most of it. One group per shape (or per run of shapes,
+// past MaxGroups), with the bytes its ends take at each place.
+std::vector<TEndPlaces> ShapeGroups(const std::vector<std::string>& names) {
+  constexpr std::size_t Depth = EndDepth;
+  struct End {
+    std::string shape, bytes;
+  };
+  std::vector<End> ends;
+  for (const std::string& name : names) {
+    if (name.empty()) continue;
+    End e;
+    for (std::size_t j = 0; j < Depth; ++j) {
+      if (j >= name.size()) {
+        e.shape += '\0';  // any byte
+        continue;
+      }
+      const auto c = static_cast<unsigned char>(name[name.size() - 1 - j]);
+      e.bytes += static_cast<char>(c);
+      e.shape += (c >= 'A' && c <= 'Z') ? 'L' : (c >= '0' && c <= '9') ? 'D' : static_cast<char>(c);
+    }
+    ends.push_back(std::move(e));
+  }
+  std::sort(ends.begin(), ends.end(), [](const End& a, const End& b) {
+    return a.shape != b.shape ? a.shape < b.shape : a.bytes < b.bytes;
+  });
+  std::size_t shapes = 0;
+  for (std::size_t t = 0; t < ends.size(); ++t)
+    shapes += t == 0 || ends[t].shape != ends[t - 1].shape;
+  std::vector<TEndPlaces> groups;
+  std::size_t shape = 0;  // of ends[t]
+  for (std::size_t t = 0; t < ends.size(); ++t) {
+    if (t > 0 && ends[t].shape != ends[t - 1].shape) ++shape;
+    if (groups.size() <= shape * MaxGroups / shapes) groups.emplace_back();
+    for (std::size_t j = 0; j < Depth; ++j) {
+      if (j < ends[t].bytes.size()) {
+        groups.back()[j] |= BothCases(static_cast<unsigned char>(ends[t].bytes[j]));
+      } else {
+        groups.back()[j].AddAll();
+      }
+    }
+  }
+  return groups;
+}
+
+// Joins groups until Buckets are left, always the two whose union lets
+// through the least more text than they do apart, by the byte weights
+// (each place weighed on its own).
+std::vector<TEndPlaces> Join(std::vector<TEndPlaces> groups, std::size_t count,
+                             const TByteWeights& bytes, TVectorLevel level) {
+  constexpr std::size_t Depth = EndDepth;
+  const auto chunks = std::make_unique<ChunkWeights>(bytes);
+  const ChunkWeights& weights = *chunks;
+  auto shareOf = [&](const TEndPlaces& p) {
+    double share = 1;
+    for (std::size_t j = 0; j < Depth; ++j) share *= Weight(Accepted(p[j], level), weights);
+    return share;
+  };
+  auto unite = [](const TEndPlaces& a, const TEndPlaces& b) {
+    TEndPlaces u;
+    for (std::size_t j = 0; j < Depth; ++j) (u[j] = a[j]) |= b[j];
+    return u;
+  };
+  const std::size_t m = groups.size();
+  std::vector<double> share(m);
+  for (std::size_t g = 0; g < m; ++g) share[g] = shareOf(groups[g]);
+  std::vector<double> growth(m * m, 0);  // of joining g and h, g < h
+  auto measure = [&](std::size_t g, std::size_t h) {
+    growth[g * m + h] = shareOf(unite(groups[g], groups[h])) - share[g] - share[h];
+  };
+  std::vector<char> alive(m, 1);
+  for (std::size_t g = 0; g < m; ++g) {
+    for (std::size_t h = g + 1; h < m; ++h) measure(g, h);
+  }
+  for (std::size_t left = m; left > count; --left) {
+    std::size_t bestG = 0, bestH = 0;
+    double least = 1e300;
+    for (std::size_t g = 0; g < m; ++g) {
+      for (std::size_t h = g + 1; h < m && alive[g]; ++h) {
+        if (alive[h] && growth[g * m + h] < least) {
+          least = growth[g * m + h];
+          bestG = g;
+          bestH = h;
+        }
+      }
+    }
+    groups[bestG] = unite(groups[bestG], groups[bestH]);
+    share[bestG] = shareOf(groups[bestG]);
+    alive[bestH] = 0;
+    for (std::size_t g = 0; g < m; ++g) {
+      if (alive[g] && g != bestG) measure(std::min(g, bestG), std::max(g, bestG));
+    }
+  }
+  std::vector<TEndPlaces> buckets;
+  for (std::size_t g = 0; g < m; ++g) {
+    if (alive[g]) buckets.push_back(groups[g]);
+  }
+  return buckets;
+}
+
+// How many places of sample buckets let through (by whole bytes).
+// How many places of sample buckets let through (by whole bytes); each
+// byte of their windows is counted in hits, when given.
+std::size_t SamplePasses(const std::vector<TEndPlaces>& buckets,
+                         const std::vector<unsigned char>& sample, double* hits = nullptr) {
+  constexpr std::size_t Depth = EndDepth;
+  std::uint16_t bits[Depth][256] = {};
+  for (std::size_t b = 0; b < buckets.size(); ++b) {
+    for (std::size_t j = 0; j < Depth; ++j) {
+      for (int c = 0; c < 256; ++c) {
+        if (buckets[b][j].Has(c)) bits[j][c] = static_cast<std::uint16_t>(bits[j][c] | 1u << b);
+      }
+    }
+  }
+  std::size_t passes = 0;
+  for (std::size_t e = Depth - 1; e < sample.size(); ++e) {
+    unsigned x = 0xffff;
+    for (std::size_t j = 0; j < Depth; ++j) x &= bits[j][sample[e - j]];
+    if (x == 0) continue;
+    ++passes;
+    if (hits != nullptr) {
+      for (std::size_t j = 0; j < Depth; ++j) hits[sample[e - j]] += 1;
+    }
+  }
+  return passes;
+}
+
+}  // namespace
+
+std::vector<TEndPlaces> FillEndBuckets(const std::vector<std::string>& names,
+                                       const std::vector<TByteWeights>& choices, TVectorLevel level,
+                                       const std::vector<unsigned char>& sample) {
+  const std::vector<TEndPlaces> groups = ShapeGroups(names);
+  const std::size_t count = level == TVectorLevel::Avx512 ? EndBuckets : EndBuckets / 2;
+  std::vector<TEndPlaces> best;
+  TByteWeights weights;
+  std::size_t fewest = SIZE_MAX;
+  for (const TByteWeights& choice : choices) {
+    std::vector<TEndPlaces> buckets = Join(groups, count, choice, level);
+    if (choices.size() == 1) return buckets;
+    const std::size_t passes = SamplePasses(buckets, sample);
+    if (passes < fewest) {
+      fewest = passes;
+      best = std::move(buckets);
+      weights = choice;
+    }
+  }
+  // While more than one place in MaxShare of the sample gets through, the
+  // bytes of the places that do weigh more in another joining (weighing
+  // each place on its own misses which bytes come together, such as words
+  // with numbers).
+  for (int round = 0; round < Rounds && fewest * MaxShare > sample.size(); ++round) {
+    double hits[256] = {};
+    SamplePasses(best, sample, hits);
+    double sum = 0;
+    for (int c = 0; c < 256; ++c) {
+      weights.w[c] *= 1 + Boost * hits[c] / static_cast<double>(fewest * EndDepth);
+      sum += weights.w[c];
+    }
+    for (double& w : weights.w) w /= sum;
+    std::vector<TEndPlaces> buckets = Join(groups, count, weights, level);
+    const std::size_t passes = SamplePasses(buckets, sample);
+    if (passes < fewest) {
+      fewest = passes;
+      best = std::move(buckets);
+    }
+  }
+  return best;
+}
+
+}  // namespace analysis
