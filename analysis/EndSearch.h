@@ -68,6 +68,7 @@ class TEndSearch {
   static void FoldInPlace(unsigned char* data, std::size_t size);
   // Name id is neither reported nor found from now on.
   void Retire(std::uint32_t id);
+  TVectorLevel Level() const { return level_; }
   // Appends the ids found since Start, each once.
   void AppendFound(std::vector<std::uint32_t>& found) const;
 

@@ -84,16 +84,16 @@ void TNameMatcher::LimitVectorLevel(TVectorLevel level) {
 // numbers, what each state ends, and, once linked, the breadth-first order,
 // failure links and the table layout.
 struct TNameMatcher::TrieBuild {
-  std::uint32_t nc = 0;                      // byte classes, the row width
-  std::vector<std::uint32_t> go;             // state * nc + class -> state
+  std::uint32_t nc = 0;                         // byte classes, the row width
+  std::vector<std::uint32_t> go;                // state * nc + class -> state
   std::vector<std::vector<std::uint32_t>> own;  // ids ending at each state
-  std::vector<char> hasChildren;             // whether a name goes on
+  std::vector<char> hasChildren;                // whether a name goes on
   std::vector<std::uint32_t> fail, order;
-  std::vector<char> output;                  // ends a name, itself or by suffix
-  std::vector<std::uint32_t> number;         // state -> its row in the table
-  std::uint32_t firstOutput = 0;             // the first row of an output state
-  std::vector<std::uint32_t> original;       // output state k -> state
-  std::vector<std::uint32_t> ownBeyond;      // next suffix state with names
+  std::vector<char> output;              // ends a name, itself or by suffix
+  std::vector<std::uint32_t> number;     // state -> its row in the table
+  std::uint32_t firstOutput = 0;         // the first row of an output state
+  std::vector<std::uint32_t> original;   // output state k -> state
+  std::vector<std::uint32_t> ownBeyond;  // next suffix state with names
 
   std::size_t Count() const { return own.size(); }
   std::size_t Outputs() const { return Count() - firstOutput; }
@@ -132,7 +132,8 @@ void TNameMatcher::AddNames(Automaton& a, TrieBuild& t, const std::vector<std::s
       s = t.go[slot];
     }
     t.own[s].push_back(k);
-    a.maxLength = std::max<std::uint32_t>(a.maxLength, static_cast<std::uint32_t>(folded[k].size()));
+    a.maxLength =
+        std::max<std::uint32_t>(a.maxLength, static_cast<std::uint32_t>(folded[k].size()));
   }
 }
 
@@ -323,6 +324,8 @@ void TNameMatcher::Start() {
 void TNameMatcher::FoldAscii(unsigned char* data, std::size_t size) {
   TEndSearch::FoldInPlace(data, size);
 }
+
+bool TNameMatcher::PrefersFolded() const { return ends_ && ends_->Level() == TVectorLevel::Avx512; }
 
 void TNameMatcher::Feed(const char* data, std::size_t size, TMatchSink* sink, bool folded) {
   const auto* bytes = reinterpret_cast<const unsigned char*>(data);

@@ -88,6 +88,8 @@ class TNameMatcher {
   // caller that prepares blocks on another thread (the matcher ignores case
   // anyway).
   static void FoldAscii(unsigned char* data, std::size_t size);
+  // Whether Feed saves work when given folded bytes (the AVX-512 path).
+  bool PrefersFolded() const;
   // The ids of the names that occur in the text fed since Start, each once,
   // in no particular order.
   std::vector<std::uint32_t> Found();

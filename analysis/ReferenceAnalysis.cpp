@@ -54,6 +54,8 @@ class TRun {
   }
 
   TCfmlRules* Rules() { return rules_ ? &*rules_ : nullptr; }
+  // Whether the blocks should come folded (see TNameMatcher::PrefersFolded).
+  bool Folded() const { return matcher_->PrefersFolded(); }
 
   // Reads the file at path (entry, or 0 for a file the table does not hold),
   // which is file index of blocks, whole and returns the entries whose names
@@ -75,7 +77,7 @@ class TRun {
         rules_->BeginBlock(block, n, history);
       }
       matcher_->Feed(reinterpret_cast<const char*>(block), n, rules_ ? &*rules_ : nullptr,
-                     /*folded=*/true);
+                     Folded());
       if (rules_) {
         rules_->EndBlock();
         for (std::uint32_t id : rules_->TakeRetired()) matcher_->Retire(id);
@@ -158,11 +160,13 @@ void AnalyzeReferences(TFileTable& table, const std::string& pageExtension,
   upcoming.insert(upcoming.end(), unlistedPages.begin(), unlistedPages.end());
   // The files are read in blocks on a thread of their own, a few blocks
   // ahead of the matching, which then overlaps the kernel's copying; that
-  // thread also folds their letters, as nothing of the analysis tells case.
-  platform::TBlockReader blocks(upcoming, BlockSize, TCfmlRules::History,
-                                [](unsigned char* data, std::size_t size) {
-                                  TNameMatcher::FoldAscii(data, size);
-                                });
+  // thread also folds their letters where that spares the matcher work (and
+  // nothing of the analysis tells case).
+  platform::TBlockReader::Prepare fold;
+  if (run.Folded()) {
+    fold = [](unsigned char* data, std::size_t size) { TNameMatcher::FoldAscii(data, size); };
+  }
+  platform::TBlockReader blocks(upcoming, BlockSize, TCfmlRules::History, std::move(fold));
   platform::TReadAhead readAhead(std::move(upcoming));
 
   // The plain rules decide in the table as they go (whether an .html file is

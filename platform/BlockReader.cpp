@@ -30,17 +30,18 @@ TBlockReader::~TBlockReader() {
   if (thread_.joinable()) thread_.join();
 }
 
-void TBlockReader::ReleaseHeld() {
-  if (held_ == SIZE_MAX) return;
-  free_.push_back(held_);
-  held_ = SIZE_MAX;
+void TBlockReader::Release(std::size_t& slot) {
+  if (slot == SIZE_MAX) return;
+  free_.push_back(slot);
+  slot = SIZE_MAX;
   // The reader waits for half the slots (see Run): one wake-up per batch.
   if (free_.size() == Slots / 2) freed_.notify_one();
 }
 
 void TBlockReader::Open(std::size_t index) {
   std::lock_guard<std::mutex> lock(mutex_);
-  ReleaseHeld();
+  Release(before_);
+  Release(held_);
   wanted_ = index;
   opened_ = true;
   // The blocks of files passed over go back to the reader.
@@ -53,7 +54,9 @@ void TBlockReader::Open(std::size_t index) {
 
 std::size_t TBlockReader::Next(unsigned char*& data) {
   std::unique_lock<std::mutex> lock(mutex_);
-  ReleaseHeld();
+  Release(before_);
+  before_ = held_;
+  held_ = SIZE_MAX;
   for (;;) {
     filled_.wait(lock, [&] { return !ready_.empty(); });
     const std::size_t k = ready_.front();
@@ -94,7 +97,7 @@ void TBlockReader::Run() {
       // Once all slots are full, reading goes on when half of them are free
       // again, so that the two threads wake each other once per batch
       // rather than once per block. (The taker waits only when no block is
-      // ready, so then all slots but its own are free.)
+      // ready, so then all slots but the one it keeps are free.)
       if (free_.empty()) freed_.wait(lock, [&] { return stop_ || free_.size() >= Slots / 2; });
       if (stop_) return;
       if (file < wanted_) break;  // passed over: on to the wanted file

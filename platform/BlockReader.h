@@ -46,8 +46,9 @@ class TBlockReader {
   void Open(std::size_t index);
   // The next block of the open file: a pointer to its first byte (Prefix
   // bytes in front of it are the taker's) and its size, 0 at the end of the
-  // file. It stays valid until the next call of Next or Open. Throws what
-  // reading the file threw.
+  // file. It stays valid through the next call of Next too (so the block
+  // before the end is there when the end comes), until the one after or
+  // Open. Throws what reading the file threw.
   std::size_t Next(unsigned char*& data);
 
  private:
@@ -58,8 +59,8 @@ class TBlockReader {
     std::exception_ptr error;  // what opening or reading threw
   };
   void Run();
-  // Hands back the slot the taker holds, if any (mutex held).
-  void ReleaseHeld();
+  // Hands back a slot the taker held (mutex held).
+  void Release(std::size_t& slot);
 
   const std::vector<std::string> paths_;
   const std::size_t blockSize_;
@@ -70,8 +71,9 @@ class TBlockReader {
   std::condition_variable filled_, freed_;
   std::deque<std::size_t> ready_;  // filled slots, in reading order
   std::vector<std::size_t> free_;
-  std::size_t held_ = SIZE_MAX;    // the slot the taker holds
-  std::size_t wanted_ = 0;         // the file the taker is on
+  std::size_t held_ = SIZE_MAX;    // the slots the taker holds: the last
+  std::size_t before_ = SIZE_MAX;  // handed out, and the one before it
+  std::size_t wanted_ = 0;       // the file the taker is on
   bool opened_ = false;
   bool stop_ = false;
   std::thread thread_;

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/BlockReader.h"
@@ -37,6 +39,23 @@ TEST(BlockReader, HandsOutEveryTakenFileWholeInOrder) {
   for (std::size_t k : {0, 1, 2, 4, 7, 8, 11}) {
     reader.Open(k);
     EXPECT_EQ(Take(reader, 3), texts[k]) << k;
+  }
+
+  // The last block of a file is still there once its end has come, however
+  // far the reader has gone on meanwhile.
+  platform::TBlockReader again(paths, 64, 0);
+  for (std::size_t k = 1; k < paths.size(); ++k) {
+    again.Open(k);
+    unsigned char* block = nullptr;
+    unsigned char* last = nullptr;
+    std::size_t size = 0;
+    for (std::size_t n; (n = again.Next(block)) != 0;) {
+      last = block;
+      size = n;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(last), size),
+              texts[k].substr(texts[k].size() - size)) << k;
   }
 }
 
