@@ -325,8 +325,9 @@ __attribute__((target("avx2"))) std::size_t TEndSearch::Vector256(std::size_t fr
 }
 
 // The same 64 places at a time, over the block with a-z folded to A-Z: each
-// lookup one permute of the folded bytes through the place's 64-entry table
-// of bucket bits, indexed by their low six bits. Folded bytes below 0x80
+// lookup two permutes of the folded bytes through the place's 64-entry
+// tables of bucket bits (buckets 0 to 7 and 8 to 15), indexed by their low
+// six bits. Folded bytes below 0x80
 // that share those bits are few and rare in text (tab, line feed and
 // carriage return with I, J and M; "{" and ";"), and accepting one for the
 // other only lets a place through to the exact check. A step whose window

@@ -24,12 +24,13 @@ class TMatchSink;
 //   text bytes into bytes of bucket bits, and the and of the places leaves a
 //   bit only where every byte fits some name of that bucket (the "Teddy"
 //   technique, here on the ends of the names). With AVX-512 VBMI the block is
-//   first folded (a-z to A-Z; the caller may have done so) and a lookup is one
-//   byte permute of the folded bytes through a 64-entry table, indexed by their
-//   low six bits (a step holding a byte >= 0x80 goes through the scalar
-//   filter); with AVX2 each byte is split into nibbles, each shuffled through
-//   a 16-entry table and the two and-ed, which accepts every byte whose low
-//   and high nibble some accepted byte has.
+//   first folded (a-z to A-Z; the caller may have done so), there are 16
+//   buckets, and a lookup is two byte permutes of the folded bytes through
+//   64-entry tables, indexed by their low six bits (a step holding a byte >=
+//   0x80 goes through the scalar filter); with AVX2 there are 8, and each
+//   byte is split into nibbles, each shuffled through a 16-entry table and
+//   the two and-ed, which accepts every byte whose low and high nibble some
+//   accepted byte has.
 // - The places it lets through are checked against the exact last bytes of
 //   the live names (EndKeys.h).
 // - What is left is checked exactly by walking back through a trie of the
