@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "analysis/NameMatcher.h"
+#include "platform/AsciiText.h"
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
@@ -18,11 +19,13 @@ namespace analysis {
 
 namespace {
 
+// The case rule of platform::UpperAscii as a table, for the loops that fold
+// every byte.
 struct FoldTable {
   unsigned char to[256] = {};
   constexpr FoldTable() {
     for (int c = 0; c < 256; ++c) {
-      to[c] = static_cast<unsigned char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+      to[c] = static_cast<unsigned char>(platform::UpperAscii(static_cast<char>(c)));
     }
   }
 };
