@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "analysis/FileTable.h"
+#include "analysis/ScanFilter.h"
 #include "platform/DirectoryListing.h"
 #include "platform/MessagePump.h"
 
@@ -19,16 +20,20 @@ namespace analysis {
 // Each directory's listing is read whole and closed before the scan descends,
 // so depth never exhausts file descriptors.
 // When linkedDirectoryMet is given, it is set to true once the scan passes
-// over a link to a directory (whose files it never lists).
+// over a link to a directory (whose files it never lists). What filter skips
+// is neither listed nor counted nor opened.
 std::int32_t ScanDirectory(const std::string& dir, TFileTable& table,
                            platform::DirectorySource& source,
                            const platform::MessagePump& processMessages,
-                           bool* linkedDirectoryMet = nullptr);
+                           bool* linkedDirectoryMet = nullptr,
+                           const TScanFilter& filter = TScanFilter());
 
 // The entries of dir that carry an attribute bit, and the links to
-// directories, without "." and "..", in listing order; the listing is closed
-// on return. Empty when dir cannot be listed.
+// directories, without "." and ".." and what filter skips, in listing order;
+// the listing is closed on return. Empty when dir cannot be listed.
 std::vector<platform::DirEntry> ReadListing(const std::string& dir,
-                                            platform::DirectorySource& source);
+                                            platform::DirectorySource& source,
+                                            const TScanFilter& filter = TScanFilter(),
+                                            TWalk walk = TWalk::Listing);
 
 }  // namespace analysis

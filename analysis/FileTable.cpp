@@ -21,7 +21,7 @@ TFileTable::TFileTable(std::int32_t capacity)
 }
 
 bool TFileTable::Append(const std::string& name, const std::string& directory,
-                        platform::FileId id) {
+                        platform::FileId id, std::uint64_t size) {
   if (Full()) return false;
   if (static_cast<std::size_t>(FileCount) == entries_.size()) entries_.emplace_back();
   ++FileCount;
@@ -35,6 +35,8 @@ bool TFileTable::Append(const std::string& name, const std::string& directory,
   entry.Id = id;
   entry.Reason = TUseRule::None;
   entry.Referrer.clear();
+  entry.ReasonLine = 0;
+  entry.Size = size;
   return true;
 }
 

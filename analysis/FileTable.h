@@ -49,6 +49,8 @@ enum class TUseRule : std::uint8_t {
   EngineRegistered,  // a component the engine registers (ORM, remote, REST)
   JavaLoadPath,      // a Java archive or class in a load path
   TestBundle,        // a test bundle that test runners find by themselves
+  KeptByList,        // a line of the project's keep list holds it
+  KeepListFile,      // the project's keep list itself
 };
 
 struct TFileName {
@@ -62,6 +64,8 @@ struct TFileName {
   platform::FileId Id;          // the file the scan listed, for the deletion
   TUseRule Reason = TUseRule::None;  // why the analysis found it used
   std::string Referrer;         // the read file that gave Reason, if any
+  std::int32_t ReasonLine = 0;  // KeptByList: the keep list's line
+  std::uint64_t Size = 0;       // bytes, as the scan found them
 };
 
 // The custom-tag name of a file name: "cf_" followed by the name without its
@@ -102,7 +106,7 @@ class TFileTable {
   }
   // Stores a file with both flags set; false (nothing stored) when full.
   bool Append(const std::string& name, const std::string& directory,
-              platform::FileId id = {});
+              platform::FileId id = {}, std::uint64_t size = 0);
   // Takes back the entry just appended.
   void WithdrawLast();
   // Marks entry i used: Checked := 0 and Unused := 0.

@@ -14,22 +14,70 @@ std::string FileCountText(std::int32_t count) {
   return "  " + std::to_string(count) + " files.  ";
 }
 
+std::string KeepListPathFor(const std::string& dir, const TScanOptions& options) {
+  return options.KeepListPath.empty() ? dir + KeepListName : options.KeepListPath;
+}
+
+void MarkKept(TFileTable& table, std::int32_t i, const std::string& listName, int line) {
+  table.MarkUsed(i);
+  TFileName& entry = table[i];
+  entry.Reason = TUseRule::KeptByList;
+  entry.Referrer = listName;
+  entry.ReasonLine = line;
+}
+
+namespace {
+
+// The last component of a path.
+std::string BaseName(const std::string& path) {
+  const std::size_t slash = path.rfind(platform::PathDelimiter);
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// What the keep list asks for, after the analysis: its lines override the
+// verdicts, and the list itself is part of the site's upkeep.
+void ApplyKeepList(TFileTable& table, const TScanFilter& filter, const std::string& listPath) {
+  const std::string listName = BaseName(listPath);
+  for (std::int32_t i = 1; i <= table.FileCount; ++i) {
+    TFileName& entry = table[i];
+    if (entry.Directory.size() + entry.Name.size() == listPath.size() &&
+        entry.Directory + entry.Name == listPath) {
+      table.MarkUsed(i);
+      entry.Reason = TUseRule::KeepListFile;
+      entry.Referrer.clear();
+      continue;
+    }
+    if (const int line = filter.KeepLine(entry.Directory, entry.Name); line != 0) {
+      MarkKept(table, i, listName, line);
+    }
+  }
+}
+
+}  // namespace
+
 std::int32_t ScanAndAnalyze(const std::string& dir, TFileTable& table,
-                            platform::DirectorySource& source, const TProcessHooks& hooks) {
+                            platform::DirectorySource& source, const TProcessHooks& hooks,
+                            const TScanOptions& options) {
+  // Read before anything changes: a run that ignored what the user asked to
+  // keep could offer those files for deletion.
+  const std::string listPath = KeepListPathFor(dir, options);
+  const TScanFilter filter(dir, options.ExcludedNames, TKeepList::Load(listPath));
   if (hooks.ShowStatus) hooks.ShowStatus(GettingListingText);
   table.Reset(dir, platform::IdentityOf(dir));
   if (hooks.BeforeScan) hooks.BeforeScan();
   bool linkedDirectoryMet = false;
   const std::int32_t count =
-      ScanDirectory(dir, table, source, hooks.ProcessMessages, &linkedDirectoryMet);
+      ScanDirectory(dir, table, source, hooks.ProcessMessages, &linkedDirectoryMet, filter);
   const bool overflow = count > table.Capacity();
   if (overflow && hooks.WarnTooManyFiles) hooks.WarnTooManyFiles();
   // Pages that the table could not list still name files that it did.
   std::vector<std::string> unlisted;
-  if (overflow || linkedDirectoryMet) {
-    unlisted = CollectUnlistedPages(dir, table, PageExtension, source, hooks.ProcessMessages);
+  if (overflow || linkedDirectoryMet || filter.KeptFolderMet()) {
+    unlisted =
+        CollectUnlistedPages(dir, table, PageExtension, source, hooks.ProcessMessages, filter);
   }
   AnalyzeReferences(table, PageExtension, hooks.ShowStatus, hooks.ProcessMessages, unlisted);
+  ApplyKeepList(table, filter, listPath);
   return count;
 }
 

@@ -5,6 +5,7 @@
 
 #include "analysis/FileTable.h"
 #include "analysis/ReferenceAnalysis.h"
+#include "analysis/ScanFilter.h"
 #include "platform/DirectoryListing.h"
 #include "platform/MessagePump.h"
 
@@ -30,15 +31,35 @@ struct TProcessHooks {
   std::function<void()> WarnTooManyFiles;  // the count exceeds the capacity
 };
 
+// What a run leaves out and keeps, as the settings or the command line say.
+struct TScanOptions {
+  // Names of entries never listed, counted, opened or read.
+  std::vector<std::string> ExcludedNames = SplitExcludeDirs(DefaultExcludeDirs);
+  // The keep list to read; empty: KeepListName at the top of the directory.
+  std::string KeepListPath;
+};
+
+// The keep list that a run of dir with options reads.
+std::string KeepListPathFor(const std::string& dir, const TScanOptions& options);
+
 // Scans dir (an existing directory ending in the path delimiter) into table
 // and analyses it with the page extension "cfm": shows GettingListingText,
 // empties the table, runs BeforeScan, scans, calls WarnTooManyFiles when more
 // files were met than the table's capacity (and goes on with those stored),
 // analyses, reading also the pages that the table could not list (past its
 // capacity, or behind links to directories) for their references.
+// The keep list is read first: one that cannot be read or is over its budget
+// throws KeepListError before anything else happens, the table untouched.
+// Entries the options exclude are left out; the files that the keep list
+// holds, and the list itself, end up used with the list's line as reason.
 // Returns the scan's count, which can exceed the capacity. An I/O error of the
 // analysis leaves as platform::IoError with the table only partly analysed.
 std::int32_t ScanAndAnalyze(const std::string& dir, TFileTable& table,
-                            platform::DirectorySource& source, const TProcessHooks& hooks);
+                            platform::DirectorySource& source, const TProcessHooks& hooks,
+                            const TScanOptions& options = {});
+
+// Marks entry i used because line of the keep list named listName holds it;
+// its reason says so whatever the analysis found.
+void MarkKept(TFileTable& table, std::int32_t i, const std::string& listName, int line);
 
 }  // namespace analysis

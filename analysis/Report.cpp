@@ -26,6 +26,9 @@ constexpr const char* HelpText =
     "  --why            add why each used file is used\n"
     "  --check          exit with status 3 when any file is unused\n"
     "  --max-files=N    hold at most N files (default 1000, 0 for no limit)\n"
+    "  --exclude-dir=NAME  leave out folders and files named NAME, besides the\n"
+    "                   version-control data (.git .svn .hg .bzr CVS _darcs)\n"
+    "  --ignore-file=FILE  read the keep list FILE instead of DIR/.quilmereignore\n"
     "  --help           show this text and exit\n"
     "  --version        show the version and exit\n"
     "\n"
@@ -60,6 +63,20 @@ std::string ParseMaxFiles(TReportOptions& options, std::string_view value) {
   return {};
 }
 
+std::string AddExcludedName(TReportOptions& options, std::string_view value) {
+  if (value.empty() || value.find('/') != std::string_view::npos) {
+    return "--exclude-dir takes a file or folder name, not '" + std::string(value) + "'";
+  }
+  options.Scan.ExcludedNames.emplace_back(value);
+  return {};
+}
+
+std::string SetKeepList(TReportOptions& options, std::string_view value) {
+  if (value.empty()) return "--ignore-file takes a file name";
+  options.Scan.KeepListPath = value;
+  return {};
+}
+
 struct TOptionRule {
   std::string_view name;  // with its leading "--"
   bool takesValue;
@@ -69,6 +86,8 @@ struct TOptionRule {
 constexpr TOptionRule Options[] = {
     {"--format", true, ParseFormat},
     {"--max-files", true, ParseMaxFiles},
+    {"--exclude-dir", true, AddExcludedName},
+    {"--ignore-file", true, SetKeepList},
     {"--why", false, [](TReportOptions& o, std::string_view) { o.Why = true; return std::string(); }},
     {"--check", false,
      [](TReportOptions& o, std::string_view) { o.Check = true; return std::string(); }},
@@ -278,9 +297,12 @@ int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
   hooks.WarnTooManyFiles = [&err] { err << TooManyFilesText << '\n' << std::flush; };
   std::int32_t count = 0;
   try {
-    count = ScanAndAnalyze(dir, *table, source, hooks);
+    count = ScanAndAnalyze(dir, *table, source, hooks, options.Scan);
   } catch (const platform::IoError& e) {
     err << e.what() << '\n';
+    return ReportIoError;
+  } catch (const KeepListError& e) {
+    err << ProgramName << ": " << e.what() << '\n';
     return ReportIoError;
   }
 

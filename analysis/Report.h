@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "analysis/FileTable.h"
+#include "analysis/ProcessCommand.h"
 #include "platform/DirectoryListing.h"
 
 // quilmere-report [OPTION]... DIR: the Process command's verdict on a
@@ -35,7 +36,8 @@ inline constexpr int ReportUnusedFound = 3;       // with --check
 inline constexpr int ReportUsageError = 64;       // EX_USAGE of sysexits.h
 
 inline constexpr const char* ReportUsageLine =
-    "Usage: quilmere-report [--format=tsv|json] [--why] [--check] [--max-files=N] DIR";
+    "Usage: quilmere-report [--format=tsv|json] [--why] [--check] [--max-files=N] "
+    "[--exclude-dir=NAME]... [--ignore-file=FILE] DIR";
 
 enum class TReportFormat { Tsv, Json };
 
@@ -47,6 +49,7 @@ struct TReportOptions {
   bool Help = false;
   bool Version = false;
   std::string Directory;
+  TScanOptions Scan;  // --exclude-dir adds names, --ignore-file names the list
 };
 
 // Reads the command-line arguments after the program name in the GNU form:

@@ -12,7 +12,8 @@ namespace analysis {
 std::vector<std::string> CollectUnlistedPages(const std::string& dir, const TFileTable& table,
                                               const std::string& pageExtension,
                                               platform::DirectorySource& source,
-                                              const platform::MessagePump& processMessages) {
+                                              const platform::MessagePump& processMessages,
+                                              const TScanFilter& filter) {
   const std::string pageKey = "." + UpperAscii(pageExtension);
   std::unordered_set<std::string> listedPaths;
   std::unordered_set<platform::FileId, platform::FileIdHash> listedIds;
@@ -30,7 +31,7 @@ std::vector<std::string> CollectUnlistedPages(const std::string& dir, const TFil
     pending.pop_back();
     if (processMessages) processMessages();
     std::vector<std::string> subdirectories;
-    for (const platform::DirEntry& entry : ReadListing(current, source)) {
+    for (const platform::DirEntry& entry : ReadListing(current, source, filter, TWalk::Reading)) {
       const std::string path = current + entry.Name;
       if ((entry.Attr & platform::faDirectory) != 0 || entry.DirectoryLink) {
         // A linked directory is entered only when its target is known, so

@@ -28,6 +28,8 @@ TReasonText ReasonTextOf(TUseRule rule) {
     case TUseRule::EngineRegistered: return {"Registered by the engine (ORM, remote, REST)", false};
     case TUseRule::JavaLoadPath: return {"Java load path set", true};
     case TUseRule::TestBundle: return {"Test bundle", false};
+    case TUseRule::KeptByList: return {"Kept by", false};
+    case TUseRule::KeepListFile: return {"The project's keep list", false};
   }
   return {"", false};
 }
@@ -38,6 +40,9 @@ std::string UseReasonText(const TFileName& entry) {
   if (entry.Unused != 0) return {};
   const TReasonText reason = ReasonTextOf(entry.Reason);
   std::string text = reason.text;
+  if (entry.Reason == TUseRule::KeptByList) {
+    return text + " " + entry.Referrer + " line " + std::to_string(entry.ReasonLine);
+  }
   if (reason.namesReferrer && !entry.Referrer.empty()) text += " in " + entry.Referrer;
   return text;
 }

@@ -1,16 +1,39 @@
-// The Delete command and the grid's pop-up commands.
+// The Delete command, the grid's pop-up commands, and the count of what
+// Delete would take.
 #include <QAction>
 #include <QPushButton>
 
 #include "analysis/FileTable.h"
+#include "analysis/KeepList.h"
+#include "analysis/KeepListFile.h"
 #include "app/Main.h"
 #include "platform/ProjectDirectory.h"
+#include "platform/qt/MessageBoxes.h"
 #include "platform/qt/StatusBar.h"
+#include "results/CheckedSummary.h"
 #include "results/Deletion.h"
 #include "results/qt/Confirm.h"
 #include "results/qt/StringGrid.h"
 
 using analysis::FileTable;
+
+namespace {
+
+void ShowStatusText(platform::StatusBar* bar, const std::string& text) {
+  bar->SetPanelText(platform::StatusBar::MessagePanel, QString::fromLocal8Bit(text));
+}
+
+std::string RestoredText(std::int32_t restored, std::int32_t failed) {
+  std::string text = "  " + std::to_string(restored) + (restored == 1 ? " file" : " files") +
+                     " restored.";
+  if (failed > 0) {
+    text += "  " + std::to_string(failed) + (failed == 1 ? " file" : " files") +
+            " could not be restored; still in the Trash.";
+  }
+  return text;
+}
+
+}  // namespace
 
 void TFrmmain::BtnDeleteClick() {
   // Never on a table that a Process run has not finished.
@@ -18,16 +41,32 @@ void TFrmmain::BtnDeleteClick() {
   if (ConfirmDelete() != TFrmConfirm::mrOk) return;
   // Only the files that the scan listed, in the directory that it listed.
   const platform::ProjectDirectory project(FileTable.ProjectDirectory, FileTable.ProjectId);
+  const bool toTrash = trashMode_;
+  std::unique_ptr<platform::Trash> trash;
+  std::vector<TTrashedEntry> trashed;
+  if (toTrash) {
+    trash = std::make_unique<platform::Trash>(env_.HomeTrash.empty() ? platform::DefaultHomeTrash()
+                                                                     : env_.HomeTrash);
+  }
   const results::TDeletionResult result =
       results::DeleteCheckedEntries(FileTable, [&](const analysis::TFileName& entry) {
         if (env_.DeleteFile && !env_.DeleteFile(entry.Directory + entry.Name)) return false;
-        return project.DeleteFile(entry.Directory, entry.Name, entry.Id);
+        if (!toTrash) return project.DeleteFile(entry.Directory, entry.Name, entry.Id);
+        // A file no Trash on its own file system takes stays where it is.
+        std::optional<platform::TrashedFile> moved =
+            trash->MoveToTrash(project, entry.Directory, entry.Name, entry.Id);
+        if (!moved) return false;
+        trashed.push_back({std::move(*moved), entry});
+        return true;
       });
-  FillGrid();
-  if (result.Failed > 0) {
-    StatusBar1->SetPanelText(platform::StatusBar::MessagePanel,
-                             QString::fromLatin1(results::DeletionFailureText(result.Failed)));
+  if (toTrash && !trashed.empty()) {
+    lastTrashed_ = std::move(trashed);
+    lastTrashedProject_ = FileTable.ProjectDirectory;
+    lastTrashedProjectId_ = FileTable.ProjectId;
   }
+  FillGrid();
+  EnableRestore();
+  ShowStatusText(StatusBar1, results::DeletionDoneText(result.Deleted, result.Failed, toTrash));
 }
 
 void TFrmmain::Delete1Click() { BtnDeleteClick(); }
@@ -38,8 +77,85 @@ void TFrmmain::RunCheckCommand(results::CheckCommand command) {
   const auto [top, bottom] = StringGrid1->SelectedRows();
   results::ApplyCheckCommand(FileTable, top, bottom, command);
   StringGrid1->RepaintGlyphs();
+  ShowCheckedCount();
 }
 
 void TFrmmain::DeleteAll1Click() { RunCheckCommand(results::CheckCommand::CheckAll); }
 void TFrmmain::UncheckAll1Click() { RunCheckCommand(results::CheckCommand::UncheckAll); }
 void TFrmmain::Restoreselectedstate1Click() { RunCheckCommand(results::CheckCommand::Restore); }
+
+void TFrmmain::ShowCheckedCount() {
+  const results::TCheckedSummary summary = results::SummarizeChecked(FileTable);
+  StatusBar1->SetPanelText(
+      platform::StatusBar::CountPanel,
+      QStringLiteral("  %1  ").arg(QString::fromLatin1(results::CheckedSummaryText(summary))));
+}
+
+void TFrmmain::EnableRestore() {
+  Restorelastdeletion1->setEnabled(trashMode_ && !processing_ && !lastTrashed_.empty());
+}
+
+// Appends one line per selected row to the project's keep list; only when
+// the list was written do the rows change.
+void TFrmmain::Alwayskeep1Click() {
+  if (processing_ || FileTable.FileCount == 0) return;
+  const auto [top, bottom] = StringGrid1->SelectedRows();
+  const std::string& project = FileTable.ProjectDirectory;
+  std::vector<std::int32_t> rows;
+  std::vector<std::string> paths;
+  for (std::int32_t r = std::max(top, 1); r <= bottom && r <= StringGrid1->ShownCount(); ++r) {
+    const analysis::TFileName& entry = FileTable[r];
+    if (entry.Directory.compare(0, project.size(), project) != 0) continue;
+    rows.push_back(r);
+    paths.push_back(entry.Directory.substr(project.size()) + entry.Name);
+  }
+  if (rows.empty()) return;
+  const std::string listPath = analysis::KeepListPathFor(project, {});
+  int line = 0;
+  try {
+    line = analysis::AppendToKeepList(listPath, paths);
+  } catch (const analysis::KeepListError& e) {
+    platform::ShowMessage(QString::fromLocal8Bit(e.what()), QStringLiteral("error"));
+    return;
+  }
+  for (std::int32_t r : rows) analysis::MarkKept(FileTable, r, analysis::KeepListName, line++);
+  FillGrid();
+  StringGrid1->SelectRows(top, bottom);
+}
+
+void TFrmmain::MovetoTrash1Click() {
+  trashMode_ = MovetoTrash1->isChecked();
+  SaveDeleteMode();
+  EnableRestore();
+}
+
+// Brings the last trash Delete's files back; a name that is taken again
+// keeps its file, and the trashed one stays in the Trash.
+void TFrmmain::Restorelastdeletion1Click() {
+  if (processing_ || !trashMode_ || lastTrashed_.empty()) return;
+  const platform::ProjectDirectory project(lastTrashedProject_, lastTrashedProjectId_);
+  const platform::Trash trash(env_.HomeTrash.empty() ? platform::DefaultHomeTrash()
+                                                     : env_.HomeTrash);
+  // Restored files come back into the table when it still lists that
+  // project, unchecked: the user has just asked for them.
+  const bool sameTable = FileTable.ProjectDirectory == lastTrashedProject_ &&
+                         FileTable.ProjectId == lastTrashedProjectId_;
+  std::int32_t restored = 0;
+  std::vector<TTrashedEntry> left;
+  for (TTrashedEntry& item : lastTrashed_) {
+    if (!trash.Restore(project, item.File)) {
+      left.push_back(std::move(item));
+      continue;
+    }
+    ++restored;
+    if (sameTable && FileTable.Append(item.Entry.Name, item.Entry.Directory)) {
+      FileTable[FileTable.FileCount] = item.Entry;
+      FileTable[FileTable.FileCount].Checked = 0;
+    }
+  }
+  const auto failed = static_cast<std::int32_t>(left.size());
+  lastTrashed_ = std::move(left);
+  FillGrid();
+  EnableRestore();
+  ShowStatusText(StatusBar1, RestoredText(restored, failed));
+}

@@ -101,6 +101,10 @@ void TFrmmain::ConnectEvents() {
   bind(UncheckAll1, &QAction::triggered, &TFrmmain::UncheckAll1Click);
   bind(Restoreselectedstate1, &QAction::triggered, &TFrmmain::Restoreselectedstate1Click);
   bind(Delete1, &QAction::triggered, &TFrmmain::Delete1Click);
+  bind(Alwayskeep1, &QAction::triggered, &TFrmmain::Alwayskeep1Click);
+  bind(MovetoTrash1, &QAction::triggered, &TFrmmain::MovetoTrash1Click);
+  bind(Restorelastdeletion1, &QAction::triggered, &TFrmmain::Restorelastdeletion1Click);
+  bind(StringGrid1, &results::TStringGrid::CheckToggled, &TFrmmain::ShowCheckedCount);
   bind(ImgJPEGAd, &platform::ImageControl::Clicked, &TFrmmain::ImgAdClick);
   bind(StatusBar1, &platform::StatusBar::Clicked, &TFrmmain::StatusBar1Click);
   bind(Timer1, &QTimer::timeout, &TFrmmain::Timer1Timer);
@@ -150,6 +154,7 @@ void TFrmmain::FormShow() {
   StringGrid1->SetCell(0, 0, QStringLiteral("Unused"));
   StringGrid1->SetCell(1, 0, QStringLiteral("Directory"));
   StringGrid1->SetCell(2, 0, QStringLiteral("File name"));
+  LoadDeleteMode();
   LoadSettings();
 }
 

@@ -8,8 +8,12 @@
 #include <memory>
 #include <string>
 
+#include "analysis/FileTable.h"
+#include "analysis/ProcessCommand.h"
 #include "app/Config.h"
 #include "banner/BannerDisplay.h"
+#include "platform/FileId.h"
+#include "platform/Trash.h"
 
 class QAction;
 class QComboBox;
@@ -46,6 +50,8 @@ struct TFrmmainEnvironment {
   // (false: the file stays and counts as not deleted); for tests. The
   // deletion itself always goes through the project directory's checks.
   std::function<bool(const std::string&)> DeleteFile;
+  // The home Trash folder; platform::DefaultHomeTrash() when empty.
+  std::string HomeTrash;
   // Opens a web address or mail link; the desktop's opener when empty.
   std::function<void(const std::string&)> Opener;
   // Where the help file's HTML counterpart lies; when empty, the program's
@@ -111,6 +117,11 @@ class TFrmmain : public QWidget, public banner::BannerDisplay {
   QAction* Restoreselectedstate1 = nullptr;
   QAction* N1 = nullptr;
   QAction* Delete1 = nullptr;
+  // Beyond the classic menu: the keep list and the Trash.
+  QAction* N2 = nullptr;
+  QAction* Alwayskeep1 = nullptr;
+  QAction* MovetoTrash1 = nullptr;
+  QAction* Restorelastdeletion1 = nullptr;
   QTimer* Timer1 = nullptr;
   // The hidden glyph pictures on Panel2: unchecked normal, hot, pressed,
   // then checked normal, hot, pressed.
@@ -157,6 +168,13 @@ class TFrmmain : public QWidget, public banner::BannerDisplay {
   // is new. Returns false, and throws nothing, when the registry could not be
   // opened, read or saved.
   bool UpdateRecentDirs(const std::string& dir);
+  // What the next run leaves out and keeps: "ExcludeDirs" (the default list
+  // when absent or unreadable; an empty text leaves out nothing).
+  analysis::TScanOptions ReadScanOptions();
+  // "DeleteMode": "trash" moves the checked files to the Trash; absent or
+  // anything else deletes them outright.
+  void LoadDeleteMode();
+  void SaveDeleteMode();
 
   // The commands.
   void BtnProcessClick();
@@ -165,6 +183,9 @@ class TFrmmain : public QWidget, public banner::BannerDisplay {
   void UncheckAll1Click();
   void Restoreselectedstate1Click();
   void Delete1Click();
+  void Alwayskeep1Click();
+  void MovetoTrash1Click();
+  void Restorelastdeletion1Click();
 
   // True while a Process command runs; the Process and Delete commands are
   // held back then.
@@ -176,10 +197,25 @@ class TFrmmain : public QWidget, public banner::BannerDisplay {
   void CreatePopupMenu();
   void SetProcessing(bool processing);
   void RunCheckCommand(results::CheckCommand command);
+  // The count panel: how many rows are checked and their size.
+  void ShowCheckedCount();
+  // Restore last deletion is there only with files of a trash Delete to
+  // bring back, in trash mode, outside a run.
+  void EnableRestore();
 
   TFrmmainEnvironment env_;
   std::unique_ptr<platform::DirectorySource> ownSource_;
   std::unique_ptr<platform::GuiInvoker> invoker_;
   bool shown_ = false;
   bool processing_ = false;
+  bool trashMode_ = false;
+  // The files of this session's last trash Delete, with their entries, and
+  // the project directory they were deleted from.
+  struct TTrashedEntry {
+    platform::TrashedFile File;
+    analysis::TFileName Entry;
+  };
+  std::vector<TTrashedEntry> lastTrashed_;
+  std::string lastTrashedProject_;
+  platform::FileId lastTrashedProjectId_;
 };

@@ -186,5 +186,11 @@ void TFrmmain::CreatePopupMenu() {
   Restoreselectedstate1 = PopupMenu1->addAction(QStringLiteral("&Restore selected state"));
   N1 = PopupMenu1->addSeparator();
   Delete1 = PopupMenu1->addAction(QStringLiteral("Delete"));
+  N2 = PopupMenu1->addSeparator();
+  Alwayskeep1 = PopupMenu1->addAction(QStringLiteral("Always keep"));
+  MovetoTrash1 = PopupMenu1->addAction(QStringLiteral("Move to Trash"));
+  MovetoTrash1->setCheckable(true);
+  Restorelastdeletion1 = PopupMenu1->addAction(QStringLiteral("Restore last deletion"));
+  Restorelastdeletion1->setEnabled(false);
   StringGrid1->SetPopupMenu(PopupMenu1);
 }

@@ -23,7 +23,10 @@ namespace {
 constexpr const char* RecentDirsNotSavedText = "Recent directories not saved.";
 }
 
-void TFrmmain::FillGrid() { StringGrid1->FillGrid(); }
+void TFrmmain::FillGrid() {
+  StringGrid1->FillGrid();
+  ShowCheckedCount();
+}
 
 // While a run is under way the window keeps handling messages; the Process
 // and Delete commands and the check commands stay off (visibly disabled)
@@ -31,9 +34,10 @@ void TFrmmain::FillGrid() { StringGrid1->FillGrid(); }
 void TFrmmain::SetProcessing(bool processing) {
   processing_ = processing;
   BtnProcess->setEnabled(!processing);
-  for (QAction* item : {DeleteAll1, UncheckAll1, Restoreselectedstate1, Delete1}) {
+  for (QAction* item : {DeleteAll1, UncheckAll1, Restoreselectedstate1, Delete1, Alwayskeep1}) {
     item->setEnabled(!processing);
   }
+  EnableRestore();
   if (processing) BtnDelete->setEnabled(false);
 }
 
@@ -80,14 +84,22 @@ void TFrmmain::BtnProcessClick() {
     platform::ShowMessage(QString::fromLatin1(analysis::TooManyFilesText),
                           QStringLiteral("Warning"));
   };
+  const analysis::TScanOptions options = ReadScanOptions();
   try {
-    const std::int32_t count = analysis::ScanAndAnalyze(dir, FileTable, *env_.Source, hooks);
+    const std::int32_t count =
+        analysis::ScanAndAnalyze(dir, FileTable, *env_.Source, hooks, options);
     FillGrid();
     // A settings store that cannot be written costs the recent list only,
     // never the run.
     std::string status = analysis::FileCountText(count);
     if (!UpdateRecentDirs(dir)) status += RecentDirsNotSavedText;
     StatusBar1->SetPanelText(platform::StatusBar::MessagePanel, QString::fromLocal8Bit(status));
+  } catch (const analysis::KeepListError& e) {
+    // Read before the scan: the previous results are still whole and shown.
+    // A run that ignored the list could offer what it keeps for deletion.
+    platform::ShowMessage(QString::fromLocal8Bit(e.what()), QStringLiteral("error"));
+    BtnDelete->setEnabled(FileTable.FileCount > 0);
+    return;
   } catch (...) {
     // A run that an error ended leaves no table behind that Delete could act
     // on: the half-analysed scan goes and the grid shows that.

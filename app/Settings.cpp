@@ -3,6 +3,7 @@
 // saves the layout at once so that every value exists after the first start.
 // Each of these opens the key once (one read of the file) and closes it once
 // (one write).
+#include <QAction>
 #include <QComboBox>
 #include <QGuiApplication>
 #include <QScreen>
@@ -10,7 +11,9 @@
 #include <algorithm>
 #include <string>
 
+#include "analysis/ProcessCommand.h"
 #include "analysis/ReferenceAnalysis.h"
+#include "analysis/ScanFilter.h"
 #include "app/Main.h"
 #include "app/RecentDirs.h"
 #include "platform/AsciiText.h"
@@ -142,4 +145,40 @@ bool TFrmmain::UpdateRecentDirs(const std::string& dir) {
   }
   if (added && (saved || !ListHolds(CBProjectDir, dir))) AddRecentDir(CBProjectDir, dir);
   return saved;
+}
+
+analysis::TScanOptions TFrmmain::ReadScanOptions() {
+  analysis::TScanOptions options;
+  // A store that cannot be read leaves the version-control data out all the
+  // same: leaving it in could offer a repository for deletion.
+  try {
+    if (auto key = OpenSettingsKey(env_.RegistryPath); key && key->HasValue("ExcludeDirs")) {
+      options.ExcludedNames = analysis::SplitExcludeDirs(key->ReadString("ExcludeDirs"));
+    }
+  } catch (const std::exception&) {
+  }
+  return options;
+}
+
+void TFrmmain::LoadDeleteMode() {
+  try {
+    if (auto key = OpenSettingsKey(env_.RegistryPath)) {
+      trashMode_ = key->ReadString("DeleteMode") == "trash";
+    }
+  } catch (const std::exception&) {
+    trashMode_ = false;
+  }
+  MovetoTrash1->setChecked(trashMode_);
+  EnableRestore();
+}
+
+void TFrmmain::SaveDeleteMode() {
+  try {
+    if (auto key = OpenSettingsKey(env_.RegistryPath)) {
+      key->WriteString("DeleteMode", trashMode_ ? "trash" : "delete");
+      key->Close();
+    }
+  } catch (const std::exception&) {
+    // Like the layout: the mode still holds for this session.
+  }
 }

@@ -59,9 +59,11 @@ DirEntry Examine(const std::string& path, const std::string& name) {
     if (!S_ISREG(target.st_mode)) return entry;
     attr = faArchive;
     st.st_mode = target.st_mode;
+    st.st_size = target.st_size;
   } else {
     return entry;
   }
+  if (S_ISREG(st.st_mode)) entry.Size = static_cast<std::uint64_t>(st.st_size);
   if ((st.st_mode & S_IWUSR) == 0) attr |= faReadOnly;
   if (!name.empty() && name[0] == '.') attr |= faHidden;
   entry.Attr = attr;

@@ -21,6 +21,7 @@ struct DirEntry {
   std::uint32_t Attr = 0;    // union of the fa* bits; 0 for anything else
   FileId Id;                 // the entry itself (a link, not its target)
   bool DirectoryLink = false;  // a link to a directory: no bits, never listed
+  std::uint64_t Size = 0;      // bytes of a file (of a link's target file)
 };
 
 class DirectoryListing {

@@ -23,25 +23,6 @@ int OpenRetrying(int dirFd, const char* name, int flags) {
   return fd;
 }
 
-// A descriptor closed with its owner.
-class Fd {
- public:
-  explicit Fd(int fd) : fd_(fd) {}
-  ~Fd() {
-    if (fd_ >= 0) close(fd_);
-  }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return fd_; }
-  void reset(int fd) {
-    if (fd_ >= 0) close(fd_);
-    fd_ = fd;
-  }
-
- private:
-  int fd_;
-};
-
 bool IsPlainComponent(const std::string& part) {
   return !part.empty() && part != "." && part != "..";
 }
@@ -67,31 +48,35 @@ ProjectDirectory::~ProjectDirectory() {
 
 bool ProjectDirectory::DeleteFile(const std::string& directory, const std::string& name,
                                   FileId id) const {
-  if (fd_ < 0 || !id.Known() || !IsPlainComponent(name) ||
-      name.find(PathDelimiter) != std::string::npos ||
-      directory.compare(0, path_.size(), path_) != 0) {
-    return false;
-  }
-  // Walk down from the project directory, one real directory at a time.
-  Fd current(-1);
-  int at = fd_;
+  const UniqueFd at = OpenDirectory(directory);
+  return at.valid() && IsListedFile(at.get(), name, id) && unlinkat(at.get(), name.c_str(), 0) == 0;
+}
+
+UniqueFd ProjectDirectory::OpenDirectory(const std::string& directory) const {
+  if (fd_ < 0 || directory.compare(0, path_.size(), path_) != 0) return UniqueFd();
+  // The caller owns what comes back, so the walk starts from a copy of the
+  // project's own descriptor.
+  UniqueFd current(fcntl(fd_, F_DUPFD_CLOEXEC, 0));
   std::size_t start = path_.size();
-  while (start < directory.size()) {
+  while (current.valid() && start < directory.size()) {
     const std::size_t end = directory.find(PathDelimiter, start);
-    if (end == std::string::npos) return false;  // directory ends in the delimiter
+    if (end == std::string::npos) return UniqueFd();  // directory ends in the delimiter
     const std::string part = directory.substr(start, end - start);
-    if (!IsPlainComponent(part)) return false;
-    const int next =
-        OpenRetrying(at, part.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (next < 0) return false;
-    current.reset(next);
-    at = next;
+    if (!IsPlainComponent(part)) return UniqueFd();
+    current = UniqueFd(
+        OpenRetrying(current.get(), part.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     start = end + 1;
   }
+  return current;
+}
+
+bool ProjectDirectory::IsListedFile(int directoryFd, const std::string& name, FileId id) {
+  if (!id.Known() || !IsPlainComponent(name) || name.find(PathDelimiter) != std::string::npos) {
+    return false;
+  }
   struct stat st {};
-  if (fstatat(at, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return false;
-  if (!(S_ISREG(st.st_mode) || S_ISLNK(st.st_mode)) || IdOf(st) != id) return false;
-  return unlinkat(at, name.c_str(), 0) == 0;
+  if (fstatat(directoryFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return false;
+  return (S_ISREG(st.st_mode) || S_ISLNK(st.st_mode)) && IdOf(st) == id;
 }
 
 }  // namespace platform

@@ -2,6 +2,7 @@
 #include <string>
 
 #include "platform/FileId.h"
+#include "platform/UniqueFd.h"
 
 // The project directory, opened to delete files that a scan listed in it.
 //
@@ -13,7 +14,9 @@
 // (its device and inode); each file is then reached from it one component
 // at a time without following any link, and removed only when the entry
 // found there is still the very file (device and inode) that the scan listed.
-// Anything else counts as a file that could not be deleted.
+// Anything else counts as a file that could not be deleted. The walk and the
+// check are public so that moving a file into the Trash reaches it the same
+// way.
 //
 // Owned by the deletion pass that opens it; any thread, one at a time.
 namespace platform {
@@ -37,6 +40,16 @@ class ProjectDirectory {
   // is a link or is no directory, the entry is another file now, or unlinkat
   // fails.
   bool DeleteFile(const std::string& directory, const std::string& name, FileId id) const;
+
+  // Opens directory (as for DeleteFile) by walking down from the project
+  // directory one component at a time without following a link. An invalid
+  // descriptor when the project is not open, directory lies outside it, or a
+  // component is missing, is a link or is no directory.
+  UniqueFd OpenDirectory(const std::string& directory) const;
+
+  // True when name is a single plain component and the entry of that name in
+  // the open directory directoryFd is still the regular file or link id.
+  static bool IsListedFile(int directoryFd, const std::string& name, FileId id);
 
  private:
   std::string path_;

@@ -20,6 +20,8 @@ class RegistryKey {
   virtual ~RegistryKey() = default;
   // A missing integer, or a value of the other type, throws RegistryError.
   virtual std::int32_t ReadInteger(const std::string& name) = 0;
+  // True when the key holds a value of that name, of either type.
+  virtual bool HasValue(const std::string& name) = 0;
   // A missing string reads as empty; a value of the other type throws.
   virtual std::string ReadString(const std::string& name) = 0;
   // A write is seen by later reads of this key and stored by Close().

@@ -74,6 +74,10 @@ class JsonKey : public RegistryKey {
     return static_cast<std::int32_t>(number);
   }
 
+  bool HasValue(const std::string& name) override {
+    return !values_.value(QString::fromStdString(name)).isUndefined();
+  }
+
   std::string ReadString(const std::string& name) override {
     const QJsonValue value = values_.value(QString::fromStdString(name));
     if (value.isUndefined()) return {};

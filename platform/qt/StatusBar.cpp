@@ -10,7 +10,7 @@ StatusBar::StatusBar(QWidget* parent, int panel0Width) : QFrame(parent) {
   auto* layout = new QHBoxLayout(this);
   layout->setContentsMargins(1, 2, 1, 1);
   layout->setSpacing(2);
-  for (int i = 0; i < 2; ++i) {
+  for (int i = 0; i <= CountPanel; ++i) {
     panels_[i] = new QLabel(this);
     panels_[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     panels_[i]->setTextFormat(Qt::PlainText);
@@ -19,8 +19,9 @@ StatusBar::StatusBar(QWidget* parent, int panel0Width) : QFrame(parent) {
   }
   panels_[0]->setFixedWidth(panel0Width);
   panels_[1]->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-  layout->addWidget(panels_[0]);
-  layout->addWidget(panels_[1], 1);
+  layout->addWidget(panels_[MessagePanel]);
+  layout->addWidget(panels_[CountPanel]);
+  layout->addWidget(panels_[FeedbackPanel], 1);
 }
 
 QString StatusBar::PanelText(int panel) const { return panels_[panel]->text(); }

@@ -4,9 +4,10 @@
 
 class QLabel;
 
-// A status bar with two panels: panel 0 of a fixed width for progress and
-// result texts, panel 1 taking the rest with right-aligned text. A click
-// anywhere on it emits Clicked.
+// A status bar with three panels: panel 0 of a fixed width for progress and
+// result texts, panel 1 taking the rest with right-aligned text, and the
+// count panel between them, as wide as its text. A click anywhere on it
+// emits Clicked.
 namespace platform {
 
 class StatusBar : public QFrame {
@@ -15,6 +16,7 @@ class StatusBar : public QFrame {
   // The panels.
   static constexpr int MessagePanel = 0;   // progress and result texts
   static constexpr int FeedbackPanel = 1;  // the feedback address
+  static constexpr int CountPanel = 2;     // what the Delete command would take
 
   StatusBar(QWidget* parent, int panel0Width);
 
@@ -29,7 +31,7 @@ class StatusBar : public QFrame {
   void mouseReleaseEvent(QMouseEvent* event) override;
 
  private:
-  QLabel* panels_[FeedbackPanel + 1];
+  QLabel* panels_[CountPanel + 1];
 };
 
 }  // namespace platform

@@ -286,6 +286,7 @@ void TStringGrid::mouseReleaseEvent(QMouseEvent* event) {
     if (box.contains(pos)) {
       table_[r].Checked = static_cast<std::uint8_t>(1 - table_[r].Checked);
       SetLook(r, GlyphLook::Normal);
+      emit CheckToggled(r);
       break;
     }
   }

@@ -76,6 +76,10 @@ class TStringGrid : public QTableWidget {
   // where the user scrolled them.
   void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
 
+ signals:
+  // A click on row's glyph changed its entry's Checked.
+  void CheckToggled(int row);
+
  protected:
   void mouseMoveEvent(QMouseEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;

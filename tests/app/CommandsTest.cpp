@@ -126,13 +126,13 @@ TEST_F(CommandsTest, FileThatCannotBeDeletedStaysCheckedInItsPlace) {
   EXPECT_EQ(Checks(), "100");
   EXPECT_EQ(OnDisk(), "f2 f3 f5 ");
   EXPECT_EQ(window->StringGrid1->Cell(2, 1).toStdString(), "f2");
-  EXPECT_EQ(Status(), "  1 file could not be deleted.");
+  EXPECT_EQ(Status(), "  2 files deleted.  1 file could not be deleted.");
   EXPECT_TRUE(boxes.empty());
   // Both refused: the plural.
   refuseDelete = [](const std::string&) { return true; };
   MakeTable("11");
   window->BtnDeleteClick();
-  EXPECT_EQ(Status(), "  2 files could not be deleted.");
+  EXPECT_EQ(Status(), "  0 files deleted.  2 files could not be deleted.");
 }
 
 TEST_F(CommandsTest, NameThatIsNotUtf8IsShownAndDeletedExactly) {

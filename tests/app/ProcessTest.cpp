@@ -277,7 +277,7 @@ TEST_F(ProcessTest, DeleteNeverFollowsAFolderSwappedForALink) {
   ASSERT_EQ(FileTable.FileCount, 1);
   EXPECT_EQ(FileTable[1].Name, "old.gif");
   EXPECT_EQ(FileTable[1].Checked, 1);
-  EXPECT_EQ(Status(), "  1 file could not be deleted.");
+  EXPECT_EQ(Status(), "  1 file deleted.  1 file could not be deleted.");
 }
 
 }  // namespace

@@ -15,6 +15,7 @@ class MemoryKey : public platform::RegistryKey {
   std::int32_t ReadInteger(const std::string& name) override {
     throw platform::RegistryError("no integer " + name);
   }
+  bool HasValue(const std::string& name) override { return strings.count(name) != 0; }
   std::string ReadString(const std::string& name) override {
     auto it = strings.find(name);
     return it == strings.end() ? std::string() : it->second;

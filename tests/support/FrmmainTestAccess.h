@@ -14,7 +14,9 @@ class TFrmmainTestAccess {
         CBProjectDir(w.CBProjectDir), BtnProcess(w.BtnProcess), BtnDelete(w.BtnDelete),
         Splitter1(w.Splitter1), ShellTreeView1(w.ShellTreeView1), StringGrid1(w.StringGrid1),
         StatusBar1(w.StatusBar1), DeleteAll1(w.DeleteAll1), UncheckAll1(w.UncheckAll1),
-        Restoreselectedstate1(w.Restoreselectedstate1), Delete1(w.Delete1), Timer1(w.Timer1),
+        Restoreselectedstate1(w.Restoreselectedstate1), Delete1(w.Delete1), Alwayskeep1(w.Alwayskeep1),
+        MovetoTrash1(w.MovetoTrash1), Restorelastdeletion1(w.Restorelastdeletion1),
+        Timer1(w.Timer1),
         GifAd(w.GifAd), AdLoader(w.AdLoader), Link(w.Link), HelpWindow(w.HelpWindow),
         ConfirmDelete(w.ConfirmDelete), w_(w) {}
 
@@ -33,6 +35,9 @@ class TFrmmainTestAccess {
   QAction*& UncheckAll1;
   QAction*& Restoreselectedstate1;
   QAction*& Delete1;
+  QAction*& Alwayskeep1;
+  QAction*& MovetoTrash1;
+  QAction*& Restorelastdeletion1;
   QTimer*& Timer1;
   banner::TGifImage*& GifAd;
   AdImageLoader*& AdLoader;

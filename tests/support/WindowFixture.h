@@ -61,6 +61,8 @@ class WindowFixture : public testing::Test {
       opened.push_back(url);
     };
     env.HelpDirectory = helpDirectory;
+    // Never the user's own Trash.
+    env.HomeTrash = config.Dir() + "Trash";
     // The banner talks to loopback only: a test server, or a closed port.
     env.AdServerHost = "127.0.0.1";
     env.AdServerPort = adServerPort;
