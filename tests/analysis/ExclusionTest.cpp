@@ -132,6 +132,14 @@ TEST(Exclusion, AlwaysKeepAppendsAnchoredLinesOrLeavesTheListAsItWas) {
   const std::vector<std::string> many(analysis::KeepListMaxLines, "f.gif");
   EXPECT_THROW(analysis::AppendToKeepList(list, many), analysis::KeepListError);
   EXPECT_EQ(fs::file_size(list), text.str().size());
+  // A list that cannot be replaced (immutable, so even root cannot rename
+  // over it) stays as it was, and no temporary file is left beside it.
+  if (std::system(("chattr +i '" + list + "' 2>/dev/null").c_str()) == 0) {
+    EXPECT_THROW(analysis::AppendToKeepList(list, {"b.gif"}), analysis::KeepListError);
+    std::system(("chattr -i '" + list + "'").c_str());
+    EXPECT_EQ(fs::file_size(list), text.str().size());
+    EXPECT_EQ(std::distance(fs::directory_iterator(site.Dir()), fs::directory_iterator()), 1);
+  }
   // A folder that cannot be written: no list, no temporary file.
   EXPECT_THROW(analysis::AppendToKeepList(site.Dir() + "missing/.quilmereignore", {"a"}),
                analysis::KeepListError);

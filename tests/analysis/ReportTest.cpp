@@ -561,9 +561,7 @@ TEST_P(BuiltProgram, ExitsWithTheDocumentedStatus) {
   testsupport::TempDir site, outDir;
   site.Write("old.gif");
   std::string args = GetParam().args;
-  if (const std::size_t at = args.find('@'); at != std::string::npos) {
-    args.replace(at, 1, site.Dir());
-  }
+  for (std::size_t at; (at = args.find('@')) != std::string::npos;) args.replace(at, 1, site.Dir());
   const std::string command =
       std::string(QUILMERE_REPORT) + " " + args + " 2>" + outDir.Dir() + "err";
   const int status = std::system(command.c_str());
@@ -586,6 +584,12 @@ INSTANTIATE_TEST_SUITE_P(
         ProgramCase{"unknown option", "--frobnicate @ >/dev/null", 64,
                     "quilmere-report: unknown option '--frobnicate'\nUsage: "},
         ProgramCase{"check finds an unused file", "--check @ >/dev/null", 3, ""},
+        ProgramCase{"keep list that cannot be read", "--ignore-file=@ @ >/dev/null", 1,
+                    "quilmere-report: Cannot read the keep list "},
+        ProgramCase{"excluded name with a slash", "--exclude-dir=a/b @", 64,
+                    "quilmere-report: --exclude-dir takes a file or folder name"},
+        ProgramCase{"an excluded file leaves nothing unused", "--check --exclude-dir=old.gif @", 0,
+                    ""},
         ProgramCase{"help", "--help >/dev/null", 0, ""}));
 
 // The order the window relies on: the listing text, the emptied table handed

@@ -109,6 +109,28 @@ TEST(Trash, MovesIntoTheHomeTrashAndRestoresWithoutOverwriting) {
   EXPECT_TRUE(IsEmptyOrMissing(s.home + "/info"));
 }
 
+// The desktop's own Trash reader lists what we moved: run gio in a session
+// bus of its own, with the test's Trash as its home Trash.
+TEST(Trash, TheDesktopsTrashListsTheMovedFile) {
+  if (std::system("command -v gio >/dev/null && command -v dbus-run-session >/dev/null && "
+                  "test -x /usr/libexec/gvfsd-trash") != 0) {
+    GTEST_SKIP() << "gio, dbus-run-session or gvfs is not installed";
+  }
+  testsupport::TempDir tmp;
+  const std::string site = tmp.Dir() + "site/";
+  const std::string data = tmp.Dir() + "data";
+  const platform::Trash trash(data + "/Trash");
+  const std::string path = tmp.Write("site/old page.cfm", "x");
+  ASSERT_TRUE(trash.MoveToTrash(platform::ProjectDirectory(site, platform::IdentityOf(site)),
+                                site, "old page.cfm", EntryId(path)));
+  const std::string out = tmp.Dir() + "list";
+  const std::string command = "XDG_DATA_HOME='" + data +
+                              "' dbus-run-session -- gio trash --list >'" + out +
+                              "' 2>/dev/null";
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  EXPECT_NE(ReadText(out).find("\t" + path), std::string::npos) << ReadText(out);
+}
+
 TEST(Trash, TakenNamesGetANumberBeforeTheExtension) {
   Site s;
   s.tmp.Write("site/a.cfm");
