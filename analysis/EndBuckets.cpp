@@ -1,7 +1,10 @@
 #include "analysis/EndBuckets.h"
 
 #include <algorithm>
+#include <array>
+#include <cmath>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <utility>
 
@@ -41,16 +44,18 @@ namespace {
 // else set itself.
 TByteSet Accepted(const TByteSet& set, TVectorLevel level) {
   if (level != TVectorLevel::Avx2) return set;
-  std::uint32_t low = 0, high = 0;
-  for (int c = 0; c < 256; ++c) {
-    if (set.Has(c)) {
-      low |= 1u << (c & 15);
-      high |= 1u << (c >> 4);
-    }
+  // The set as 16 rows of 16 bits, one row per high nibble, a bit per low
+  // nibble: the accepted rows are those of the high nibbles in use, each
+  // holding every low nibble in use.
+  std::uint64_t lows = 0, highs = 0;
+  for (int row = 0; row < 16; ++row) {
+    const std::uint64_t bits = set.w[row / 4] >> (16 * (row % 4)) & 0xffff;
+    lows |= bits;
+    if (bits != 0) highs |= std::uint64_t{1} << row;
   }
   TByteSet out;
-  for (int c = 0; c < 256; ++c) {
-    if ((low >> (c & 15) & 1) && (high >> (c >> 4) & 1)) out.Add(c);
+  for (int row = 0; row < 16; ++row) {
+    if (highs >> row & 1) out.w[row / 4] |= lows << (16 * (row % 4));
   }
   return out;
 }
@@ -89,10 +94,14 @@ TByteSet BothCases(unsigned char c) {
 constexpr int Rounds = 3;
 constexpr std::size_t MaxShare = 256;
 constexpr double Boost = 16;
+// Fewer bytes of sample than this tell too little of the text.
+constexpr std::size_t MinSample = 4096;
 
 // At most this many groups of ends go into the joining (more are joined in
 // sorted order first), which bounds the build's cost.
 constexpr std::size_t MaxGroups = 48;
+// How far apart in the shape order two groups may be and still be joined.
+constexpr std::size_t Reach = 4;
 
 // The distinct ends of the names (their last Depth bytes, fewer for shorter
 // names, which accept any byte beyond their start), sorted by shape (each
@@ -143,11 +152,14 @@ std::vector<TEndPlaces> ShapeGroups(const std::vector<std::string>& names) {
   return groups;
 }
 
-// Joins groups until Buckets are left, always the two whose union lets
-// through the least more text than they do apart, by the byte weights
-// (each place weighed on its own).
-std::vector<TEndPlaces> Join(std::vector<TEndPlaces> groups, std::size_t count,
-                             const TByteWeights& bytes, TVectorLevel level) {
+// Joins groups until count are left, always the two whose union lets
+// through the least more text than they do apart, by the byte weights (each
+// place weighed on its own). Only groups at most Reach apart in the shape
+// order are candidates: ends alike in kind sit close in it, and it keeps a
+// joining at O(MaxGroups * Reach) unions to weigh instead of every pair
+// after every join.
+TEndFilling Join(const std::vector<TEndPlaces>& groups, std::size_t count,
+                 const TByteWeights& bytes, TVectorLevel level) {
   constexpr std::size_t Depth = EndDepth;
   const auto chunks = std::make_unique<ChunkWeights>(bytes);
   const ChunkWeights& weights = *chunks;
@@ -161,44 +173,56 @@ std::vector<TEndPlaces> Join(std::vector<TEndPlaces> groups, std::size_t count,
     for (std::size_t j = 0; j < Depth; ++j) (u[j] = a[j]) |= b[j];
     return u;
   };
-  const std::size_t m = groups.size();
-  std::vector<double> share(m);
-  for (std::size_t g = 0; g < m; ++g) share[g] = shareOf(groups[g]);
-  std::vector<double> growth(m * m, 0);  // of joining g and h, g < h
-  auto measure = [&](std::size_t g, std::size_t h) {
-    growth[g * m + h] = shareOf(unite(groups[g], groups[h])) - share[g] - share[h];
+  // The groups still apart, in shape order; for each, the growth of joining
+  // it with each of the next Reach (NaN: not weighed since it changed).
+  struct Group {
+    TEndPlaces places;
+    double share;
+    std::array<double, Reach> growth;
   };
-  std::vector<char> alive(m, 1);
-  for (std::size_t g = 0; g < m; ++g) {
-    for (std::size_t h = g + 1; h < m; ++h) measure(g, h);
+  std::vector<Group> apart;
+  for (const TEndPlaces& g : groups) {
+    apart.push_back({g, shareOf(g), {}});
+    apart.back().growth.fill(std::nan(""));
   }
-  for (std::size_t left = m; left > count; --left) {
-    std::size_t bestG = 0, bestH = 0;
-    double least = 1e300;
-    for (std::size_t g = 0; g < m; ++g) {
-      for (std::size_t h = g + 1; h < m && alive[g]; ++h) {
-        if (alive[h] && growth[g * m + h] < least) {
-          least = growth[g * m + h];
+  while (apart.size() > count) {
+    std::size_t bestG = 0, bestD = 1;
+    double least = std::numeric_limits<double>::infinity();
+    for (std::size_t g = 0; g < apart.size(); ++g) {
+      for (std::size_t d = 1; d <= Reach && g + d < apart.size(); ++d) {
+        double& growth = apart[g].growth[d - 1];
+        if (std::isnan(growth)) {
+          growth = shareOf(unite(apart[g].places, apart[g + d].places)) - apart[g].share -
+                   apart[g + d].share;
+        }
+        if (growth < least) {
+          least = growth;
           bestG = g;
-          bestH = h;
+          bestD = d;
         }
       }
     }
-    groups[bestG] = unite(groups[bestG], groups[bestH]);
-    share[bestG] = shareOf(groups[bestG]);
-    alive[bestH] = 0;
-    for (std::size_t g = 0; g < m; ++g) {
-      if (alive[g] && g != bestG) measure(std::min(g, bestG), std::max(g, bestG));
+    Group& joined = apart[bestG];
+    joined.places = unite(joined.places, apart[bestG + bestD].places);
+    joined.share = shareOf(joined.places);
+    apart.erase(apart.begin() + static_cast<std::ptrdiff_t>(bestG + bestD));
+    // Every pair with the joined group changed, and so did the pairs
+    // reaching across the gap the erased one left (at index gap now).
+    const std::size_t gap = bestG + bestD;
+    for (std::size_t g = bestG >= Reach ? bestG - Reach : 0; g < gap && g < apart.size(); ++g) {
+      for (std::size_t d = 1; d <= Reach; ++d) {
+        if (g + d >= bestG) apart[g].growth[d - 1] = std::nan("");
+      }
     }
   }
-  std::vector<TEndPlaces> buckets;
-  for (std::size_t g = 0; g < m; ++g) {
-    if (alive[g]) buckets.push_back(groups[g]);
+  TEndFilling filling;
+  for (const Group& g : apart) {
+    filling.buckets.push_back(g.places);
+    filling.share += g.share;
   }
-  return buckets;
+  return filling;
 }
 
-// How many places of sample buckets let through (by whole bytes).
 // How many places of sample buckets let through (by whole bytes); each
 // byte of their windows is counted in hits, when given.
 std::size_t SamplePasses(const std::vector<TEndPlaces>& buckets,
@@ -227,21 +251,22 @@ std::size_t SamplePasses(const std::vector<TEndPlaces>& buckets,
 
 }  // namespace
 
-std::vector<TEndPlaces> FillEndBuckets(const std::vector<std::string>& names,
-                                       const std::vector<TByteWeights>& choices, TVectorLevel level,
-                                       const std::vector<unsigned char>& sample) {
+TEndFilling FillEndBuckets(const std::vector<std::string>& names,
+                           const std::vector<TByteWeights>& choices, TVectorLevel level,
+                           const std::vector<unsigned char>& sample) {
   const std::vector<TEndPlaces> groups = ShapeGroups(names);
   const std::size_t count = level == TVectorLevel::Avx512 ? EndBuckets : EndBuckets / 2;
-  std::vector<TEndPlaces> best;
+  // Too short a sample to judge by: the weights alone.
+  if (sample.size() < MinSample) return Join(groups, count, choices.front(), level);
+  TEndFilling best;
   TByteWeights weights;
   std::size_t fewest = SIZE_MAX;
   for (const TByteWeights& choice : choices) {
-    std::vector<TEndPlaces> buckets = Join(groups, count, choice, level);
-    if (choices.size() == 1) return buckets;
-    const std::size_t passes = SamplePasses(buckets, sample);
+    TEndFilling filling = Join(groups, count, choice, level);
+    const std::size_t passes = SamplePasses(filling.buckets, sample);
     if (passes < fewest) {
       fewest = passes;
-      best = std::move(buckets);
+      best = std::move(filling);
       weights = choice;
     }
   }
@@ -251,20 +276,21 @@ std::vector<TEndPlaces> FillEndBuckets(const std::vector<std::string>& names,
   // with numbers).
   for (int round = 0; round < Rounds && fewest * MaxShare > sample.size(); ++round) {
     double hits[256] = {};
-    SamplePasses(best, sample, hits);
+    SamplePasses(best.buckets, sample, hits);
     double sum = 0;
     for (int c = 0; c < 256; ++c) {
       weights.w[c] *= 1 + Boost * hits[c] / static_cast<double>(fewest * EndDepth);
       sum += weights.w[c];
     }
     for (double& w : weights.w) w /= sum;
-    std::vector<TEndPlaces> buckets = Join(groups, count, weights, level);
-    const std::size_t passes = SamplePasses(buckets, sample);
+    TEndFilling filling = Join(groups, count, weights, level);
+    const std::size_t passes = SamplePasses(filling.buckets, sample);
     if (passes < fewest) {
       fewest = passes;
-      best = std::move(buckets);
+      best = std::move(filling);
     }
   }
+  best.share = static_cast<double>(fewest) / static_cast<double>(sample.size() - (EndDepth - 1));
   return best;
 }
 

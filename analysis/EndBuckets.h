@@ -45,6 +45,14 @@ struct TByteWeights {
   explicit TByteWeights(const std::uint64_t (&seen)[256]);
 };
 
+// The buckets of a filter, and the share of the text's places they are
+// expected to let through: by the sample, when there is one, else by the
+// byte weights (each place weighed on its own, the buckets' shares added).
+struct TEndFilling {
+  std::vector<TEndPlaces> buckets;
+  double share = 0;
+};
+
 // The buckets (at most EndBuckets: 16 for the AVX-512 filter, whose lookups
 // are cheap enough to make two per place, 8 for the others) for the folded
 // names (empty ones left out). The ends are grouped by shape and the groups joined into buckets
@@ -53,8 +61,12 @@ struct TByteWeights {
 // its own misjudges text where, say, numbered words abound, and a guess of
 // the bytes can be as wrong as what a sample shows). level: the filter's
 // lookups (the AVX2 one accepts more bytes than it is told).
-std::vector<TEndPlaces> FillEndBuckets(const std::vector<std::string>& names,
-                                       const std::vector<TByteWeights>& choices, TVectorLevel level,
-                                       const std::vector<unsigned char>& sample);
+// Cost: O(n log n) in the n names (sorting their ends), plus a constant
+// share: joinings of a bounded number of groups, each weighing a bounded
+// number of candidate pairs (MaxGroups and Reach in EndBuckets.cpp), and a
+// few passes over the sample, which is bounded too.
+TEndFilling FillEndBuckets(const std::vector<std::string>& names,
+                           const std::vector<TByteWeights>& choices, TVectorLevel level,
+                           const std::vector<unsigned char>& sample);
 
 }  // namespace analysis

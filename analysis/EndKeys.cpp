@@ -57,10 +57,25 @@ bool TEndKeys::KeyPasses(std::uint64_t key) const {
   }
 }
 
+// The key of the last length bytes is the length above those bytes, the
+// last byte highest (see Key); with all Length bytes at hand, the shorter
+// keys are the full one's highest bytes shifted down, so the bytes are
+// folded once.
 bool TEndKeys::Passes(const unsigned char* last, std::size_t have) const {
-  if (have >= Length && KeyPasses(Key(last, Length))) return true;
+  if (have < Length) {
+    for (std::size_t length = 1; length <= have; ++length) {
+      if (shortLength_[length] && KeyPasses(Key(last, length))) return true;
+    }
+    return false;
+  }
+  const std::uint64_t full = Key(last, Length);
+  constexpr std::uint64_t Bytes = (std::uint64_t{1} << (8 * Length)) - 1;
+  if (KeyPasses(full)) return true;
   for (std::size_t length = 1; length < Length; ++length) {
-    if (shortLength_[length] && length <= have && KeyPasses(Key(last, length))) return true;
+    if (!shortLength_[length]) continue;
+    const std::uint64_t key =
+        std::uint64_t{length} << (8 * length) | (full & Bytes) >> (8 * (Length - length));
+    if (KeyPasses(key)) return true;
   }
   return false;
 }

@@ -45,8 +45,8 @@ TVectorLevel TEndSearch::Supported() {
 }
 
 TEndSearch::TEndSearch(TVectorLevel level, const std::vector<std::string>& names,
-                       const std::vector<bool>& positional)
-    : level_(std::min(level, Supported())), keys_(names) {
+                       const std::vector<bool>& positional, bool judge)
+    : level_(std::min(level, Supported())), judge_(judge), keys_(names) {
   const std::size_t n = names.size();
   positional_.assign(n, 0);
   retired_.assign(n, Live);
@@ -57,16 +57,19 @@ TEndSearch::TEndSearch(TVectorLevel level, const std::vector<std::string>& names
     longest = std::max(longest, names[k].size());
   }
   tail_.assign(std::max(longest, Depth), 0);
-  BuildTrie(names);
   BuildFilter(names, {TByteWeights()});
+  if (passesTooMuch_) return;  // never fed: the matcher takes the automaton
+  BuildTrie(names);
   names_ = names;
 }
 
-// The filter again over the names still live, once the places let through
-// for retired names have cost about what a build does.
+// The filter again over the names still live, at the end of a window (see
+// the class comment for when).
 void TEndSearch::Refilter() {
   // Once without retired names too: the first build guessed the text's bytes.
-  if (wasted_ < RefilterAfter || (retiredSince_ == 0 && measured_)) return;
+  if (builds_ >= MaxFilterBuilds || wasted_ < RefilterAfter || (retiredSince_ == 0 && measured_)) {
+    return;
+  }
   measured_ = true;
   for (std::size_t k = 0; k < names_.size(); ++k) {
     if (retired_[k] != Live) names_[k].clear();
@@ -168,7 +171,12 @@ void TEndSearch::BuildTrie(const std::vector<std::string>& names) {
 // the filter's tables.
 void TEndSearch::BuildFilter(const std::vector<std::string>& names,
                              const std::vector<TByteWeights>& choices) {
-  const std::vector<TEndPlaces> best = FillEndBuckets(names, choices, level_, sample_);
+  const TEndFilling filling = FillEndBuckets(names, choices, level_, sample_);
+  const std::vector<TEndPlaces>& best = filling.buckets;
+  passesTooMuch_ = judge_ && filling.share * MaxPassShare > 1;
+  ++builds_;
+  windowFed_ = 0;
+  windowPassed_ = 0;
   std::memset(byteBits_, 0, sizeof byteBits_);
   std::memset(low_, 0, sizeof low_);
   std::memset(high_, 0, sizeof high_);
@@ -197,9 +205,15 @@ void TEndSearch::Start() {
   }
   for (std::uint32_t id : retiring_) retired_[id] = Gone;
   retiring_.clear();
-  Refilter();
   found_.clear();
   tailLen_ = 0;
+  // Judged once per window, and built again only then, so that a build is
+  // also paid for by the bytes of a window.
+  if (windowFed_ < WindowBytes) return;
+  passesTooMuch_ = judge_ && windowPassed_ * MaxPassShare > windowFed_;
+  windowFed_ = 0;
+  windowPassed_ = 0;
+  if (!passesTooMuch_) Refilter();
 }
 
 // The walks need not reach id again: the nodes on its path lose one live
@@ -241,6 +255,7 @@ void TEndSearch::Report(const Node& node, const unsigned char* end) {
 // Every name ending with the byte at index e of the block: the reversed
 // names that the bytes from there backwards spell, into the kept tail.
 void TEndSearch::Verify(std::ptrdiff_t e) {
+  ++windowPassed_;
   if (!KeyLive(e)) {
     ++wasted_;
     return;
@@ -421,6 +436,7 @@ void TEndSearch::Feed(const unsigned char* data, std::size_t size, TMatchSink* s
   sink_ = sink;
   foldedData_ = folded ? data : nullptr;
   if (fedBlocks_++ % 8 == 0) Sample(data, size);
+  windowFed_ += size;
   // Windows that reach before the block, then whole steps, then the rest.
   const std::size_t head = std::min(size, Depth - 1);
   Scalar(0, head);

@@ -37,9 +37,26 @@ class TMatchSink;
 //   reversed names, which meets every name that ends there and nothing else.
 //
 // Retired names (see TNameMatcher::Retire) leave the trie walks and the
-// second filter at once; once the places let through for them and no live
-// name cost about what a build does, the filter is built again over the live
-// names, from the bytes of the text sampled so far as well.
+// second filter at once. The filter itself is built again over the live
+// names (and from the samples of the text so far) only between texts, at
+// the end of a window of WindowBytes fed, once RefilterAfter places that no
+// live name ends got through, and at most MaxFilterBuilds times in all
+// (the first build included). So a run pays for a constant number of
+// builds, each O(n log n) in the n names (EndBuckets.h), and every rebuild
+// follows a whole window of scanned text. More would not pay: on a site of
+// thousands of names a build costs what scanning a few hundred KiB does,
+// and later builds weigh much the same samples as the earlier ones.
+//
+// Where even the best filter lets through so much of the text that checking
+// its places costs more than walking the automaton over every byte (names
+// of two letters, ends that are common words), the search says so
+// (PassesTooMuch) and the matcher goes back to the automaton. It is judged
+// by what each build expects its filter to pass (by the samples, or by the
+// guessed byte weights before there are any) and by what the filter passed
+// over each window: more than one place in MaxPassShare is too much. A
+// place let through costs a hash probe and often a trie step, some tens of
+// nanoseconds, a byte of the automaton's walk a few; from one place in
+// sixteen on, the checks alone cost a good part of the walk.
 //
 // The bytes before the block are kept (as many as the longest name needs), so
 // that names and filter windows straddling blocks are found. Positions whose
@@ -58,10 +75,14 @@ class TEndSearch {
   // level: the filter's instructions (None: the scalar filter alone).
   // names[k]: the folded (A-Z for a-z) name with id k; empty names are never
   // found here. positional[k]: its places are reported, until the sink
-  // declines one (see TNameMatcher's retirement rule).
+  // declines one (see TNameMatcher's retirement rule). judge: whether the
+  // filter is judged (PassesTooMuch); if not, the search keeps to it
+  // whatever it lets through (for tests of this path over hard texts).
   TEndSearch(TVectorLevel level, const std::vector<std::string>& names,
-             const std::vector<bool>& positional);
+             const std::vector<bool>& positional, bool judge = true);
 
+  // Starts a new text; also where the filter is built again and the pass
+  // rate judged, between texts.
   void Start();
   // folded: data has a-z folded to A-Z already.
   void Feed(const unsigned char* data, std::size_t size, TMatchSink* sink, bool folded = false);
@@ -72,6 +93,19 @@ class TEndSearch {
   TVectorLevel Level() const { return level_; }
   // Appends the ids found since Start, each once.
   void AppendFound(std::vector<std::uint32_t>& found) const;
+  // Whether name id has not been retired.
+  bool IsLive(std::uint32_t id) const { return retired_[id] == Live; }
+  // Whether the filter lets through more than one place in MaxPassShare:
+  // as its build expects it to, or as the last whole window of text fed
+  // showed (judged at Start). A search built so is never to be fed.
+  bool PassesTooMuch() const { return passesTooMuch_; }
+  // How often the filter was built, the first build included.
+  std::size_t FilterBuilds() const { return builds_; }
+
+  // The bounds of the judging and rebuilding described above.
+  static constexpr std::size_t MaxFilterBuilds = 4;
+  static constexpr std::size_t WindowBytes = std::size_t{1} << 18;
+  static constexpr std::size_t MaxPassShare = 16;
 
  private:
   static constexpr std::uint32_t None = UINT32_MAX;
@@ -118,6 +152,7 @@ class TEndSearch {
   void KeepTail(const unsigned char* data, std::size_t size);
 
   TVectorLevel level_ = TVectorLevel::None;
+  bool judge_ = true;
 
   // The filter: per place j back from the end (0: the last byte), the
   // bucket bits of each whole byte, and of each low nibble and each high
@@ -153,6 +188,11 @@ class TEndSearch {
   std::vector<unsigned char> sample_;
   std::size_t sampleNext_ = 0;
   std::size_t fedBlocks_ = 0;
+  std::size_t builds_ = 0;
+  // The pass rate of the current window: bytes fed, places let through.
+  std::size_t windowFed_ = 0;
+  std::size_t windowPassed_ = 0;
+  bool passesTooMuch_ = false;
 
   // The trie.
   std::vector<Node> nodes_;          // root first, then depth first

@@ -19,7 +19,10 @@ unsigned char FoldByte(unsigned char c) {
 constexpr std::size_t Lanes = 8;
 constexpr std::size_t MinLaneBlock = 4096;
 
+// Set by a test; until then the start-up level holds.
+std::atomic<bool> VectorLimitSet{false};
 std::atomic<TVectorLevel> VectorLimit{TVectorLevel::Avx512};
+std::atomic<bool> VectorHeld{false};
 
 }  // namespace
 
@@ -63,21 +66,50 @@ TNameMatcher::TNameMatcher(const std::vector<std::string>& patterns, std::size_t
   }
   if (members.back().empty()) members.pop_back();
   groupCount_ = members.size();
+  members_ = std::move(members);
 
-  const TVectorLevel level =
-      std::min(VectorLimit.load(std::memory_order_relaxed), TEndSearch::Supported());
+  const TVectorLevel level = std::min(VectorLevelLimit(), TEndSearch::Supported());
   if (level != TVectorLevel::None) {
-    ends_ = std::make_unique<TEndSearch>(level, folded, positional_);
+    ends_ = std::make_unique<TEndSearch>(level, folded, positional_,
+                                         !VectorHeld.load(std::memory_order_relaxed));
+    folded_ = std::move(folded);
+    if (ends_->PassesTooMuch()) LeaveVectorPath();
     return;
   }
-  retired_.assign(patterns.size(), Live);
-  for (const std::vector<std::uint32_t>& group : members) {
-    Build(groups_.emplace_back(), folded, group);
-  }
+  BuildAutomata(folded);
 }
 
 void TNameMatcher::LimitVectorLevel(TVectorLevel level) {
   VectorLimit.store(level, std::memory_order_relaxed);
+  VectorLimitSet.store(true, std::memory_order_relaxed);
+}
+
+void TNameMatcher::HoldVectorPath(bool hold) { VectorHeld.store(hold, std::memory_order_relaxed); }
+
+TVectorLevel TNameMatcher::VectorLevelLimit() {
+  return VectorLimitSet.load(std::memory_order_relaxed)
+             ? VectorLimit.load(std::memory_order_relaxed)
+             : StartupVectorLevel();
+}
+
+void TNameMatcher::BuildAutomata(const std::vector<std::string>& folded) {
+  retired_.assign(positional_.size(), Live);
+  for (const std::vector<std::uint32_t>& group : members_) {
+    Build(groups_.emplace_back(), folded, group);
+  }
+  members_ = {};
+}
+
+// Between texts: the automaton over every name, with those the vector path
+// retired retired in it as well (found in no text from now on).
+void TNameMatcher::LeaveVectorPath() {
+  BuildAutomata(folded_);
+  folded_ = {};
+  for (std::uint32_t id = 0; id < positional_.size(); ++id) {
+    if (!ends_->IsLive(id)) RetireInAutomaton(id);
+  }
+  filterBuilds_ = ends_->FilterBuilds();
+  ends_.reset();
 }
 
 // What building one automaton works with: the trie as dense rows of state
@@ -304,7 +336,8 @@ void TNameMatcher::RetireInAutomaton(std::uint32_t id) {
 void TNameMatcher::Start() {
   if (ends_) {
     ends_->Start();
-    return;
+    if (!ends_->PassesTooMuch()) return;
+    LeaveVectorPath();
   }
   if (++generation_ == 0) {
     generation_ = 1;

@@ -38,7 +38,11 @@ namespace analysis {
 // (EndSearch.h) finds the few places where some name may end with a filter
 // over 64 or 32 bytes at a time and checks each against a trie of the
 // reversed names. Both find, report and retire exactly the same; the tests
-// run both.
+// run both. The automaton stays the reference: where the vector filter lets
+// through so much of the text that it costs more than it saves
+// (TEndSearch::PassesTooMuch), the matcher builds the automaton at the next
+// Start and keeps to it for the rest of its life, the names retired so far
+// retired there too.
 //
 // Names marked positional are also reported at every place they end, to a
 // TMatchSink handed to Feed, with a pointer just past their last byte, so that
@@ -104,11 +108,21 @@ class TNameMatcher {
   std::size_t GroupCount() const { return groupCount_; }
 
   // The most vector instructions that matchers built from now on may use
-  // (default: all the processor has; tests lower it to run every path).
+  // (default: StartupVectorLevel, all the processor has unless
+  // QUILMERE_VECTOR_LEVEL says less; tests set it to run every path).
   // Process-wide.
   static void LimitVectorLevel(TVectorLevel level);
-  // Whether this matcher took the vector path.
+  static TVectorLevel VectorLevelLimit();
+  // Whether matchers built from now on keep to the vector path whatever
+  // their filters let through (tests hold them there, to run that path over
+  // texts built to be hard for it). Process-wide; off by default.
+  static void HoldVectorPath(bool hold);
+  // Whether this matcher is on the vector path (it leaves it for the
+  // automaton at a Start when the filter passes too much).
   bool VectorPath() const { return ends_ != nullptr; }
+  // How often the vector filter was built (0 on the automaton path from the
+  // start); TEndSearch::MaxFilterBuilds at most.
+  std::size_t FilterBuilds() const { return ends_ ? ends_->FilterBuilds() : filterBuilds_; }
 
  private:
   struct Automaton {
@@ -145,6 +159,8 @@ class TNameMatcher {
   };
 
   struct TrieBuild;
+  void BuildAutomata(const std::vector<std::string>& folded);
+  void LeaveVectorPath();
   void Build(Automaton& a, const std::vector<std::string>& folded,
              const std::vector<std::uint32_t>& members);
   void AddNames(Automaton& a, TrieBuild& t, const std::vector<std::string>& folded,
@@ -161,6 +177,11 @@ class TNameMatcher {
 
   std::size_t groupCount_ = 0;
   std::unique_ptr<TEndSearch> ends_;        // the vector path, when taken
+  // While on the vector path: the folded names and their groups, to build
+  // the automaton from if it is left.
+  std::vector<std::string> folded_;
+  std::vector<std::vector<std::uint32_t>> members_;
+  std::size_t filterBuilds_ = 0;            // by the vector path once left
   std::uint32_t classOf_[256] = {};
   std::uint32_t classes_ = 1;
   std::vector<Automaton> groups_;

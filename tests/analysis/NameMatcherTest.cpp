@@ -41,13 +41,19 @@ std::vector<std::uint32_t> Match(TNameMatcher& matcher, const std::string& text,
   return matcher.Found();
 }
 
-// Each path of the matcher: the portable automaton and the vector filters.
+// Each path of the matcher: the portable automaton and the vector filters
+// (held on them), those the processor lacks skipped.
 class NameMatcherPaths : public testing::TestWithParam<analysis::TVectorLevel> {
  protected:
+  void SetUp() override {
+    if (!testsupport::Runs(GetParam())) {
+      GTEST_SKIP() << testsupport::LevelName(GetParam()) << ": this CPU lacks it";
+    }
+  }
   VectorLevelScope scope_{GetParam()};
 };
 
-INSTANTIATE_TEST_SUITE_P(Levels, NameMatcherPaths, testing::ValuesIn(VectorLevels()),
+INSTANTIATE_TEST_SUITE_P(Levels, NameMatcherPaths, testing::ValuesIn(testsupport::AllVectorLevels()),
                          [](const auto& info) {
                            return std::string(info.param == analysis::TVectorLevel::None ? "Portable"
                                               : info.param == analysis::TVectorLevel::Avx2 ? "Avx2"
@@ -309,6 +315,98 @@ TEST_P(NameMatcherPaths, ReportsEveryPlaceAndRetiresAgainstThePerNameSearch) {
       if (!gone[k]) found.push_back(k);
     }
     ASSERT_EQ(Sorted(matcher.Found()), found);
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// Declines the places of the ids it is told, recording the rest.
+struct DecliningSink : analysis::TMatchSink {
+  std::set<std::uint32_t> declined, reported;
+  bool OnMatch(std::uint32_t id, const unsigned char*) override {
+    if (declined.count(id) != 0) return false;
+    reported.insert(id);
+    return true;
+  }
+};
+
+void FeedText(TNameMatcher& matcher, const std::string& text, analysis::TMatchSink& sink) {
+  matcher.Start();
+  for (std::size_t at = 0; at < text.size(); at += 65536) {
+    matcher.Feed(text.data() + at, std::min<std::size_t>(65536, text.size() - at), &sink);
+  }
+}
+
+std::string Item(int k) { return "item_" + std::to_string(10 + k) + ".cfm"; }
+
+// Where the filter lets through too much, the matcher takes the automaton:
+// at once for names whose ends are common text (two letters), and between
+// texts once a window of text showed it, the names retired so far (by the
+// sink or by the caller) staying retired there.
+TEST(NameMatcherFallback, LeavesAFilterThatPassesTooMuchForTheAutomaton) {
+  for (const auto level : VectorLevels()) {
+    if (level == analysis::TVectorLevel::None) continue;
+    SCOPED_TRACE(testsupport::LevelName(level));
+    VectorLevelScope scope(level, false);
+    TNameMatcher letters({"en", "de", "fr", "it", "js", "nl", "pt", "ru", "zh", "ko"});
+    EXPECT_FALSE(letters.VectorPath());
+    EXPECT_EQ(Sorted(Match(letters, "<html lang=\"ZH\">", 0)), (std::vector<std::uint32_t>{8}));
+
+    std::vector<std::string> names;
+    std::vector<bool> positional;
+    for (int k = 0; k < 60; ++k) {
+      names.push_back(Item(k));
+      positional.push_back(k % 2 == 0);
+    }
+    TNameMatcher matcher(names, TNameMatcher::DefaultBudget, positional);
+    ASSERT_TRUE(matcher.VectorPath());
+    // A place at every eighth byte ends like the names, and none is one.
+    std::string first;
+    while (first.size() < analysis::TEndSearch::WindowBytes) first += "x11.cfm ";
+    first += Item(3) + Item(4) + Item(6);
+    DecliningSink sink;
+    sink.declined = {4};
+    FeedText(matcher, first, sink);
+    matcher.Retire(8);
+    EXPECT_EQ(Sorted(matcher.Found()), (std::vector<std::uint32_t>{3, 4, 6}));
+    EXPECT_EQ(sink.reported, (std::set<std::uint32_t>{6}));
+
+    DecliningSink next;
+    FeedText(matcher, Item(3) + Item(4) + Item(6) + Item(8) + Item(10), next);
+    EXPECT_FALSE(matcher.VectorPath());
+    EXPECT_EQ(Sorted(matcher.Found()), (std::vector<std::uint32_t>{3, 6, 10}));
+    EXPECT_EQ(next.reported, (std::set<std::uint32_t>{6, 10}));
+  }
+}
+
+// Thousands of names retiring text after text, every window giving reason
+// to build the filter again: it is built no more than its bound.
+TEST(NameMatcherFallback, BuildsTheFilterABoundedNumberOfTimes) {
+  for (const auto level : VectorLevels()) {
+    if (level == analysis::TVectorLevel::None) continue;
+    SCOPED_TRACE(testsupport::LevelName(level));
+    VectorLevelScope scope(level);
+    // Each name's last five bytes its own, so that a retired name's places
+    // are turned away by the second filter, and counted as wasted.
+    std::vector<std::string> names;
+    for (int k = 0; k < 5000; ++k) names.push_back("comp_" + std::to_string(10000 + k));
+    TNameMatcher matcher(names, TNameMatcher::DefaultBudget,
+                         std::vector<bool>(names.size(), true));
+    DecliningSink sink;
+    for (std::uint32_t k = 0; k < names.size(); ++k) sink.declined.insert(k);
+    std::size_t fed = 0;
+    for (std::size_t text = 0; fed < 12 * analysis::TEndSearch::WindowBytes; ++text) {
+      std::string t;
+      for (std::size_t k = 0; t.size() < 65536; ++k) {
+        t += names[(text * 40 + k % 400) % names.size()] + " ";
+      }
+      FeedText(matcher, t, sink);
+      fed += t.size();
+    }
+    EXPECT_GT(matcher.FilterBuilds(), 1u);
+    EXPECT_LE(matcher.FilterBuilds(), analysis::TEndSearch::MaxFilterBuilds);
   }
 }
 
