@@ -25,7 +25,7 @@ expected="./usr/bin/quilmere
 ./usr/share/applications/$id.desktop
 ./usr/share/metainfo/$id.metainfo.xml
 ./usr/share/quilmere/Quilmere.html
-./usr/share/man/man1/quilmere-report.1
+./usr/share/man/man1/quilmere-report.1.gz
 ./usr/share/icons/hicolor/scalable/apps/$id.svg"
 for size in 16 22 24 32 48 64 128 256; do
   expected+=$'\n'"./usr/share/icons/hicolor/${size}x${size}/apps/$id.png"
