@@ -181,6 +181,8 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{"flag with a value", {"--why=yes", "@"}, "option '--why' takes no value"},
         UsageCase{"unknown format", {"--format=xml", "@"}, "unknown format 'xml' (tsv, json, sarif or github)"},
         UsageCase{"format without value", {"@", "--format"}, "option '--format' needs a value"},
+        UsageCase{"baseline without --check", {"--baseline=old.tsv", "@"},
+                  "--baseline works with --check only"},
         UsageCase{"negative capacity", {"--max-files=-1", "@"},
                   "--max-files takes a whole number from 0 to 2147483647, not '-1'"},
         UsageCase{"capacity with junk", {"--max-files", "12x", "@"},
@@ -244,7 +246,8 @@ TEST(Report, HelpAndVersionNeedNoDirectory) {
   out.str("");
   EXPECT_EQ(report::RunReport({"--check", "--help"}, out, err, source, program), 0);
   EXPECT_EQ(Lines(out.str()).front(), report::ReportUsageLine);
-  for (const char* option : {"--format=", "--why", "--check", "--max-files=", "--version"}) {
+  for (const char* option : {"--format=", "sarif", "github", "--why", "--check", "--baseline=",
+                             "--max-files=", "--version"}) {
     EXPECT_NE(out.str().find(option), std::string::npos) << option;
   }
   EXPECT_EQ(err.str(), "");
