@@ -5,6 +5,9 @@
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME quilmere)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+# The first packaging of this version: the package is 0.1-1 for the program
+# 0.1, as debian/changelog says.
+set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
 set(CPACK_PACKAGE_VENDOR Orvanta)
 set(CPACK_PACKAGE_CONTACT "Orvanta <feedback@orvanta.example>")
 set(CPACK_PACKAGE_HOMEPAGE_URL "http://www.orvanta.example/")

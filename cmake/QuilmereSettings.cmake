@@ -39,3 +39,18 @@ function(quilmere_test name)
     "/usr/bin/env;QT_QPA_PLATFORM=offscreen;QUILMERE_TEST_DATA=${PROJECT_SOURCE_DIR}/tests/data;LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp:print_suppressions=0")
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60)
 endfunction()
+
+# quilmere_gzip(TARGET FILE): FILE (beside the calling CMakeLists.txt)
+# compressed as Debian wants its man pages and changelogs, "gzip -9n" (the
+# best compression, no name or time stamp, so the same text gives the same
+# bytes), into FILE.gz in the matching build folder, made whenever TARGET is.
+function(quilmere_gzip target file)
+  set(in ${CMAKE_CURRENT_SOURCE_DIR}/${file})
+  set(out ${CMAKE_CURRENT_BINARY_DIR}/${file}.gz)
+  add_custom_command(OUTPUT ${out}
+    COMMAND sh -c "gzip -9n -c \"$1\" >\"$2\"" sh ${in} ${out}
+    DEPENDS ${in} VERBATIM)
+  string(MAKE_C_IDENTIFIER "${target}_${file}_gz" name)
+  add_custom_target(${name} ALL DEPENDS ${out})
+  add_dependencies(${target} ${name})
+endfunction()

@@ -9,7 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libgif-dev imagemagick libhyperscan-dev pkg-config
   xvfb xauth x11-apps e2fsprogs
-  libglib2.0-bin gvfs dbus
+  libglib2.0-bin gvfs dbus python3-jsonschema
   "$@"
 )
 missing=()

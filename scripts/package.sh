@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 # dpkg-dev and file: cpack's library dependencies (dpkg-shlibdeps).
 bash scripts/install-deps.sh dpkg-dev file
 cmake --preset release >/dev/null
-cmake --build build/release --target quilmere quilmere-report
+cmake --build build/release --target quilmere quilmere-report quilmere_package_docs
 rm -f build/release/quilmere_*.deb
 (cd build/release && cpack -G DEB >/dev/null)
 ls build/release/quilmere_*.deb

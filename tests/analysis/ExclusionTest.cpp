@@ -9,7 +9,6 @@
 #include "analysis/KeepList.h"
 #include "analysis/KeepListFile.h"
 #include "analysis/ProcessCommand.h"
-#include "analysis/Report.h"
 #include "analysis/UseReason.h"
 #include "tests/support/SortedSource.h"
 #include "tests/support/TempDir.h"

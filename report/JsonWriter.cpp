@@ -1,8 +1,8 @@
-#include "analysis/JsonWriter.h"
+#include "report/JsonWriter.h"
 
 #include <cassert>
 
-namespace analysis {
+namespace report {
 
 namespace {
 
@@ -129,7 +129,7 @@ void TJsonWriter::BeforeValue() {
   }
   if (!level.empty) text_ += ',';
   const std::size_t depth = levels_.size();
-  if (depth <= LineDepth) {
+  if (depth <= lineDepth_) {
     LineBreak(depth);
   } else if (!level.empty) {
     text_ += ' ';
@@ -150,7 +150,7 @@ void TJsonWriter::Close(char bracket) {
   const bool empty = levels_.back().empty;
   const std::size_t depth = levels_.size();
   levels_.pop_back();
-  if (!empty && depth <= LineDepth) LineBreak(depth - 1);
+  if (!empty && depth <= lineDepth_) LineBreak(depth - 1);
   text_ += bracket;
   if (levels_.empty()) text_ += '\n';
 }
@@ -202,4 +202,4 @@ std::string TJsonWriter::TakeText() {
   return text;
 }
 
-}  // namespace analysis
+}  // namespace report

@@ -11,8 +11,9 @@
 #include <vector>
 
 #include "analysis/ProcessCommand.h"
-#include "analysis/Report.h"
+#include "report/CommandLine.h"
 #include "analysis/UseReason.h"
+#include "tests/support/FlatSource.h"
 #include "tests/support/SortedSource.h"
 #include "tests/support/TempDir.h"
 
@@ -25,31 +26,6 @@ std::vector<std::string> Lines(const std::string& text) {
   return lines;
 }
 
-// One flat listing of made-up files, whatever is on disk.
-class FlatSource : public platform::DirectorySource {
- public:
-  explicit FlatSource(std::vector<std::string> names) : names_(std::move(names)) {}
-  std::unique_ptr<platform::DirectoryListing> Open(const std::string&) override {
-    return std::make_unique<Listing>(names_);
-  }
-
- private:
-  class Listing : public platform::DirectoryListing {
-   public:
-    explicit Listing(const std::vector<std::string>& names) : names_(names) {}
-    bool Next(platform::DirEntry& entry) override {
-      if (next_ == names_.size()) return false;
-      entry = {names_[next_++], platform::faArchive};
-      return true;
-    }
-
-   private:
-    const std::vector<std::string>& names_;
-    std::size_t next_ = 0;
-  };
-  std::vector<std::string> names_;
-};
-
 struct ReportRun {
   int code;
   std::string out, err;
@@ -57,7 +33,7 @@ struct ReportRun {
 
 ReportRun Report(const std::vector<std::string>& args, platform::DirectorySource& source) {
   std::ostringstream out, err;
-  const int code = analysis::RunReport(args, out, err, source);
+  const int code = report::RunReport(args, out, err, source);
   return {code, out.str(), err.str()};
 }
 
@@ -189,7 +165,7 @@ TEST_P(UsageRefused, ExitsSixtyFourWithTheUsageLine) {
   EXPECT_EQ(run.code, 64);
   EXPECT_EQ(run.out, "");
   EXPECT_EQ(run.err, std::string("quilmere-report: ") + GetParam().message + "\n" +
-                         analysis::ReportUsageLine + "\n");
+                         report::ReportUsageLine + "\n");
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -203,8 +179,10 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{"short option", {"-w", "@"}, "unknown option '-w'"},
         UsageCase{"a prefix is not the option", {"--form=json", "@"}, "unknown option '--form=json'"},
         UsageCase{"flag with a value", {"--why=yes", "@"}, "option '--why' takes no value"},
-        UsageCase{"unknown format", {"--format=xml", "@"}, "unknown format 'xml' (tsv or json)"},
+        UsageCase{"unknown format", {"--format=xml", "@"}, "unknown format 'xml' (tsv, json, sarif or github)"},
         UsageCase{"format without value", {"@", "--format"}, "option '--format' needs a value"},
+        UsageCase{"baseline without --check", {"--baseline=old.tsv", "@"},
+                  "--baseline works with --check only"},
         UsageCase{"negative capacity", {"--max-files=-1", "@"},
                   "--max-files takes a whole number from 0 to 2147483647, not '-1'"},
         UsageCase{"capacity with junk", {"--max-files", "12x", "@"},
@@ -217,7 +195,7 @@ INSTANTIATE_TEST_SUITE_P(
 struct ParseCase {
   const char* what;
   std::vector<std::string> args;
-  analysis::TReportFormat format;
+  report::TReportFormat format;
   bool why, check;
   std::int32_t capacity;
   const char* directory;
@@ -229,8 +207,8 @@ class Parse : public testing::TestWithParam<ParseCase> {};
 
 TEST_P(Parse, AcceptsTheGnuForms) {
   const ParseCase& c = GetParam();
-  analysis::TReportOptions options;
-  ASSERT_EQ(analysis::ParseReportArguments(c.args, options), "");
+  report::TReportOptions options;
+  ASSERT_EQ(report::ParseReportArguments(c.args, options), "");
   EXPECT_EQ(options.Format, c.format);
   EXPECT_EQ(options.Why, c.why);
   EXPECT_EQ(options.Check, c.check);
@@ -238,7 +216,7 @@ TEST_P(Parse, AcceptsTheGnuForms) {
   EXPECT_EQ(options.Directory, c.directory);
 }
 
-using analysis::TReportFormat;
+using report::TReportFormat;
 INSTANTIATE_TEST_SUITE_P(
     Arguments, Parse,
     testing::Values(
@@ -261,14 +239,15 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(Report, HelpAndVersionNeedNoDirectory) {
   platform::PosixDirectorySource source;
   std::ostringstream out, err;
-  analysis::TReportProgram program;
+  report::TReportProgram program;
   program.VersionText = "quilmere-report 9.9";
-  EXPECT_EQ(analysis::RunReport({"--version"}, out, err, source, program), 0);
+  EXPECT_EQ(report::RunReport({"--version"}, out, err, source, program), 0);
   EXPECT_EQ(out.str(), "quilmere-report 9.9\n");
   out.str("");
-  EXPECT_EQ(analysis::RunReport({"--check", "--help"}, out, err, source, program), 0);
-  EXPECT_EQ(Lines(out.str()).front(), analysis::ReportUsageLine);
-  for (const char* option : {"--format=", "--why", "--check", "--max-files=", "--version"}) {
+  EXPECT_EQ(report::RunReport({"--check", "--help"}, out, err, source, program), 0);
+  EXPECT_EQ(Lines(out.str()).front(), report::ReportUsageLine);
+  for (const char* option : {"--format=", "sarif", "github", "--why", "--check", "--baseline=",
+                             "--max-files=", "--version"}) {
     EXPECT_NE(out.str().find(option), std::string::npos) << option;
   }
   EXPECT_EQ(err.str(), "");
@@ -278,7 +257,7 @@ TEST(Report, MoreFilesThanTheTableWarnsAndGoesOn) {
   testsupport::TempDir tmp;
   std::vector<std::string> names;
   for (int i = 1; i <= 1001; ++i) names.push_back("f" + std::to_string(i) + ".gif");
-  FlatSource source(names);
+  testsupport::FlatSource source(names);
   const ReportRun run = Report({tmp.Dir()}, source);
   EXPECT_EQ(run.code, 0);
   EXPECT_EQ(run.err, "Not all files can be processed\n");
@@ -290,7 +269,7 @@ TEST(Report, MoreFilesThanTheTableWarnsAndGoesOn) {
 
 TEST(Report, PageGoneBeforeItsTurnExitsOneWithTheErrorText) {
   testsupport::TempDir tmp;
-  FlatSource source({"a.gif", "ghost.cfm"});
+  testsupport::FlatSource source({"a.gif", "ghost.cfm"});
   const ReportRun run = Report({tmp.Dir()}, source);
   EXPECT_EQ(run.code, 1);
   EXPECT_EQ(run.out, "");
@@ -309,7 +288,7 @@ void PrintTo(const EscapeCase& c, std::ostream* os) { *os << c.what; }
 class TsvField : public testing::TestWithParam<EscapeCase> {};
 
 TEST_P(TsvField, EscapesTheFourSpecialBytesOnly) {
-  EXPECT_EQ(analysis::EscapeTsvField(GetParam().raw), GetParam().escaped);
+  EXPECT_EQ(report::EscapeTsvField(GetParam().raw), GetParam().escaped);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -407,34 +386,6 @@ TEST(Report, WhyGivesTheFirstReferrerInTableOrder) {
                                 "6 files."}));
 }
 
-struct ReasonCase {
-  analysis::TUseRule rule;
-  std::uint8_t unused;
-  const char* referrer;
-  const char* text;
-};
-
-class UseReason : public testing::TestWithParam<ReasonCase> {};
-
-TEST_P(UseReason, NamesTheReferrerOnlyForRulesThatHaveOne) {
-  analysis::TFileName entry;
-  entry.Reason = GetParam().rule;
-  entry.Unused = GetParam().unused;
-  entry.Referrer = GetParam().referrer;
-  EXPECT_EQ(analysis::UseReasonText(entry), GetParam().text);
-}
-
-using analysis::TUseRule;
-INSTANTIATE_TEST_SUITE_P(
-    Rules, UseReason,
-    testing::Values(ReasonCase{TUseRule::Named, 0, "/s/index.cfm", "Named in /s/index.cfm"},
-                    ReasonCase{TUseRule::EntryFile, 0, "", "Entry file"},
-                    ReasonCase{TUseRule::Component, 0, "/s/a.cfm", "Component named in /s/a.cfm"},
-                    ReasonCase{TUseRule::TestBundle, 0, "/s/tests/T.cfc", "Test bundle"},
-                    ReasonCase{TUseRule::EngineEntryFile, 0, "", "Run by the CFML engine"},
-                    ReasonCase{TUseRule::Named, 1, "/s/index.cfm", ""},
-                    ReasonCase{TUseRule::None, 0, "", ""}));
-
 // The committed CFML site: every used file gets a reason, every unused none.
 TEST(Report, WhyHasAReasonForEveryUsedFileOfTheCfmlSite) {
   const std::string dir = std::string(QUILMERE_TEST_DATA_DIR) + "/cfml-site/";
@@ -464,7 +415,7 @@ TEST_P(Capacity, SetsTheTableSizeForTheRun) {
   testsupport::TempDir tmp;
   std::vector<std::string> names;
   for (int i = 1; i <= 1001; ++i) names.push_back("f" + std::to_string(i) + ".gif");
-  FlatSource source(names);
+  testsupport::FlatSource source(names);
   const ReportRun run = Report({"--max-files=" + std::string(GetParam().capacity), tmp.Dir()},
                                source);
   EXPECT_EQ(run.code, 0);
@@ -505,13 +456,14 @@ struct CheckCase {
   bool unusedFile;
   std::vector<std::string> options;
   int code;
+  const char* err;
 };
 
 void PrintTo(const CheckCase& c, std::ostream* os) { *os << c.what; }
 
 class Check : public testing::TestWithParam<CheckCase> {};
 
-TEST_P(Check, FailsOnlyWhenAskedAndAFileIsUnused) {
+TEST_P(Check, FailsOnlyWhenAskedAndAFileIsUnusedOrUnjudged) {
   testsupport::TempDir tmp;
   tmp.Write("index.cfm", "<img src=\"logo.gif\">");
   tmp.Write("logo.gif");
@@ -521,15 +473,27 @@ TEST_P(Check, FailsOnlyWhenAskedAndAFileIsUnused) {
   const ReportRun run = Report(args);
   EXPECT_EQ(run.code, GetParam().code);
   EXPECT_NE(run.out, "");  // the report comes first, whatever the status
-  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(run.err, GetParam().err);
 }
+
+constexpr const char* TooSmall =
+    "Not all files can be processed\n"
+    "quilmere-report: not every file was judged: the table holds 2 of the 3 files met; "
+    "--max-files=0 holds them all\n";
 
 INSTANTIATE_TEST_SUITE_P(
     Trees, Check,
-    testing::Values(CheckCase{"unused file, --check", true, {"--check"}, 3},
-                    CheckCase{"unused file, json", true, {"--check", "--format=json"}, 3},
-                    CheckCase{"unused file, no --check", true, {}, 0},
-                    CheckCase{"all used, --check", false, {"--check"}, 0}));
+    testing::Values(CheckCase{"unused file, --check", true, {"--check"}, 3, ""},
+                    CheckCase{"unused file, json", true, {"--check", "--format=json"}, 3, ""},
+                    CheckCase{"unused file, sarif", true, {"--check", "--format=sarif"}, 3, ""},
+                    CheckCase{"unused file, no --check", true, {}, 0, ""},
+                    CheckCase{"all used, --check", false, {"--check"}, 0, ""},
+                    CheckCase{"table too small, unused past it", true,
+                              {"--check", "--max-files=2"}, 4, TooSmall},
+                    CheckCase{"table too small, no --check", true, {"--max-files=2"}, 0,
+                              "Not all files can be processed\n"},
+                    CheckCase{"no limit judges every file", true, {"--check", "--max-files=0"},
+                              3, ""}));
 
 // --- writing ----------------------------------------------------------------
 
@@ -539,9 +503,9 @@ TEST(Report, FailedWriteIsAnErrorWithItsCause) {
   platform::PosixDirectorySource source;
   std::ostream broken(nullptr);  // every write fails
   std::ostringstream err;
-  analysis::TReportProgram program;
+  report::TReportProgram program;
   program.OutputError = [] { return ENOSPC; };
-  EXPECT_EQ(analysis::RunReport({"--check", tmp.Dir()}, broken, err, source, program), 1);
+  EXPECT_EQ(report::RunReport({"--check", tmp.Dir()}, broken, err, source, program), 1);
   EXPECT_EQ(err.str(), "quilmere-report: cannot write the report: No space left on device\n");
 }
 
@@ -591,47 +555,5 @@ INSTANTIATE_TEST_SUITE_P(
         ProgramCase{"an excluded file leaves nothing unused", "--check --exclude-dir=old.gif @", 0,
                     ""},
         ProgramCase{"help", "--help >/dev/null", 0, ""}));
-
-// The order the window relies on: the listing text, the emptied table handed
-// to the folder tree step, the scan, the warning, then the analysis.
-TEST(ScanAndAnalyze, RunsTheStepsInOrderOnAFreshTable) {
-  testsupport::TempDir tmp;
-  auto table = std::make_unique<analysis::TFileTable>();
-  table->Append("stale.gif", "/old/");
-  std::vector<std::string> names;
-  for (int i = 1; i <= 1001; ++i) names.push_back("f" + std::to_string(i));
-  FlatSource source(names);
-  std::vector<std::string> events;
-  analysis::TProcessHooks hooks;
-  hooks.ShowStatus = [&](const std::string& s) {
-    if (events.empty() || events.back() != s.substr(0, 12)) events.push_back(s.substr(0, 12));
-  };
-  hooks.BeforeScan = [&] { events.push_back("tree, " + std::to_string(table->FileCount)); };
-  hooks.WarnTooManyFiles = [&] { events.push_back("warning"); };
-  EXPECT_EQ(analysis::ScanAndAnalyze(tmp.Dir(), *table, source, hooks), 1001);
-  EXPECT_EQ(events, (std::vector<std::string>{"  Getting di", "tree, 0", "warning", "  Analyze...",
-                                              "  Analyzing "}));
-  EXPECT_EQ((*table)[1].Name, "f1");
-}
-
-struct DirText {
-  const char* text;
-  const char* withDelimiter;
-};
-
-class DirectoryText : public testing::TestWithParam<DirText> {};
-
-TEST_P(DirectoryText, GetsExactlyOneTrailingDelimiter) {
-  EXPECT_EQ(analysis::WithTrailingDelimiter(GetParam().text), GetParam().withDelimiter);
-}
-
-INSTANTIATE_TEST_SUITE_P(Texts, DirectoryText,
-                         testing::Values(DirText{"/site", "/site/"}, DirText{"/site/", "/site/"},
-                                         DirText{"/site ", "/site /"}, DirText{"/", "/"}));
-
-TEST(FileCountText, HasTwoBlanksOnEachSide) {
-  EXPECT_EQ(analysis::FileCountText(57), "  57 files.  ");
-  EXPECT_EQ(analysis::FileCountText(1200), "  1200 files.  ");
-}
 
 }  // namespace

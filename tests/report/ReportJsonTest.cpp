@@ -11,9 +11,9 @@
 #include <sstream>
 #include <string>
 
-#include "analysis/JsonWriter.h"
+#include "report/JsonWriter.h"
 #include "analysis/ProcessCommand.h"
-#include "analysis/Report.h"
+#include "report/CommandLine.h"
 #include "analysis/UseReason.h"
 #include "tests/support/SortedSource.h"
 #include "tests/support/TempDir.h"
@@ -51,7 +51,7 @@ JsonRun ReportJson(const std::vector<std::string>& args) {
   std::ostringstream out, err;
   std::vector<std::string> all{"--format=json"};
   all.insert(all.end(), args.begin(), args.end());
-  const int code = analysis::RunReport(all, out, err, source);
+  const int code = report::RunReport(all, out, err, source);
   return {code, Parse(out.str())};
 }
 
@@ -121,13 +121,13 @@ TEST(JsonWriter, AnyBytesRoundTripThroughARealParser) {
     std::string bytes;
     const int length = static_cast<int>(random() % 8);
     for (int k = 0; k < length; ++k) bytes += pieces[random() % std::size(pieces)];
-    analysis::TJsonWriter json;
+    report::TJsonWriter json;
     json.BeginObject();
     json.BytesField("s", bytes);
     json.EndObject();
     const QJsonObject object = Parse(json.Text());
     ASSERT_EQ(Bytes(object, "s"), bytes) << json.Text();
-    EXPECT_EQ(object.contains("s_bytes"), !analysis::IsValidUtf8(bytes));
+    EXPECT_EQ(object.contains("s_bytes"), !report::IsValidUtf8(bytes));
   }
 }
 

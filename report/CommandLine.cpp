@@ -1,20 +1,23 @@
-#include "analysis/Report.h"
+#include "report/CommandLine.h"
 
 #include <charconv>
 #include <limits>
 #include <memory>
+#include <optional>
 
-#include "analysis/JsonWriter.h"
 #include "analysis/ProcessCommand.h"
-#include "analysis/UseReason.h"
 #include "platform/AsciiText.h"
 #include "platform/FileSystem.h"
+#include "report/Baseline.h"
 
-namespace analysis {
+namespace report {
 
 namespace {
 
 constexpr const char* ProgramName = "quilmere-report";
+
+// How many files unused since the baseline are named on standard error.
+constexpr std::int32_t NamedNewFiles = 20;
 
 constexpr const char* HelpText =
     "Scans DIR and its subfolders as Quilmere's Process command does and reports\n"
@@ -23,8 +26,13 @@ constexpr const char* HelpText =
     "  --format=tsv     one line per file: 1 (unused) or 0, directory, name,\n"
     "                   tab-separated, then \"N files.\" (the default)\n"
     "  --format=json    one JSON document\n"
+    "  --format=sarif   SARIF 2.1.0: one result per unused file, its path below DIR\n"
+    "  --format=github  one GitHub workflow annotation (::warning) per unused file\n"
     "  --why            add why each used file is used\n"
-    "  --check          exit with status 3 when any file is unused\n"
+    "  --check          exit with status 3 when any file is unused, 4 when the\n"
+    "                   table could not hold every file (see --max-files)\n"
+    "  --baseline=FILE  with --check: fail only on unused files that the earlier\n"
+    "                   tsv or json report FILE does not call unused\n"
     "  --max-files=N    hold at most N files (default 1000, 0 for no limit)\n"
     "  --exclude-dir=NAME  leave out folders and files named NAME, besides the\n"
     "                   version-control data (.git .svn .hg .bzr CVS _darcs)\n"
@@ -33,19 +41,21 @@ constexpr const char* HelpText =
     "  --version        show the version and exit\n"
     "\n"
     "Exit status: 0 done, 1 a file could not be read or the report not written,\n"
-    "2 invalid directory, 3 unused files found (--check), 64 wrong usage.\n"
+    "2 invalid directory, 3 unused files found (--check), 4 not every file judged\n"
+    "(--check), 64 wrong usage.\n"
     "See quilmere-report(1).\n";
-
-// Bytes of report text gathered before they go to the stream.
-constexpr std::size_t OutputChunk = 65536;
 
 std::string ParseFormat(TReportOptions& options, std::string_view value) {
   if (value == "tsv") {
     options.Format = TReportFormat::Tsv;
   } else if (value == "json") {
     options.Format = TReportFormat::Json;
+  } else if (value == "sarif") {
+    options.Format = TReportFormat::Sarif;
+  } else if (value == "github") {
+    options.Format = TReportFormat::Github;
   } else {
-    return "unknown format '" + std::string(value) + "' (tsv or json)";
+    return "unknown format '" + std::string(value) + "' (tsv, json, sarif or github)";
   }
   return {};
 }
@@ -77,6 +87,12 @@ std::string SetKeepList(TReportOptions& options, std::string_view value) {
   return {};
 }
 
+std::string SetBaseline(TReportOptions& options, std::string_view value) {
+  if (value.empty()) return "--baseline takes a file name";
+  options.BaselinePath = value;
+  return {};
+}
+
 struct TOptionRule {
   std::string_view name;  // with its leading "--"
   bool takesValue;
@@ -88,6 +104,7 @@ constexpr TOptionRule Options[] = {
     {"--max-files", true, ParseMaxFiles},
     {"--exclude-dir", true, AddExcludedName},
     {"--ignore-file", true, SetKeepList},
+    {"--baseline", true, SetBaseline},
     {"--why", false, [](TReportOptions& o, std::string_view) { o.Why = true; return std::string(); }},
     {"--check", false,
      [](TReportOptions& o, std::string_view) { o.Check = true; return std::string(); }},
@@ -103,109 +120,38 @@ const TOptionRule* FindOption(std::string_view name) {
   return nullptr;
 }
 
-// Gathers report text and hands it to the stream in chunks, so that a large
-// table never sits whole in memory twice.
-class TChunkedOutput {
- public:
-  explicit TChunkedOutput(std::ostream& out) : out_(out) {}
-  std::string& Text() { return text_; }
-  // Hands the text over once it is large (always, when force).
-  void Pass(bool force = false) {
-    if (!force && text_.size() < OutputChunk) return;
-    out_.write(text_.data(), static_cast<std::streamsize>(text_.size()));
-    text_.clear();
-  }
-  // False once a write to the stream has failed.
-  bool Good() const { return static_cast<bool>(out_); }
-
- private:
-  std::ostream& out_;
-  std::string text_;
-};
-
-void AppendTsvField(std::string& line, std::string_view bytes) {
-  for (char c : bytes) {
-    switch (c) {
-      case '\t': line += "\\t"; break;
-      case '\n': line += "\\n"; break;
-      case '\r': line += "\\r"; break;
-      case '\\': line += "\\\\"; break;
-      default: line += c;
-    }
-  }
-}
-
-void WriteTsvReport(const TFileTable& table, std::int32_t count, bool why,
-                    TChunkedOutput& output) {
-  std::string& text = output.Text();
-  for (std::int32_t i = 1; i <= table.FileCount && output.Good(); ++i) {
-    const TFileName& entry = table[i];
-    text += entry.Unused ? '1' : '0';
-    text += '\t';
-    AppendTsvField(text, entry.Directory);
-    text += '\t';
-    AppendTsvField(text, entry.Name);
-    if (why) {
-      text += '\t';
-      AppendTsvField(text, UseReasonText(entry));
-    }
-    text += '\n';
-    output.Pass();
-  }
-  text += std::to_string(count) + " files.\n";
-}
-
-// {
-//   "directory": DIR with its trailing "/",
-//   "files_met": the scan's count,
-//   "all_stored": whether the table held every file met,
-//   "entries": [
-//     {"directory": ..., "name": ..., "unused": true|false, "reason": text|null},
-//     ...
-//   ]
-// }
-// "reason" only with --why, null for an unused entry. Every text that is
-// not valid UTF-8 comes with its exact bytes in "<key>_bytes" (base64).
-void WriteJsonReport(const std::string& dir, const TFileTable& table, std::int32_t count,
-                     bool why, TChunkedOutput& output) {
-  TJsonWriter json;
-  json.BeginObject();
-  json.BytesField("directory", dir);
-  json.Key("files_met");
-  json.Int(count);
-  json.Key("all_stored");
-  json.Bool(count <= table.Capacity());
-  json.Key("entries");
-  json.BeginArray();
-  for (std::int32_t i = 1; i <= table.FileCount && output.Good(); ++i) {
-    const TFileName& entry = table[i];
-    json.BeginObject();
-    json.BytesField("directory", entry.Directory);
-    json.BytesField("name", entry.Name);
-    json.Key("unused");
-    json.Bool(entry.Unused != 0);
-    if (why) {
-      if (entry.Unused != 0) {
-        json.Key("reason");
-        json.Null();
-      } else {
-        json.BytesField("reason", UseReasonText(entry));
-      }
-    }
-    json.EndObject();
-    if (json.Text().size() >= OutputChunk) {
-      output.Text() += json.TakeText();
-      output.Pass();
-    }
-  }
-  json.EndArray();
-  json.EndObject();
-  output.Text() += json.TakeText();
-}
-
 int UsageError(std::ostream& err, const std::string& text) {
   err << ProgramName << ": " << text << '\n' << ReportUsageLine << '\n' << std::flush;
   return ReportUsageError;
+}
+
+// --check's verdict on a written report: 4 when the table could not hold
+// every file met (the files past it were never judged), else 3 when a file
+// is unused and the baseline, if any, does not call it unused too. The
+// files that fail against a baseline are named on err, the first few.
+int CheckStatus(const analysis::TFileTable& table, std::int32_t count,
+                const std::optional<TBaseline>& baseline, std::ostream& err) {
+  if (count > table.Capacity()) {
+    err << ProgramName << ": not every file was judged: the table holds " << table.Capacity()
+        << " of the " << count << " files met; --max-files=0 holds them all\n";
+    return ReportNotAllJudged;
+  }
+  std::int32_t failing = 0;
+  for (std::int32_t i = 1; i <= table.FileCount; ++i) {
+    const analysis::TFileName& entry = table[i];
+    if (entry.Unused == 0 || (baseline && baseline->HoldsUnused(entry.Directory, entry.Name))) {
+      continue;
+    }
+    if (!baseline) return ReportUnusedFound;
+    if (++failing <= NamedNewFiles) {
+      err << ProgramName << ": unused, not in the baseline: "
+          << EscapeTsvField(entry.Directory + entry.Name) << '\n';
+    }
+  }
+  if (failing > NamedNewFiles) {
+    err << ProgramName << ": and " << failing - NamedNewFiles << " more\n";
+  }
+  return failing > 0 ? ReportUnusedFound : ReportOk;
 }
 
 // The end of every run that wrote to out: the text flushed, and a failed
@@ -254,16 +200,11 @@ std::string ParseReportArguments(const std::vector<std::string>& args, TReportOp
     if (std::string error = rule->apply(options, value); !error.empty()) return error;
   }
   if (options.Help || options.Version) return {};
+  if (!options.BaselinePath.empty() && !options.Check) return "--baseline works with --check only";
   if (operands.empty()) return "no directory given";
   if (operands.size() > 1) return "one directory only, not '" + operands[1] + "' as well";
   options.Directory = operands.front();
   return {};
-}
-
-std::string EscapeTsvField(std::string_view bytes) {
-  std::string field;
-  AppendTsvField(field, bytes);
-  return field;
 }
 
 int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
@@ -283,43 +224,42 @@ int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
   // Unlike the window, which ignores a blank directory box, a blank argument
   // is reported: "/" appended to it could otherwise name the root.
   if (platform::IsBlankText(options.Directory)) {
-    err << InvalidDirectoryText << '\n';
+    err << analysis::InvalidDirectoryText << '\n';
     return ReportInvalidDirectory;
   }
-  const std::string dir = WithTrailingDelimiter(options.Directory);
+  const std::string dir = analysis::WithTrailingDelimiter(options.Directory);
   if (!platform::DirectoryExists(dir)) {
-    err << InvalidDirectoryText << '\n';
+    err << analysis::InvalidDirectoryText << '\n';
     return ReportInvalidDirectory;
   }
 
-  auto table = std::make_unique<TFileTable>(options.Capacity);
-  TProcessHooks hooks;
-  hooks.WarnTooManyFiles = [&err] { err << TooManyFilesText << '\n' << std::flush; };
+  std::optional<TBaseline> baseline;
+  if (!options.BaselinePath.empty()) {
+    try {
+      baseline = TBaseline::Read(options.BaselinePath);
+    } catch (const BaselineError& e) {
+      err << ProgramName << ": " << e.what() << '\n';
+      return ReportIoError;
+    }
+  }
+
+  auto table = std::make_unique<analysis::TFileTable>(options.Capacity);
+  analysis::TProcessHooks hooks;
+  hooks.WarnTooManyFiles = [&err] { err << analysis::TooManyFilesText << '\n' << std::flush; };
   std::int32_t count = 0;
   try {
-    count = ScanAndAnalyze(dir, *table, source, hooks, options.Scan);
+    count = analysis::ScanAndAnalyze(dir, *table, source, hooks, options.Scan);
   } catch (const platform::IoError& e) {
     err << e.what() << '\n';
     return ReportIoError;
-  } catch (const KeepListError& e) {
+  } catch (const analysis::KeepListError& e) {
     err << ProgramName << ": " << e.what() << '\n';
     return ReportIoError;
   }
 
-  TChunkedOutput output(out);
-  if (options.Format == TReportFormat::Json) {
-    WriteJsonReport(dir, *table, count, options.Why, output);
-  } else {
-    WriteTsvReport(*table, count, options.Why, output);
-  }
-  output.Pass(true);
-
-  bool anyUnused = false;
-  for (std::int32_t i = 1; i <= table->FileCount && !anyUnused; ++i) {
-    anyUnused = (*table)[i].Unused != 0;
-  }
-  return Finish(out, err, program,
-                options.Check && anyUnused ? ReportUnusedFound : ReportOk);
+  WriteReport(out, dir, *table, count, options.Format, options.Why);
+  const int status = options.Check ? CheckStatus(*table, count, baseline, err) : ReportOk;
+  return Finish(out, err, program, status);
 }
 
-}  // namespace analysis
+}  // namespace report

@@ -4,22 +4,25 @@
 #include <string_view>
 #include <vector>
 
-// A small JSON writer for the report: values appended to a text in the order
+// A small JSON writer for the reports: values appended to a text in the order
 // they are given, commas and escapes handled here. Strings are bytes, not
 // necessarily UTF-8: String() writes valid UTF-8 as it is (controls, '"' and
 // '\' escaped) and replaces every byte that is not part of a valid UTF-8
 // sequence by U+FFFD, so the document is always valid JSON. BytesField()
 // adds what a reader needs to recover such bytes exactly.
 //
-// Layout: the members of the outermost containers (down to LineDepth) stand
-// one to a line, indented by two blanks a level; deeper containers are
-// written on one line. The caller keeps the structure well formed (a key
+// Layout: the members of the outermost containers (down to the line depth,
+// DefaultLineDepth unless the constructor is given another) stand one to a
+// line, indented by two blanks a level; deeper containers are written on one
+// line. The caller keeps the structure well formed (a key
 // before each value of an object); assert checks it in debug builds.
-namespace analysis {
+namespace report {
 
 class TJsonWriter {
  public:
-  static constexpr int LineDepth = 2;
+  static constexpr std::size_t DefaultLineDepth = 2;
+
+  explicit TJsonWriter(std::size_t lineDepth = DefaultLineDepth) : lineDepth_(lineDepth) {}
 
   void BeginObject();
   void EndObject();
@@ -53,6 +56,7 @@ class TJsonWriter {
     bool empty = true;
     bool afterKey = false;
   };
+  std::size_t lineDepth_;
   std::string text_;
   std::vector<TLevel> levels_;
 };
@@ -64,4 +68,4 @@ bool IsValidUtf8(std::string_view bytes);
 // bytes in base64 (RFC 4648 alphabet, with "=" padding).
 std::string Base64(std::string_view bytes);
 
-}  // namespace analysis
+}  // namespace report

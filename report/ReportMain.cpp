@@ -1,7 +1,7 @@
-// quilmere-report [OPTION]... DIR: see analysis/Report.h.
+// quilmere-report [OPTION]... DIR: see report/CommandLine.h.
 #include <iostream>
 
-#include "analysis/Report.h"
+#include "report/CommandLine.h"
 #include "platform/StandardOutput.h"
 
 int main(int argc, char** argv) {
@@ -10,10 +10,10 @@ int main(int argc, char** argv) {
   platform::StandardOutput stdoutBuffer;
   std::ostream out(&stdoutBuffer);
   platform::PosixDirectorySource source;
-  analysis::TReportProgram program;
+  report::TReportProgram program;
   // QUILMERE_VERSION is the project's version, handed in by the build.
   program.VersionText = "quilmere-report " QUILMERE_VERSION;
   program.OutputError = [&stdoutBuffer] { return stdoutBuffer.Error(); };
-  return analysis::RunReport(std::vector<std::string>(argv + 1, argv + argc), out, std::cerr,
+  return report::RunReport(std::vector<std::string>(argv + 1, argv + argc), out, std::cerr,
                              source, program);
 }

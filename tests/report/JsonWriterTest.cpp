@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "analysis/JsonWriter.h"
+#include "report/JsonWriter.h"
 
 namespace {
 
@@ -17,7 +17,7 @@ void PrintTo(const Utf8Case& c, std::ostream* os) { *os << c.what; }
 class Utf8 : public testing::TestWithParam<Utf8Case> {};
 
 TEST_P(Utf8, AcceptsOnlyWellFormedSequences) {
-  EXPECT_EQ(analysis::IsValidUtf8(GetParam().bytes), GetParam().valid);
+  EXPECT_EQ(report::IsValidUtf8(GetParam().bytes), GetParam().valid);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -39,12 +39,12 @@ TEST(Base64, MatchesTheRfcVectors) {
   const std::pair<const char*, const char*> vectors[] = {
       {"", ""},         {"f", "Zg=="},         {"fo", "Zm8="},        {"foo", "Zm9v"},
       {"foob", "Zm9vYg=="}, {"fooba", "Zm9vYmE="}, {"foobar", "Zm9vYmFy"}};
-  for (const auto& [plain, encoded] : vectors) EXPECT_EQ(analysis::Base64(plain), encoded);
-  EXPECT_EQ(analysis::Base64("\xFF\xFE"), "//4=");
+  for (const auto& [plain, encoded] : vectors) EXPECT_EQ(report::Base64(plain), encoded);
+  EXPECT_EQ(report::Base64("\xFF\xFE"), "//4=");
 }
 
 TEST(JsonWriter, EscapesAndLaysOutTheDocument) {
-  analysis::TJsonWriter json;
+  report::TJsonWriter json;
   json.BeginObject();
   json.Key("text");
   json.String("q\"b\\\x01\t\x7f");
