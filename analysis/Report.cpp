@@ -266,6 +266,17 @@ std::string EscapeTsvField(std::string_view bytes) {
   return field;
 }
 
+void WriteReport(std::ostream& out, const std::string& dir, const TFileTable& table,
+                 std::int32_t count, TReportFormat format, bool why) {
+  TChunkedOutput output(out);
+  if (format == TReportFormat::Json) {
+    WriteJsonReport(dir, table, count, why, output);
+  } else {
+    WriteTsvReport(table, count, why, output);
+  }
+  output.Pass(true);
+}
+
 int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
               platform::DirectorySource& source, const TReportProgram& program) {
   TReportOptions options;
@@ -306,13 +317,7 @@ int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
     return ReportIoError;
   }
 
-  TChunkedOutput output(out);
-  if (options.Format == TReportFormat::Json) {
-    WriteJsonReport(dir, *table, count, options.Why, output);
-  } else {
-    WriteTsvReport(*table, count, options.Why, output);
-  }
-  output.Pass(true);
+  WriteReport(out, dir, *table, count, options.Format, options.Why);
 
   bool anyUnused = false;
   for (std::int32_t i = 1; i <= table->FileCount && !anyUnused; ++i) {

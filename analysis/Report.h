@@ -63,6 +63,12 @@ std::string ParseReportArguments(const std::vector<std::string>& args, TReportOp
 // "\t", "\n", "\r" and "\\"; every other byte as it is.
 std::string EscapeTsvField(std::string_view bytes);
 
+// Writes the report of table (scanned from dir, count files met) in format,
+// with the reasons when why: the very bytes quilmere-report writes for it.
+// The caller checks out for a failed write.
+void WriteReport(std::ostream& out, const std::string& dir, const TFileTable& table,
+                 std::int32_t count, TReportFormat format, bool why);
+
 // What the program around the report supplies.
 struct TReportProgram {
   std::string VersionText = "quilmere-report";  // the --version line
