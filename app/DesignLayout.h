@@ -44,7 +44,7 @@ inline constexpr int FontPixels = 13;
 // Beyond the classic layout: the find box's margin, the run's progress bar,
 // and the share of the screen a first window takes.
 inline constexpr int FindMargin = 2;
-inline constexpr int ProgressBarWidth = 200;
+inline constexpr int ProgressBarWidth = 260;
 inline constexpr double FirstWindowShare = 2.0 / 3.0;
 
 // The results grid.

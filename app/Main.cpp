@@ -149,8 +149,12 @@ bool TFrmmain::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() != QEvent::KeyPress) return QWidget::eventFilter(watched, event);
   auto* widget = qobject_cast<QWidget*>(watched);
   // Every key press is filtered once per object it passes on its way up;
-  // take it where it is first delivered, the focused control of this window.
-  if (widget == nullptr || widget->window() != this || widget != QApplication::focusWidget()) {
+  // take it where it is first delivered: the focused control of this window,
+  // or the window itself when no control has the focus (the one that had it
+  // was disabled for a run, say).
+  QWidget* const focused = QApplication::focusWidget();
+  const bool firstDelivery = focused != nullptr ? widget == focused : widget == this;
+  if (widget == nullptr || widget->window() != this || !firstDelivery) {
     return QWidget::eventFilter(watched, event);
   }
   const auto* keyEvent = static_cast<QKeyEvent*>(event);

@@ -89,11 +89,21 @@ bool StatusBar::event(QEvent* event) {
   return QFrame::event(event);
 }
 
+namespace {
+
+// A control's width as its size limits allow its wish.
+int ControlWidth(const QWidget* control) {
+  return std::clamp(control->sizeHint().width(), control->minimumWidth(),
+                    control->maximumWidth());
+}
+
+}  // namespace
+
 void StatusBar::Relayout() {
   const int height = this->height() - OuterTop - OuterBottom;
   int controlsWidth = 0;
   for (QWidget* control : controls_) {
-    if (!control->isHidden()) controlsWidth += control->sizeHint().width() + Gap;
+    if (!control->isHidden()) controlsWidth += ControlWidth(control) + Gap;
   }
   const int gaps = Gap * (PanelCount - 1);
   const int available = width() - OuterLeft - OuterRight - gaps - controlsWidth;
@@ -110,7 +120,7 @@ void StatusBar::Relayout() {
   };
   place(panels_[MessagePanel], widths[MessagePanel]);
   for (QWidget* control : controls_) {
-    if (!control->isHidden()) place(control, control->sizeHint().width());
+    if (!control->isHidden()) place(control, ControlWidth(control));
   }
   place(panels_[CountPanel], widths[CountPanel]);
   place(panels_[FeedbackPanel], widths[FeedbackPanel]);

@@ -179,6 +179,9 @@ QString TStringGrid::ElideDirectory(const QString& directory, const QString& pro
       }
       return project.left(low) + ellipsis + rest;
     }
+    // The project's part is gone and the rest is still too wide: its middle
+    // goes too, behind the ellipsis that stands for the project.
+    return metrics.elidedText(ellipsis + rest, Qt::ElideMiddle, width);
   }
   return metrics.elidedText(directory, Qt::ElideMiddle, width);
 }
