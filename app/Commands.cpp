@@ -2,6 +2,7 @@
 // what Delete would take.
 #include <QAction>
 #include <QClipboard>
+#include <QDir>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QLineEdit>
@@ -215,7 +216,9 @@ TExportChoice TFrmmain::AskExportFile(QWidget* parent) {
   const QString json = QStringLiteral("JSON (*.json)");
   QString chosen;
   TExportChoice choice;
-  choice.Path = QFileDialog::getSaveFileName(parent, QStringLiteral("Export list"), QString(),
+  // The dialog starts in the user's home, never in whatever folder the
+  // program was started from.
+  choice.Path = QFileDialog::getSaveFileName(parent, QStringLiteral("Export list"), QDir::homePath(),
                                              tsv + QStringLiteral(";;") + json, &chosen);
   if (choice.Path.isEmpty()) return choice;
   // The name's extension decides; without one, the chosen filter does and

@@ -50,8 +50,11 @@ void TFrmmain::SetProcessing(bool processing) {
   runClock_.invalidate();
   runStatus_.clear();
   runProgress_.reset();
-  ProgressBar1->setVisible(processing);
-  BtnCancel->setVisible(processing);
+  // A run shows them once its directory has passed (BtnProcessClick).
+  if (!processing) {
+    ProgressBar1->hide();
+    BtnCancel->hide();
+  }
 }
 
 void TFrmmain::BtnCancelClick() {
@@ -128,6 +131,9 @@ void TFrmmain::BtnProcessClick() {
                           QStringLiteral("Warning"));
   };
   const analysis::TScanOptions options = ReadScanOptions();
+  ProgressBar1->reset();
+  ProgressBar1->show();
+  BtnCancel->show();
   try {
     const std::int32_t count =
         analysis::ScanAndAnalyze(dir, FileTable, *env_.Source, hooks, options);
