@@ -2,12 +2,31 @@
 
 #include "analysis/DirectoryScan.h"
 #include "analysis/UnlistedPages.h"
+#include "platform/AsciiText.h"
+
+#include <optional>
 
 namespace analysis {
 
 std::string WithTrailingDelimiter(const std::string& text) {
   if (!text.empty() && text.back() == platform::PathDelimiter) return text;
   return text + platform::PathDelimiter;
+}
+
+std::string TypedDirectory(const std::string& text, const std::string& home) {
+  std::string dir = text;
+  const std::string trimmed = platform::TrimBlanks(text);
+  if (trimmed.size() >= 2 && (trimmed.front() == '"' || trimmed.front() == '\'') &&
+      trimmed.back() == trimmed.front()) {
+    dir = trimmed.substr(1, trimmed.size() - 2);
+  }
+  if (dir == "~") return home;
+  if (dir.size() >= 2 && dir[0] == '~' && dir[1] == platform::PathDelimiter) {
+    std::string expanded = home;
+    while (!expanded.empty() && expanded.back() == platform::PathDelimiter) expanded.pop_back();
+    return expanded + dir.substr(1);
+  }
+  return dir;
 }
 
 std::string FileCountText(std::int32_t count) {
@@ -62,23 +81,43 @@ std::int32_t ScanAndAnalyze(const std::string& dir, TFileTable& table,
   // keep could offer those files for deletion.
   const std::string listPath = KeepListPathFor(dir, options);
   const TScanFilter filter(dir, options.ExcludedNames, TKeepList::Load(listPath));
+  // What a cancelled run gives back; only a run that can be cancelled pays
+  // for the copy.
+  std::optional<TFileTable> previous;
+  if (hooks.Cancelled) previous = table;
+  const platform::MessagePump pump = [&hooks] {
+    if (hooks.ProcessMessages) hooks.ProcessMessages();
+    if (hooks.Cancelled && hooks.Cancelled()) throw RunCancelled();
+  };
+  // During the scan the pump runs once per subdirectory, and no further
+  // directory is opened once the table is full: the entries listed are the
+  // files met at every report.
+  const platform::MessagePump scanPump = [&] {
+    if (hooks.Progress) hooks.Progress({TProgress::TPhase::Scan, table.FileCount, 0, 0});
+    pump();
+  };
   if (hooks.ShowStatus) hooks.ShowStatus(GettingListingText);
   table.Reset(dir, platform::IdentityOf(dir));
-  if (hooks.BeforeScan) hooks.BeforeScan();
-  bool linkedDirectoryMet = false;
-  const std::int32_t count =
-      ScanDirectory(dir, table, source, hooks.ProcessMessages, &linkedDirectoryMet, filter);
-  const bool overflow = count > table.Capacity();
-  if (overflow && hooks.WarnTooManyFiles) hooks.WarnTooManyFiles();
-  // Pages that the table could not list still name files that it did.
-  std::vector<std::string> unlisted;
-  if (overflow || linkedDirectoryMet || filter.KeptFolderMet()) {
-    unlisted =
-        CollectUnlistedPages(dir, table, PageExtension, source, hooks.ProcessMessages, filter);
+  try {
+    if (hooks.BeforeScan) hooks.BeforeScan();
+    bool linkedDirectoryMet = false;
+    const std::int32_t count =
+        ScanDirectory(dir, table, source, scanPump, &linkedDirectoryMet, filter);
+    const bool overflow = count > table.Capacity();
+    if (overflow && hooks.WarnTooManyFiles) hooks.WarnTooManyFiles();
+    // Pages that the table could not list still name files that it did.
+    std::vector<std::string> unlisted;
+    if (overflow || linkedDirectoryMet || filter.KeptFolderMet()) {
+      unlisted = CollectUnlistedPages(dir, table, PageExtension, source, pump, filter);
+    }
+    AnalyzeReferences(table, PageExtension, hooks.ShowStatus, pump, unlisted, TRuleSet::Cfml,
+                      hooks.Progress);
+    ApplyKeepList(table, filter, listPath);
+    return count;
+  } catch (const RunCancelled&) {
+    table = std::move(*previous);
+    throw;
   }
-  AnalyzeReferences(table, PageExtension, hooks.ShowStatus, hooks.ProcessMessages, unlisted);
-  ApplyKeepList(table, filter, listPath);
-  return count;
 }
 
 }  // namespace analysis

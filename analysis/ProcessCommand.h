@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <string>
 
@@ -17,9 +18,15 @@ namespace analysis {
 inline constexpr const char* InvalidDirectoryText = "Invalid directory";
 inline constexpr const char* TooManyFilesText = "Not all files can be processed";
 inline constexpr const char* GettingListingText = "  Getting directory listing...";
+inline constexpr const char* CancelledText = "  Cancelled.";
 
 // text with the path delimiter appended unless it already ends in one.
 std::string WithTrailingDelimiter(const std::string& text);
+
+// A directory as people type or paste it: blanks around surrounding quotes
+// and the quotes themselves go ('...' or "..."), and a leading "~" alone or
+// "~/" stands for home. Anything else stays as typed.
+std::string TypedDirectory(const std::string& text, const std::string& home);
 
 // The status text after a run: two blanks, the count, " files.", two blanks.
 std::string FileCountText(std::int32_t count);
@@ -29,6 +36,15 @@ struct TProcessHooks {
   platform::MessagePump ProcessMessages;   // between subdirectories and entries
   std::function<void()> BeforeScan;        // after the table is emptied
   std::function<void()> WarnTooManyFiles;  // the count exceeds the capacity
+  ProgressSink Progress;                   // right before each ProcessMessages
+  // Asked right after each ProcessMessages: true ends the run there.
+  std::function<bool()> Cancelled;
+};
+
+// A run that its Cancelled hook ended; the table is back as it was before.
+class RunCancelled : public std::exception {
+ public:
+  const char* what() const noexcept override { return "The run was cancelled"; }
 };
 
 // What a run leaves out and keeps, as the settings or the command line say.
@@ -54,6 +70,9 @@ std::string KeepListPathFor(const std::string& dir, const TScanOptions& options)
 // holds, and the list itself, end up used with the list's line as reason.
 // Returns the scan's count, which can exceed the capacity. An I/O error of the
 // analysis leaves as platform::IoError with the table only partly analysed.
+// When hooks.Cancelled says so (it is asked once per subdirectory during the
+// scan and once per file during the analysis), the table gets back exactly
+// what it held before the call, checks included, and RunCancelled leaves.
 std::int32_t ScanAndAnalyze(const std::string& dir, TFileTable& table,
                             platform::DirectorySource& source, const TProcessHooks& hooks,
                             const TScanOptions& options = {});

@@ -130,7 +130,8 @@ bool IsEntryFile(const std::string& upperName) {
 void AnalyzeReferences(TFileTable& table, const std::string& pageExtension,
                        const StatusSink& showStatus,
                        const platform::MessagePump& processMessages,
-                       const std::vector<std::string>& unlistedPages, TRuleSet rules) {
+                       const std::vector<std::string>& unlistedPages, TRuleSet rules,
+                       const ProgressSink& progress) {
   if (showStatus) showStatus("  Analyze...");
   const std::string pageKey = "." + UpperAscii(pageExtension);
   const std::int32_t count = table.FileCount;
@@ -169,6 +170,8 @@ void AnalyzeReferences(TFileTable& table, const std::string& pageExtension,
   platform::TBlockReader blocks(upcoming, BlockSize, TCfmlRules::History, std::move(fold));
   platform::TReadAhead readAhead(std::move(upcoming));
 
+  const std::int64_t total = count + static_cast<std::int64_t>(unlistedPages.size());
+  std::uint64_t bytesRead = 0;
   // The plain rules decide in the table as they go (whether an .html file is
   // read depends on its Checked at its turn); the CFML rules keep their marks
   // apart until the end, so they never change what the plain rules decide.
@@ -182,12 +185,13 @@ void AnalyzeReferences(TFileTable& table, const std::string& pageExtension,
     }
     const std::string ext = UpperExtension(table[e].Name);
     const std::string path = table[e].Directory + table[e].Name;
-    if (showStatus) showStatus("  Analyzing " + path);
-    if (processMessages) processMessages();
-
     const bool plainRead =
         IsReadExtension(ext, pageKey) || (ext == ".HTML" && table[e].Checked == 1);
     const bool cfmlRead = cfml && TCfmlRules::IsReadExtension(ext);
+    if (plainRead || cfmlRead) bytesRead += table[e].Size;
+    if (showStatus) showStatus("  Analyzing " + path);
+    if (progress) progress({TProgress::TPhase::Analysis, e, total, bytesRead});
+    if (processMessages) processMessages();
     if (!plainRead && !cfmlRead) continue;
     const std::size_t index = place[static_cast<std::size_t>(e)];
     readAhead.Reached(index);
@@ -203,6 +207,10 @@ void AnalyzeReferences(TFileTable& table, const std::string& pageExtension,
   for (std::size_t u = 0; u < unlistedPages.size(); ++u) {
     const std::string& path = unlistedPages[u];
     if (showStatus) showStatus("  Analyzing " + path);
+    if (progress) {
+      progress({TProgress::TPhase::Analysis, count + static_cast<std::int64_t>(u) + 1, total,
+                bytesRead});
+    }
     if (processMessages) processMessages();
     readAhead.Reached(unlistedFrom + u);
     for (std::int32_t i : run.Search(0, path, blocks, unlistedFrom + u)) {

@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -11,6 +12,19 @@ namespace analysis {
 
 // Receives a text for panel 0 of the status bar.
 using StatusSink = std::function<void(const std::string&)>;
+
+// How far a Process run has come, for a progress bar.
+struct TProgress {
+  enum class TPhase { Scan, Analysis };
+  TPhase Phase = TPhase::Scan;
+  // Scan: the files listed so far (Total 0: not known yet). Analysis: the
+  // file at its turn, e of Total (the table's entries, then the pages outside
+  // it), and the bytes of the table's files read up to it.
+  std::int64_t Done = 0;
+  std::int64_t Total = 0;
+  std::uint64_t Bytes = 0;
+};
+using ProgressSink = std::function<void(const TProgress&)>;
 
 // The page extension the Process command analyses with.
 inline constexpr const char* PageExtension = "cfm";
@@ -46,6 +60,8 @@ bool IsReadExtension(const std::string& ext, const std::string& pageKey);
 // Name for every entry, each followed by one call of processMessages (both
 // may be empty). Pending window events therefore run between entries: the
 // caller keeps commands that change the table from running meanwhile.
+// progress, when given, hears of every file just before processMessages
+// runs; a processMessages that throws ends the analysis there.
 //
 // Then each of unlistedPages (full paths of files that the table does not
 // hold) is read the same way, after the entries, with its own status text;
@@ -64,6 +80,6 @@ void AnalyzeReferences(TFileTable& table, const std::string& pageExtension,
                        const StatusSink& showStatus,
                        const platform::MessagePump& processMessages,
                        const std::vector<std::string>& unlistedPages = {},
-                       TRuleSet rules = TRuleSet::Cfml);
+                       TRuleSet rules = TRuleSet::Cfml, const ProgressSink& progress = {});
 
 }  // namespace analysis

@@ -1,17 +1,29 @@
-// The Delete command, the grid's pop-up commands, and the count of what
-// Delete would take.
+// The Delete command, the grid's pop-up commands, find, and the count of
+// what Delete would take.
 #include <QAction>
+#include <QClipboard>
+#include <QDir>
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QLineEdit>
 #include <QPushButton>
+#include <sstream>
 
 #include "analysis/FileTable.h"
 #include "analysis/KeepList.h"
 #include "analysis/KeepListFile.h"
+#include "report/ReportWriter.h"
 #include "app/Main.h"
+#include "app/OpenLink.h"
+#include "platform/AtomicFile.h"
+#include "platform/FileSystem.h"
+#include "platform/ShellOpen.h"
 #include "platform/ProjectDirectory.h"
 #include "platform/qt/MessageBoxes.h"
 #include "platform/qt/StatusBar.h"
 #include "results/CheckedSummary.h"
 #include "results/Deletion.h"
+#include "results/RowSearch.h"
 #include "results/qt/Confirm.h"
 #include "results/qt/StringGrid.h"
 
@@ -75,7 +87,11 @@ void TFrmmain::RunCheckCommand(results::CheckCommand command) {
   // The checks belong to the finished run; a run under way rebuilds them.
   if (processing_) return;
   const auto [top, bottom] = StringGrid1->SelectedRows();
-  results::ApplyCheckCommand(FileTable, top, bottom, command);
+  // A selection spans the rows the filter hides; they are not the user's
+  // choice and keep their checks.
+  results::RowShown shown;
+  if (StringGrid1->CheckedOnly()) shown = [this](std::int32_t r) { return StringGrid1->RowShown(r); };
+  results::ApplyCheckCommand(FileTable, top, bottom, command, shown);
   StringGrid1->RepaintGlyphs();
   ShowCheckedCount();
 }
@@ -104,6 +120,7 @@ void TFrmmain::Alwayskeep1Click() {
   std::vector<std::int32_t> rows;
   std::vector<std::string> paths;
   for (std::int32_t r = std::max(top, 1); r <= bottom && r <= StringGrid1->ShownCount(); ++r) {
+    if (!StringGrid1->RowShown(r)) continue;
     const analysis::TFileName& entry = FileTable[r];
     if (entry.Directory.compare(0, project.size(), project) != 0) continue;
     rows.push_back(r);
@@ -158,4 +175,105 @@ void TFrmmain::Restorelastdeletion1Click() {
   FillGrid();
   EnableRestore();
   ShowStatusText(StatusBar1, RestoredText(restored, failed));
+}
+
+std::int32_t TFrmmain::ActionRow() const {
+  const int menuRow = StringGrid1->MenuRow();
+  const std::int32_t row = menuRow != 0 ? menuRow : StringGrid1->FocusedRow();
+  return row >= 1 && row <= StringGrid1->ShownCount() ? row : 0;
+}
+
+// Through the desktop's opener on its own thread, as links are opened: a slow
+// program never holds up the window.
+void TFrmmain::OpenFileLink(const std::string& path) {
+  FileLink->SetUrl(platform::FileLink(path));
+  FileLink->Resume();
+}
+
+void TFrmmain::Open1Click() {
+  if (const std::int32_t row = ActionRow(); row != 0) {
+    OpenFileLink(FileTable[row].Directory + FileTable[row].Name);
+  }
+}
+
+void TFrmmain::Opencontainingfolder1Click() {
+  if (const std::int32_t row = ActionRow(); row != 0) OpenFileLink(FileTable[row].Directory);
+}
+
+void TFrmmain::Copypath1Click() {
+  if (const std::int32_t row = ActionRow(); row != 0) {
+    QGuiApplication::clipboard()->setText(
+        QString::fromLocal8Bit(FileTable[row].Directory + FileTable[row].Name));
+  }
+}
+
+void TFrmmain::Showcheckedrowsonly1Click() {
+  StringGrid1->SetCheckedOnly(Showcheckedrowsonly1->isChecked());
+}
+
+TExportChoice TFrmmain::AskExportFile(QWidget* parent) {
+  const QString tsv = QStringLiteral("Tab-separated values (*.tsv)");
+  const QString json = QStringLiteral("JSON (*.json)");
+  QString chosen;
+  TExportChoice choice;
+  // The dialog starts in the user's home, never in whatever folder the
+  // program was started from.
+  choice.Path = QFileDialog::getSaveFileName(parent, QStringLiteral("Export list"), QDir::homePath(),
+                                             tsv + QStringLiteral(";;") + json, &chosen);
+  if (choice.Path.isEmpty()) return choice;
+  // The name's extension decides; without one, the chosen filter does and
+  // lends the name its extension.
+  if (choice.Path.endsWith(QStringLiteral(".json"), Qt::CaseInsensitive)) {
+    choice.Format = report::TReportFormat::Json;
+  } else if (!choice.Path.endsWith(QStringLiteral(".tsv"), Qt::CaseInsensitive)) {
+    const bool asJson = chosen == json;
+    choice.Format = asJson ? report::TReportFormat::Json : report::TReportFormat::Tsv;
+    choice.Path += asJson ? QStringLiteral(".json") : QStringLiteral(".tsv");
+  }
+  return choice;
+}
+
+// The whole table as quilmere-report --why writes it, with the last run's
+// count of files met; the file is replaced only once the text is whole.
+void TFrmmain::Exportlist1Click() {
+  if (processing_) return;
+  const TExportChoice choice = ChooseExportFile();
+  if (choice.Path.isEmpty()) return;
+  std::ostringstream text;
+  report::WriteReport(text, FileTable.ProjectDirectory, FileTable, lastScanCount_,
+                        choice.Format, true);
+  const std::string path = choice.Path.toLocal8Bit().toStdString();
+  try {
+    platform::ReplaceFile(path, text.str());
+  } catch (const platform::IoError& e) {
+    platform::ShowMessage(QString::fromLocal8Bit(e.what()), QStringLiteral("error"));
+    return;
+  }
+  ShowStatusText(StatusBar1, "  List exported to " + path + ".");
+}
+
+void TFrmmain::ShowFind() {
+  PanelFind->show();
+  EdtFind->setFocus();
+  EdtFind->selectAll();
+}
+
+void TFrmmain::HideFind() {
+  PanelFind->hide();
+  StringGrid1->setFocus();
+}
+
+void TFrmmain::FindRow(bool next) {
+  const std::string text = EdtFind->text().toLocal8Bit().toStdString();
+  if (text.empty()) return;
+  const std::int32_t count = StringGrid1->ShownCount();
+  std::int32_t first = std::max(StringGrid1->FocusedRow(), 1) + (next ? 1 : 0);
+  if (first > count) first = 1;
+  const std::int32_t row = results::FindRow(
+      FileTable, count, first, text, [this](std::int32_t r) { return StringGrid1->RowShown(r); });
+  if (row == 0) {
+    ShowStatusText(StatusBar1, "  No path holds \"" + text + "\".");
+    return;
+  }
+  StringGrid1->GoToRow(row);
 }

@@ -41,6 +41,11 @@ inline constexpr int TreeIndentation = 19;
 inline constexpr int StatusBarHeight = 29;
 inline constexpr int StatusPanel0Width = 450;
 inline constexpr int FontPixels = 13;
+// Beyond the classic layout: the find box's margin, the run's progress bar,
+// and the share of the screen a first window takes.
+inline constexpr int FindMargin = 2;
+inline constexpr int ProgressBarWidth = 260;
+inline constexpr double FirstWindowShare = 2.0 / 3.0;
 
 // The results grid.
 inline constexpr int GridDefaultColWidth = 128;

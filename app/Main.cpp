@@ -4,7 +4,10 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QKeyEvent>
+#include <QKeySequence>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QTimer>
@@ -13,6 +16,7 @@
 #include "app/FolderTree.h"
 #include "app/HelpWindow.h"
 #include "app/OpenLink.h"
+#include "app/Shortcuts.h"
 #include "banner/qt/AdImage.h"
 #include "banner/qt/GifImgs.h"
 #include "banner/qt/JpegImage.h"
@@ -38,9 +42,12 @@ TFrmmain::TFrmmain(TFrmmainEnvironment environment, QWidget* parent)
     if (FrmConfirm == nullptr) FrmConfirm = new TFrmConfirm(this);
     return FrmConfirm->exec();
   };
+  ChooseExportFile = [this] { return AskExportFile(this); };
   CreateControls();
   CreateGlyphImages();
   CreatePopupMenu();
+  CreateFindBox();
+  CreateProgressControls();
   ConnectEvents();
   FormCreate();
 }
@@ -57,12 +64,13 @@ TFrmmain::~TFrmmain() {
     AdLoader->Shutdown(std::chrono::seconds(2));
     AdLoader = nullptr;
   }
-  if (Link != nullptr) {
+  for (TOpenLink** opener : {&Link, &FileLink}) {
+    if (*opener == nullptr) continue;
     // It frees itself: the wake-up lets it see the request and end without
     // opening anything; nothing touches it afterwards.
-    Link->Terminate();
-    Link->Resume();
-    Link = nullptr;
+    (*opener)->Terminate();
+    (*opener)->Resume();
+    *opener = nullptr;
   }
 }
 
@@ -86,6 +94,10 @@ void TFrmmain::FormCreate() {
   Link->SetPriority(platform::ThreadPriority::BelowNormal);
   Link->SetFreeOnTerminate(true);
   Link->SetUrl(config::DefaultLinkUrl);
+  constexpr TOpenLink::TLinkKind files = TOpenLink::TLinkKind::Files;
+  FileLink = new TOpenLink(env_.Opener ? env_.Opener : TOpenLink::DefaultOpener(files), files);
+  FileLink->SetPriority(platform::ThreadPriority::BelowNormal);
+  FileLink->SetFreeOnTerminate(true);
 }
 
 // Every handler runs inside Guard: what escapes it goes to the error report.
@@ -104,6 +116,15 @@ void TFrmmain::ConnectEvents() {
   bind(Alwayskeep1, &QAction::triggered, &TFrmmain::Alwayskeep1Click);
   bind(MovetoTrash1, &QAction::triggered, &TFrmmain::MovetoTrash1Click);
   bind(Restorelastdeletion1, &QAction::triggered, &TFrmmain::Restorelastdeletion1Click);
+  bind(Open1, &QAction::triggered, &TFrmmain::Open1Click);
+  bind(Opencontainingfolder1, &QAction::triggered, &TFrmmain::Opencontainingfolder1Click);
+  bind(Copypath1, &QAction::triggered, &TFrmmain::Copypath1Click);
+  bind(Showcheckedrowsonly1, &QAction::triggered, &TFrmmain::Showcheckedrowsonly1Click);
+  bind(Exportlist1, &QAction::triggered, &TFrmmain::Exportlist1Click);
+  bind(BtnCancel, &QPushButton::clicked, &TFrmmain::BtnCancelClick);
+  // Typing searches from the focused row on; Enter and F3 go to the next.
+  connect(EdtFind, &QLineEdit::textEdited, this,
+          [this] { platform::Guard([this] { FindRow(false); }); });
   bind(StringGrid1, &results::TStringGrid::CheckToggled, &TFrmmain::ShowCheckedCount);
   bind(ImgJPEGAd, &platform::ImageControl::Clicked, &TFrmmain::ImgAdClick);
   bind(StatusBar1, &platform::StatusBar::Clicked, &TFrmmain::StatusBar1Click);
@@ -128,13 +149,18 @@ bool TFrmmain::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() != QEvent::KeyPress) return QWidget::eventFilter(watched, event);
   auto* widget = qobject_cast<QWidget*>(watched);
   // Every key press is filtered once per object it passes on its way up;
-  // take it where it is first delivered, the focused control of this window.
-  if (widget == nullptr || widget->window() != this || widget != QApplication::focusWidget()) {
+  // take it where it is first delivered: the focused control of this window,
+  // or the window itself when no control has the focus (the one that had it
+  // was disabled for a run, say).
+  QWidget* const focused = QApplication::focusWidget();
+  const bool firstDelivery = focused != nullptr ? widget == focused : widget == this;
+  if (widget == nullptr || widget->window() != this || !firstDelivery) {
     return QWidget::eventFilter(watched, event);
   }
-  const int key = static_cast<QKeyEvent*>(event)->key();
+  const auto* keyEvent = static_cast<QKeyEvent*>(event);
+  const int key = keyEvent->key();
   bool consumed = false;
-  platform::Guard([&] { consumed = FormKeyDown(key); });
+  platform::Guard([&] { consumed = FormKeyDown(key, keyEvent->modifiers(), widget); });
   if (consumed) return true;
   // Enter presses the default button unless a button has the focus.
   if ((key == Qt::Key_Return || key == Qt::Key_Enter) && !qobject_cast<QPushButton*>(widget)) {
@@ -171,10 +197,48 @@ void TFrmmain::ShellTreeView1Change() {
   CBProjectDir->setEditText(QString::fromLocal8Bit(path));
 }
 
-bool TFrmmain::FormKeyDown(int key) {
-  if (key == Qt::Key_F1) {
+namespace {
+
+// True when key with modifiers is the shortcut written as text.
+bool IsShortcut(int key, Qt::KeyboardModifiers modifiers, const char* text) {
+  // The keypad's Enter is Enter; the keypad flag is no modifier of its own.
+  if (key == Qt::Key_Return) key = Qt::Key_Enter;
+  modifiers &= ~Qt::KeypadModifier;
+  return QKeySequence(QKeyCombination(modifiers, static_cast<Qt::Key>(key))) ==
+         QKeySequence::fromString(QString::fromLatin1(text));
+}
+
+}  // namespace
+
+bool TFrmmain::FormKeyDown(int key, Qt::KeyboardModifiers modifiers, QWidget* focused) {
+  if (IsShortcut(key, modifiers, shortcuts::Help)) {
     emit HelpRequested();
     ShowHelp();
+    return false;
+  }
+  if (IsShortcut(key, modifiers, shortcuts::Cancel)) {
+    if (processing_) {
+      BtnCancelClick();
+      return true;
+    }
+    if (!PanelFind->isHidden()) {
+      HideFind();
+      return true;
+    }
+    return false;
+  }
+  if (IsShortcut(key, modifiers, shortcuts::Find)) {
+    ShowFind();
+    return true;
+  }
+  if (IsShortcut(key, modifiers, shortcuts::FindNext) ||
+      (focused == EdtFind && IsShortcut(key, modifiers, shortcuts::Process))) {
+    if (EdtFind->text().isEmpty()) {
+      ShowFind();
+    } else {
+      FindRow(true);
+    }
+    return true;
   }
   return false;
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QString>
 #include <QWidget>
@@ -6,10 +7,12 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "analysis/FileTable.h"
 #include "analysis/ProcessCommand.h"
+#include "report/ReportWriter.h"
 #include "app/Config.h"
 #include "banner/BannerDisplay.h"
 #include "platform/FileId.h"
@@ -17,7 +20,9 @@
 
 class QAction;
 class QComboBox;
+class QLineEdit;
 class QMenu;
+class QProgressBar;
 class QPushButton;
 class QSplitter;
 class QTimer;
@@ -52,8 +57,11 @@ struct TFrmmainEnvironment {
   std::function<bool(const std::string&)> DeleteFile;
   // The home Trash folder; platform::DefaultHomeTrash() when empty.
   std::string HomeTrash;
-  // Opens a web address or mail link; the desktop's opener when empty.
+  // Opens a web address or mail link, and the file links of the grid's
+  // Open commands; the desktop's opener when empty.
   std::function<void(const std::string&)> Opener;
+  // What "~" in the directory box stands for; the user's home when empty.
+  std::string HomeDirectory;
   // Where the help file's HTML counterpart lies; when empty, the program's
   // folder, then config::InstalledHelpDirectory relative to it.
   QString HelpDirectory;
@@ -61,6 +69,12 @@ struct TFrmmainEnvironment {
   std::string AdServerHost = config::AdServerHost;
   int AdServerPort = 80;
   std::chrono::milliseconds AdTimeLimit{30000};
+};
+
+// Where Export list writes and in which format; an empty path: not at all.
+struct TExportChoice {
+  QString Path;
+  report::TReportFormat Format = report::TReportFormat::Tsv;
 };
 
 // The main window, Frmmain: every control of the program and its handlers.
@@ -122,6 +136,20 @@ class TFrmmain : public QWidget, public banner::BannerDisplay {
   QAction* Alwayskeep1 = nullptr;
   QAction* MovetoTrash1 = nullptr;
   QAction* Restorelastdeletion1 = nullptr;
+  // The row actions, the filter and the export.
+  QAction* N3 = nullptr;
+  QAction* Open1 = nullptr;
+  QAction* Opencontainingfolder1 = nullptr;
+  QAction* Copypath1 = nullptr;
+  QAction* N4 = nullptr;
+  QAction* Showcheckedrowsonly1 = nullptr;
+  QAction* Exportlist1 = nullptr;
+  // The find box below the grid (Ctrl+F), hidden until asked for.
+  QWidget* PanelFind = nullptr;
+  QLineEdit* EdtFind = nullptr;
+  // A run's progress and its way out, on the status bar while it runs.
+  QProgressBar* ProgressBar1 = nullptr;
+  QPushButton* BtnCancel = nullptr;
   QTimer* Timer1 = nullptr;
   // The hidden glyph pictures on Panel2: unchecked normal, hot, pressed,
   // then checked normal, hot, pressed.
@@ -135,12 +163,18 @@ class TFrmmain : public QWidget, public banner::BannerDisplay {
   // Shows the delete confirmation and returns its modal result (1 = OK).
   // FrmConfirm by default; tests answer it themselves.
   std::function<int()> ConfirmDelete;
+  // Asks where Export list writes and in which format (an empty path: not
+  // at all). A save dialog by default; tests answer it themselves.
+  std::function<TExportChoice()> ChooseExportFile;
+  static TExportChoice AskExportFile(QWidget* parent);
 
   // The GIF banner control, laid exactly over ImgJPEGAd.
   banner::TGifImage* GifAd = nullptr;
-  // Worker threads and the help viewer. Both threads free themselves.
+  // Worker threads and the help viewer. The threads free themselves.
   AdImageLoader* AdLoader = nullptr;
   TOpenLink* Link = nullptr;
+  // Opens the grid's files and folders; never the banner's links.
+  TOpenLink* FileLink = nullptr;
   THelpWindow* HelpWindow = nullptr;
 
   // Handlers of the window itself.
@@ -150,7 +184,7 @@ class TFrmmain : public QWidget, public banner::BannerDisplay {
   void ShellTreeView1Change();
   void Timer1Timer();
   // Returns true when the key was consumed (F1 never is).
-  bool FormKeyDown(int key);
+  bool FormKeyDown(int key, Qt::KeyboardModifiers modifiers, QWidget* focused);
 
   // Links, feedback and help.
   void SetLinkUrl(const std::string& url);
@@ -186,7 +220,19 @@ class TFrmmain : public QWidget, public banner::BannerDisplay {
   void Alwayskeep1Click();
   void MovetoTrash1Click();
   void Restorelastdeletion1Click();
+  void BtnCancelClick();
+  void Open1Click();
+  void Opencontainingfolder1Click();
+  void Copypath1Click();
+  void Showcheckedrowsonly1Click();
+  void Exportlist1Click();
 
+  // The find box: shown with the focus in it, or hidden with the focus back
+  // in the grid; FindRow moves the selection to the next row whose path
+  // holds the box's text, from the focused row on (after it when next).
+  void ShowFind();
+  void HideFind();
+  void FindRow(bool next);
   // True while a Process command runs; the Process and Delete commands are
   // held back then.
   bool Processing() const { return processing_; }
@@ -195,10 +241,19 @@ class TFrmmain : public QWidget, public banner::BannerDisplay {
   void ConnectEvents();
   void CreateGlyphImages();
   void CreatePopupMenu();
+  void CreateFindBox();
+  void CreateProgressControls();
   void SetProcessing(bool processing);
   void RunCheckCommand(results::CheckCommand command);
   // The count panel: how many rows are checked and their size.
   void ShowCheckedCount();
+  // Shows the run's status text and progress now, or at most a few times a
+  // second unless now.
+  void ShowRunState(bool now);
+  // The entry the row actions act on: the row the menu opened at, else the
+  // focused row; 0 when there is none.
+  std::int32_t ActionRow() const;
+  void OpenFileLink(const std::string& path);
   // Restore last deletion is there only with files of a trash Delete to
   // bring back, in trash mode, outside a run.
   void EnableRestore();
@@ -209,6 +264,13 @@ class TFrmmain : public QWidget, public banner::BannerDisplay {
   bool shown_ = false;
   bool processing_ = false;
   bool trashMode_ = false;
+  // A run's cancellation, asked for by Esc or Cancel, and what it shows.
+  bool cancelRequested_ = false;
+  QElapsedTimer runClock_;
+  std::string runStatus_;
+  std::optional<analysis::TProgress> runProgress_;
+  // The scan count of the last completed run, for Export list.
+  std::int32_t lastScanCount_ = 0;
   // The files of this session's last trash Delete, with their entries, and
   // the project directory they were deleted from.
   struct TTrashedEntry {

@@ -5,8 +5,10 @@
 #include <QFont>
 #include <QHBoxLayout>
 #include <QAction>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QSplitter>
@@ -16,6 +18,7 @@
 #include "analysis/FileTable.h"
 #include "app/Config.h"
 #include "app/DesignLayout.h"
+#include "app/Shortcuts.h"
 #include "app/FolderTree.h"
 #include "app/Main.h"
 #include "platform/qt/DesignUnits.h"
@@ -160,9 +163,55 @@ void TFrmmain::CreateControls() {
   setMinimumSize(Du(this, design::MinimumWidth), Du(this, design::MinimumHeight));
   resize(Du(this, design::WindowWidth), Du(this, design::WindowHeight));
   if (const QScreen* screen = this->screen()) {
+    // Without settings the window takes a share of the screen, never less
+    // than its design size nor more than the screen; LoadSettings applies
+    // the saved size over it.
     const QRect available = screen->availableGeometry();
+    const QSize share = available.size() * design::FirstWindowShare;
+    resize(share.expandedTo(size()).boundedTo(available.size()));
     move(available.center() - rect().center());
   }
+}
+
+// Below the grid on Panel2, so the grid keeps its place while the box is
+// hidden.
+void TFrmmain::CreateFindBox() {
+  PanelFind = new QWidget(Panel2);
+  PanelFind->setObjectName(QStringLiteral("PanelFind"));
+  auto* findLayout = new QHBoxLayout(PanelFind);
+  findLayout->setContentsMargins(Du(this, design::FindMargin), Du(this, design::FindMargin),
+                                 Du(this, design::FindMargin), Du(this, design::FindMargin));
+  auto* label = new QLabel(QStringLiteral("Find:"), PanelFind);
+  EdtFind = new QLineEdit(PanelFind);
+  EdtFind->setObjectName(QStringLiteral("EdtFind"));
+  EdtFind->setClearButtonEnabled(true);
+  EdtFind->setPlaceholderText(QStringLiteral("part of a path; %1 for the next, %2 to close")
+                                  .arg(QString::fromLatin1(shortcuts::FindNext),
+                                       QString::fromLatin1(shortcuts::Cancel)));
+  label->setBuddy(EdtFind);
+  findLayout->addWidget(label);
+  findLayout->addWidget(EdtFind, 1);
+  Panel2->layout()->addWidget(PanelFind);
+  PanelFind->hide();
+}
+
+// They sit on the status bar, which places them after the message panel
+// while a run shows them.
+void TFrmmain::CreateProgressControls() {
+  ProgressBar1 = new QProgressBar(StatusBar1);
+  ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
+  ProgressBar1->setFixedWidth(Du(this, design::ProgressBarWidth));
+  ProgressBar1->setTextVisible(true);
+  // A click on it is a click on the status bar.
+  ProgressBar1->setAttribute(Qt::WA_TransparentForMouseEvents);
+  ProgressBar1->hide();
+  BtnCancel = new QPushButton(QStringLiteral("Cancel"), StatusBar1);
+  BtnCancel->setObjectName(QStringLiteral("BtnCancel"));
+  BtnCancel->setToolTip(QStringLiteral("Cancel the run (%1)").arg(QString::fromLatin1(shortcuts::Cancel)));
+  BtnCancel->setFocusPolicy(Qt::NoFocus);
+  BtnCancel->hide();
+  StatusBar1->AddControl(ProgressBar1);
+  StatusBar1->AddControl(BtnCancel);
 }
 
 // The glyph pictures sit hidden on Panel2; the grid draws its own copies.
@@ -192,5 +241,13 @@ void TFrmmain::CreatePopupMenu() {
   MovetoTrash1->setCheckable(true);
   Restorelastdeletion1 = PopupMenu1->addAction(QStringLiteral("Restore last deletion"));
   Restorelastdeletion1->setEnabled(false);
+  N3 = PopupMenu1->addSeparator();
+  Open1 = PopupMenu1->addAction(QStringLiteral("Open"));
+  Opencontainingfolder1 = PopupMenu1->addAction(QStringLiteral("Open containing folder"));
+  Copypath1 = PopupMenu1->addAction(QStringLiteral("Copy path"));
+  N4 = PopupMenu1->addSeparator();
+  Showcheckedrowsonly1 = PopupMenu1->addAction(QStringLiteral("Show checked rows only"));
+  Showcheckedrowsonly1->setCheckable(true);
+  Exportlist1 = PopupMenu1->addAction(QStringLiteral("Export list..."));
   StringGrid1->SetPopupMenu(PopupMenu1);
 }

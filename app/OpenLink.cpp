@@ -1,13 +1,17 @@
 #include "app/OpenLink.h"
 
-TOpenLink::TOpenLink(platform::Opener opener) : opener_(std::move(opener)) {}
+TOpenLink::TOpenLink(platform::Opener opener, TLinkKind kind)
+    : opener_(std::move(opener)), kind_(kind) {}
 
 TOpenLink::~TOpenLink() {
   // Ends the body before opener_ and url_ go, unless it freed itself.
   TerminateAndWait();
 }
 
-platform::Opener TOpenLink::DefaultOpener() {
+platform::Opener TOpenLink::DefaultOpener(TLinkKind kind) {
+  if (kind == TLinkKind::Files) {
+    return [](const std::string& link) { platform::ShellOpenFile(link); };
+  }
   return [](const std::string& url) { platform::ShellOpen(url); };
 }
 
@@ -24,7 +28,10 @@ std::string TOpenLink::Url() const {
 void TOpenLink::Execute() {
   while (!Terminated()) {
     const std::string url = Url();
-    if (platform::IsWebLink(url) || platform::IsMailLink(url)) {
+    const bool ofItsKind = kind_ == TLinkKind::Files
+                               ? platform::IsFileLink(url)
+                               : platform::IsWebLink(url) || platform::IsMailLink(url);
+    if (ofItsKind) {
       try {
         opener_(url);
       } catch (...) {

@@ -17,17 +17,21 @@
 // banner click is served) never tears the address being opened; that click's
 // Resume is kept and opens the new address right after.
 //
-// Only web and mail links reach the opener; anything else is skipped.
+// Only the links of its kind reach the opener; anything else is skipped. The
+// banner's links are web and mail links only: an address from the network
+// never opens a local file. The grid's row actions have an opener of files.
 class TOpenLink : public platform::Thread {
  public:
-  explicit TOpenLink(platform::Opener opener = DefaultOpener());
+  enum class TLinkKind { WebAndMail, Files };
+  explicit TOpenLink(platform::Opener opener = DefaultOpener(TLinkKind::WebAndMail),
+                     TLinkKind kind = TLinkKind::WebAndMail);
   ~TOpenLink() override;
 
   // Replaces the address that the next run opens. Window thread.
   void SetUrl(const std::string& url);
   std::string Url() const;
 
-  static platform::Opener DefaultOpener();
+  static platform::Opener DefaultOpener(TLinkKind kind = TLinkKind::WebAndMail);
 
  protected:
   void Execute() override;
@@ -36,6 +40,7 @@ class TOpenLink : public platform::Thread {
   mutable std::mutex urlMutex_;
   std::string url_;
   platform::Opener opener_;
+  TLinkKind kind_;
 };
 
 // The feedback mail link: "mailto:" + address + "?subject=Feedback%20for%20Quilmere".

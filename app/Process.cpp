@@ -2,6 +2,8 @@
 // with the unused ones checked.
 #include <QAction>
 #include <QComboBox>
+#include <QDir>
+#include <QProgressBar>
 #include <QPushButton>
 
 #include "analysis/FileTable.h"
@@ -9,6 +11,7 @@
 #include "analysis/ReferenceAnalysis.h"
 #include "app/FolderTree.h"
 #include "app/Main.h"
+#include "app/ProgressText.h"
 #include "platform/AsciiText.h"
 #include "platform/Attributes.h"
 #include "platform/FileSystem.h"
@@ -21,6 +24,9 @@ using analysis::FileTable;
 
 namespace {
 constexpr const char* RecentDirsNotSavedText = "Recent directories not saved.";
+// A run's status and progress are shown at most this often: per file they
+// would flicker and cost more than the run.
+constexpr qint64 RunStateIntervalMs = 250;
 }
 
 void TFrmmain::FillGrid() {
@@ -34,11 +40,39 @@ void TFrmmain::FillGrid() {
 void TFrmmain::SetProcessing(bool processing) {
   processing_ = processing;
   BtnProcess->setEnabled(!processing);
-  for (QAction* item : {DeleteAll1, UncheckAll1, Restoreselectedstate1, Delete1, Alwayskeep1}) {
+  for (QAction* item : {DeleteAll1, UncheckAll1, Restoreselectedstate1, Delete1, Alwayskeep1,
+                        Exportlist1}) {
     item->setEnabled(!processing);
   }
   EnableRestore();
   if (processing) BtnDelete->setEnabled(false);
+  cancelRequested_ = false;
+  runClock_.invalidate();
+  runStatus_.clear();
+  runProgress_.reset();
+  // A run shows them once its directory has passed (BtnProcessClick).
+  if (!processing) {
+    ProgressBar1->hide();
+    BtnCancel->hide();
+  }
+}
+
+void TFrmmain::BtnCancelClick() {
+  if (processing_) cancelRequested_ = true;
+}
+
+void TFrmmain::ShowRunState(bool now) {
+  if (!now && runClock_.isValid() && runClock_.elapsed() < RunStateIntervalMs) return;
+  runClock_.start();
+  StatusBar1->SetPanelText(platform::StatusBar::MessagePanel, QString::fromLocal8Bit(runStatus_));
+  if (!runProgress_) return;
+  // Until the analysis knows how many files it reads, the bar stays empty
+  // and tells the files found.
+  const bool analysing = runProgress_->Phase == analysis::TProgress::TPhase::Analysis;
+  const int total = analysing ? static_cast<int>(runProgress_->Total) : 1;
+  ProgressBar1->setRange(0, std::max(total, 1));
+  ProgressBar1->setValue(analysing ? static_cast<int>(runProgress_->Done) : 0);
+  ProgressBar1->setFormat(QString::fromLocal8Bit(app::ProgressText(*runProgress_)));
 }
 
 void TFrmmain::BtnProcessClick() {
@@ -59,8 +93,14 @@ void TFrmmain::BtnProcessClick() {
     BtnDelete->setEnabled(FileTable.FileCount > 0);
     return;
   }
-  // From here on the directory is the box's text with its trailing delimiter.
-  const std::string dir = analysis::WithTrailingDelimiter(typed);
+  // From here on the directory is the box's text as the user meant it (home
+  // for "~", without the quotes of a pasted path), with its trailing
+  // delimiter.
+  const std::string home = env_.HomeDirectory.empty()
+                               ? QDir::homePath().toLocal8Bit().toStdString()
+                               : env_.HomeDirectory;
+  const std::string dir =
+      analysis::WithTrailingDelimiter(analysis::TypedDirectory(typed, home));
   if (dir != typed) CBProjectDir->setEditText(QString::fromLocal8Bit(dir));
   if (!platform::DirectoryExists(dir)) {
     platform::ShowMessage(QString::fromLatin1(analysis::InvalidDirectoryText),
@@ -71,8 +111,14 @@ void TFrmmain::BtnProcessClick() {
 
   analysis::TProcessHooks hooks;
   hooks.ShowStatus = [this](const std::string& text) {
-    StatusBar1->SetPanelText(platform::StatusBar::MessagePanel, QString::fromLocal8Bit(text));
+    runStatus_ = text;
+    ShowRunState(false);
   };
+  hooks.Progress = [this](const analysis::TProgress& progress) {
+    runProgress_ = progress;
+    ShowRunState(false);
+  };
+  hooks.Cancelled = [this] { return cancelRequested_; };
   hooks.ProcessMessages = platform::ProcessMessages;
   hooks.BeforeScan = [this, &dir] {
     // From here until FillGrid the table is being rebuilt: the grid shows no
@@ -85,15 +131,26 @@ void TFrmmain::BtnProcessClick() {
                           QStringLiteral("Warning"));
   };
   const analysis::TScanOptions options = ReadScanOptions();
+  ProgressBar1->reset();
+  ProgressBar1->show();
+  BtnCancel->show();
   try {
     const std::int32_t count =
         analysis::ScanAndAnalyze(dir, FileTable, *env_.Source, hooks, options);
+    lastScanCount_ = count;
     FillGrid();
     // A settings store that cannot be written costs the recent list only,
     // never the run.
     std::string status = analysis::FileCountText(count);
     if (!UpdateRecentDirs(dir)) status += RecentDirsNotSavedText;
     StatusBar1->SetPanelText(platform::StatusBar::MessagePanel, QString::fromLocal8Bit(status));
+  } catch (const analysis::RunCancelled&) {
+    // The previous run's table is back, checks and all: so is its grid.
+    FillGrid();
+    StatusBar1->SetPanelText(platform::StatusBar::MessagePanel,
+                             QString::fromLatin1(analysis::CancelledText));
+    BtnDelete->setEnabled(FileTable.FileCount > 0);
+    return;
   } catch (const analysis::KeepListError& e) {
     // Read before the scan: the previous results are still whole and shown.
     // A run that ignored the list could offer what it keeps for deletion.

@@ -32,6 +32,9 @@ bool StartsWithScheme(std::string_view text, std::string_view lowerPrefix) {
   return true;
 }
 
+// Starts xdg-open url; url has passed its kind's test.
+bool SpawnOpener(const std::string& url);
+
 bool HasSchemeAndMore(std::string_view url, std::string_view scheme) {
   return StartsWithScheme(url, scheme) && url.size() > scheme.size() && !HasControlByte(url);
 }
@@ -44,10 +47,43 @@ bool IsWebLink(std::string_view url) {
 
 bool IsMailLink(std::string_view url) { return HasSchemeAndMore(url, "mailto:"); }
 
+bool IsFileLink(std::string_view url) {
+  return StartsWithScheme(url, "file:///") && !HasControlByte(url);
+}
+
+std::string FileLink(std::string_view path) {
+  static constexpr char Hex[] = "0123456789ABCDEF";
+  std::string link = "file://";
+  for (const char c : path) {
+    const auto byte = static_cast<unsigned char>(c);
+    const bool plain = (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') ||
+                       (byte >= '0' && byte <= '9') || c == '-' || c == '.' || c == '_' ||
+                       c == '~' || c == '/';
+    if (plain) {
+      link += c;
+    } else {
+      link += '%';
+      link += Hex[byte >> 4];
+      link += Hex[byte & 15];
+    }
+  }
+  return link;
+}
+
 bool ShellOpen(const std::string& url) {
   // The scheme test also keeps the argument from being read as an option.
   if (!IsWebLink(url) && !IsMailLink(url)) return false;
+  return SpawnOpener(url);
+}
 
+bool ShellOpenFile(const std::string& fileLink) {
+  if (!IsFileLink(fileLink)) return false;
+  return SpawnOpener(fileLink);
+}
+
+namespace {
+
+bool SpawnOpener(const std::string& url) {
   posix_spawn_file_actions_t actions;
   posix_spawnattr_t attributes;
   if (posix_spawn_file_actions_init(&actions) != 0) return false;
@@ -85,5 +121,7 @@ bool ShellOpen(const std::string& url) {
   }).detach();
   return true;
 }
+
+}  // namespace
 
 }  // namespace platform

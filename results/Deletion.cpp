@@ -32,9 +32,10 @@ std::string DeletionFailureText(std::int32_t failed) {
 }
 
 void ApplyCheckCommand(analysis::TFileTable& table, std::int32_t top, std::int32_t bottom,
-                       CheckCommand command) {
+                       CheckCommand command, const RowShown& shown) {
   for (std::int32_t r = top; r <= bottom; ++r) {
     if (r < 1 || r > table.SlotCount()) continue;
+    if (shown && !shown(r)) continue;
     analysis::TFileName& entry = table[r];
     switch (command) {
       case CheckCommand::CheckAll: entry.Checked = 1; break;

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "analysis/FileTable.h"
+#include "results/RowSearch.h"
 
 // Deleting the checked files and compacting the table, in one pass. Qt-free.
 namespace results {
@@ -29,9 +30,10 @@ TDeletionResult DeleteCheckedEntries(
 std::string DeletionFailureText(std::int32_t failed);
 
 // The selection commands: set Checked of entries top..bottom (nothing when
-// bottom < top) to 1, to 0, or back to the analysis verdict Unused.
+// bottom < top) to 1, to 0, or back to the analysis verdict Unused. Rows the
+// grid hides lie inside a selection too; they keep their checks.
 enum class CheckCommand { CheckAll, UncheckAll, Restore };
 void ApplyCheckCommand(analysis::TFileTable& table, std::int32_t top, std::int32_t bottom,
-                       CheckCommand command);
+                       CheckCommand command, const RowShown& shown = {});
 
 }  // namespace results

@@ -19,6 +19,9 @@ namespace {
 constexpr int kMinColumn0Width = 18;
 // A glyph's box reaches 4 pixels beyond the 16-pixel glyph, right and below.
 constexpr int GlyphBoxSize = GlyphSize + 4;
+constexpr int DirectoryColumn = 1;
+// U+2026, the ellipsis that stands for what a shortened cell leaves out.
+constexpr char16_t Ellipsis = 0x2026;
 }
 
 // Draws column 0 as the row's glyph over the cell background; other columns
@@ -33,6 +36,18 @@ class TStringGrid::GlyphDelegate : public QStyledItemDelegate {
       return;
     }
     grid_->PaintColumn0(painter, option, index.row() + 1);
+  }
+
+ protected:
+  // The directory column shortens its text the grid's own way.
+  void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+    QStyledItemDelegate::initStyleOption(option, index);
+    if (index.column() != DirectoryColumn) return;
+    const QStyle* style = grid_->style();
+    const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, grid_) + 1;
+    option->text = ElideDirectory(option->text,
+                                  QString::fromLocal8Bit(grid_->table_.ProjectDirectory),
+                                  option->fontMetrics, option->rect.width() - 2 * margin);
   }
 
  private:
@@ -142,6 +157,35 @@ void TStringGrid::SelectRows(int top, int bottom) {
   setRangeSelected(QTableWidgetSelectionRange(top - 1, 0, bottom - 1, columnCount() - 1), true);
 }
 
+QString TStringGrid::ElideDirectory(const QString& directory, const QString& project,
+                                   const QFontMetrics& metrics, int width) {
+  if (metrics.horizontalAdvance(directory) <= width) return directory;
+  const QString ellipsis(QChar{Ellipsis});
+  if (!project.isEmpty() && directory.startsWith(project)) {
+    const QString rest = directory.mid(project.size());
+    // The most of the project's part that still fits before the rest.
+    auto fits = [&](qsizetype keep) {
+      return metrics.horizontalAdvance(project.left(keep) + ellipsis + rest) <= width;
+    };
+    if (fits(0)) {
+      qsizetype low = 0, high = project.size() - 1;  // fits(low) holds
+      while (low < high) {
+        const qsizetype mid = (low + high + 1) / 2;
+        if (fits(mid)) {
+          low = mid;
+        } else {
+          high = mid - 1;
+        }
+      }
+      return project.left(low) + ellipsis + rest;
+    }
+    // The project's part is gone and the rest is still too wide: its middle
+    // goes too, behind the ellipsis that stands for the project.
+    return metrics.elidedText(ellipsis + rest, Qt::ElideMiddle, width);
+  }
+  return metrics.elidedText(directory, Qt::ElideMiddle, width);
+}
+
 QRect TStringGrid::GlyphBox(const QRect& cell) {
   // In the grid's inclusive-exclusive terms: L = left, R = right + 1.
   const int left = cell.left(), right = cell.left() + cell.width();
@@ -188,9 +232,11 @@ void TStringGrid::FillGrid() {
       SetCell(2, r, QString::fromLocal8Bit(entry.Name));
       // Why the file is kept, from what the analysis recorded; nothing for
       // an unused one.
-      SetRowToolTip(r, QString::fromLocal8Bit(analysis::UseReasonText(entry)));
+      SetRowToolTip(r, QString::fromLocal8Bit(entry.Directory + entry.Name),
+                    QString::fromLocal8Bit(analysis::UseReasonText(entry)));
     }
   }
+  ApplyCheckedOnly();
   show();
 }
 
@@ -205,13 +251,39 @@ void TStringGrid::ShowNoRows() {
 void TStringGrid::SetBlankRow() {
   SetRowCount(2);
   for (int col = 0; col < 3; ++col) SetCell(col, 1, QString());
-  SetRowToolTip(1, QString());
+  SetRowToolTip(1, QString(), QString());
+  setRowHidden(0, false);
 }
 
-void TStringGrid::SetRowToolTip(int row, const QString& text) {
-  for (int col : {1, 2}) {
-    if (QTableWidgetItem* cell = item(row - 1, col)) cell->setToolTip(text);
+void TStringGrid::SetRowToolTip(int row, const QString& path, const QString& reason) {
+  // The directory cell may be shortened: its tooltip has the whole path.
+  if (QTableWidgetItem* cell = item(row - 1, DirectoryColumn)) {
+    cell->setToolTip(reason.isEmpty() || path.isEmpty() ? path : path + u'\n' + reason);
   }
+  if (QTableWidgetItem* cell = item(row - 1, 2)) cell->setToolTip(reason);
+}
+
+void TStringGrid::SetCheckedOnly(bool checkedOnly) {
+  checkedOnly_ = checkedOnly;
+  ApplyCheckedOnly();
+}
+
+void TStringGrid::ApplyCheckedOnly() {
+  for (std::int32_t r = 1; r <= shownCount_; ++r) {
+    setRowHidden(r - 1, checkedOnly_ && table_[r].Checked != 1);
+  }
+}
+
+bool TStringGrid::RowShown(int row) const {
+  return row >= 1 && row <= rowCount() && !isRowHidden(row - 1);
+}
+
+void TStringGrid::GoToRow(int row) {
+  if (!RowShown(row)) return;
+  const QModelIndex index = model()->index(row - 1, DirectoryColumn);
+  selectionModel()->setCurrentIndex(
+      index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+  scrollTo(index);
 }
 
 void TStringGrid::RepaintGlyphs() {
@@ -226,8 +298,9 @@ void TStringGrid::scrollTo(const QModelIndex& index, ScrollHint hint) {
 }
 
 bool TStringGrid::OnScreen(int row) const {
-  const int top = TopRow();
-  return row >= top && row <= top + VisibleRowCount();
+  if (!RowShown(row)) return false;
+  const QRect cell = CellRect(0, row);
+  return cell.bottom() >= 0 && cell.top() < viewport()->height();
 }
 
 void TStringGrid::SetLook(int row, GlyphLook look) {
@@ -275,33 +348,96 @@ void TStringGrid::mouseReleaseEvent(QMouseEvent* event) {
   QTableWidget::mouseReleaseEvent(event);
   const QPoint pos = event->position().toPoint();
   // Any button toggles the row whose glyph box, at its place on screen now,
-  // holds the point; only boxes of rows on screen are tested.
-  const int top = TopRow();
-  const int last = top + VisibleRowCount();
-  for (int r = top; r <= shownCount_ && r <= last; ++r) {
+  // holds the point; only boxes of rows on screen are tested (hidden rows
+  // have no place).
+  for (int r = TopRow(); r <= shownCount_; ++r) {
+    if (!RowShown(r)) continue;
     const QRect cell = CellRect(0, r);
-    if (!cell.isValid()) break;
+    if (!cell.isValid() || cell.top() >= viewport()->height()) break;
     const QRect box = GlyphBox(cell);
     StoreGlyphBox(r, box);
     if (box.contains(pos)) {
-      table_[r].Checked = static_cast<std::uint8_t>(1 - table_[r].Checked);
-      SetLook(r, GlyphLook::Normal);
-      emit CheckToggled(r);
+      ToggleRow(r);
       break;
     }
   }
-  if (event->button() == Qt::RightButton && popup_ != nullptr) {
-    popup_->popup(event->globalPosition().toPoint());
+  if (event->button() == Qt::RightButton) {
+    const int row = rowAt(pos.y());
+    OpenPopup(row < 0 ? 0 : row + 1, event->globalPosition().toPoint());
   }
 }
 
+void TStringGrid::ToggleRow(int row) {
+  table_[row].Checked = static_cast<std::uint8_t>(1 - table_[row].Checked);
+  SetLook(row, GlyphLook::Normal);
+  emit CheckToggled(row);
+}
+
+void TStringGrid::OpenPopup(int row, const QPoint& globalPos) {
+  if (popup_ == nullptr) return;
+  menuRow_ = row >= 1 && row <= shownCount_ ? row : 0;
+  popup_->popup(globalPos);
+}
+
 void TStringGrid::contextMenuEvent(QContextMenuEvent* event) {
-  // Mouse-made menus open on the button's release (after its toggle).
-  if (event->reason() == QContextMenuEvent::Mouse || popup_ == nullptr) return;
-  popup_->popup(event->globalPos());
+  // Mouse-made menus open on the button's release (after its toggle); the
+  // keyboard's open at the focused row.
+  if (event->reason() == QContextMenuEvent::Mouse) return;
+  OpenPopupAtFocus();
+}
+
+void TStringGrid::OpenPopupAtFocus() {
+  const int row = FocusedRow();
+  const QRect cell = RowShown(row) ? CellRect(DirectoryColumn, row) : QRect();
+  const QPoint at = cell.isValid() ? cell.bottomLeft() : QPoint(0, 0);
+  OpenPopup(row, viewport()->mapToGlobal(at));
+}
+
+void TStringGrid::paintEvent(QPaintEvent* event) {
+  QTableWidget::paintEvent(event);
+  // The focus frame: around the whole focused row, in the text colour, so it
+  // shows on a selected row as on any other.
+  const int row = FocusedRow();
+  if (!hasFocus() || !RowShown(row)) return;
+  const QRect first = CellRect(0, row);
+  const QRect last = CellRect(columnCount() - 1, row);
+  if (!first.isValid() || !last.isValid()) return;
+  QPainter painter(viewport());
+  painter.setPen(QPen(palette().color(QPalette::Text), 1, Qt::DotLine));
+  // The bottom pixel row is the line between rows.
+  painter.drawRect(first.united(last).adjusted(0, 0, -1, -2));
+}
+
+void TStringGrid::focusInEvent(QFocusEvent* event) {
+  QTableWidget::focusInEvent(event);
+  viewport()->update();
+}
+
+void TStringGrid::focusOutEvent(QFocusEvent* event) {
+  QTableWidget::focusOutEvent(event);
+  viewport()->update();
+}
+
+void TStringGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
+  QTableWidget::currentChanged(current, previous);
+  // The frame spans the row: both rows are drawn anew, not only two cells.
+  viewport()->update();
 }
 
 void TStringGrid::keyPressEvent(QKeyEvent* event) {
+  const bool menuKey = event->key() == Qt::Key_Menu ||
+                       (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier);
+  if (menuKey) {
+    OpenPopupAtFocus();
+    event->accept();
+    return;
+  }
+  if (event->key() == Qt::Key_Space && event->modifiers() == Qt::NoModifier) {
+    const int row = FocusedRow();
+    if (row >= 1 && row <= shownCount_ && RowShown(row)) ToggleRow(row);
+    event->accept();
+    return;
+  }
   if (event->key() == Qt::Key_A && (event->modifiers() & Qt::ControlModifier)) {
     // Every table entry, never the title row; nothing for an empty table.
     if (shownCount_ > 0) {

@@ -19,8 +19,14 @@ class QMenu;
 // live in the table, never in the grid; the grid draws them and toggles them
 // on a click on a glyph. A glyph's box is always computed from the row's
 // current cell rectangle when it is used, so a scroll that moves rows without
-// repainting them can never leave a stale box behind. GUI thread only; owned
-// by its parent panel.
+// repainting them can never leave a stale box behind.
+//
+// With "checked rows only" the grid hides the rows that were unchecked when
+// it was set or the grid last filled; a row keeps its number, so every
+// command still reaches entry r through row r. The keyboard: Space toggles
+// the focused row's check as a click on its glyph does; Shift+F10 and the
+// Menu key open the pop-up menu at the focused row, which a frame marks
+// while the grid has the focus. GUI thread only; owned by its parent panel.
 namespace results {
 
 class TStringGrid : public QTableWidget {
@@ -68,6 +74,25 @@ class TStringGrid : public QTableWidget {
 
   // The pop-up menu opened by a right-click (or the menu key).
   void SetPopupMenu(QMenu* menu) { popup_ = menu; }
+  // The entry row the pop-up menu was last opened at: the row under the
+  // pointer, or the focused row from the keyboard; 0 when it was none.
+  int MenuRow() const { return menuRow_; }
+
+  // Shows only the rows checked now (and again after each FillGrid), or all.
+  void SetCheckedOnly(bool checkedOnly);
+  bool CheckedOnly() const { return checkedOnly_; }
+  // True when row is not hidden by SetCheckedOnly.
+  bool RowShown(int row) const;
+  // Makes row the focused and only selected row and scrolls it into view.
+  void GoToRow(int row);
+  // The focused row (0: none).
+  int FocusedRow() const { return currentRow() + 1; }
+
+  // A directory cell's text in width pixels: whole when it fits, else
+  // shortened in the middle, where the project directory's own part gives
+  // way first so that the subfolders that tell rows apart stay.
+  static QString ElideDirectory(const QString& directory, const QString& project,
+                                const QFontMetrics& metrics, int width);
 
   // The row over which the pointer last moved (-1: not over a cell).
   int HotRow() const { return hotRow_; }
@@ -86,6 +111,10 @@ class TStringGrid : public QTableWidget {
   void mouseReleaseEvent(QMouseEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
+  void focusInEvent(QFocusEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
+  void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
 
  private:
   class GlyphDelegate;
@@ -95,9 +124,15 @@ class TStringGrid : public QTableWidget {
   // Keeps box as row's CheckRect in the table.
   void StoreGlyphBox(int row, const QRect& box);
   void SetBlankRow();  // the one row of an empty grid, no tooltip
-  void SetRowToolTip(int row, const QString& text);
+  // The directory cell's tooltip: the file's path, and the reason after it.
+  void SetRowToolTip(int row, const QString& path, const QString& reason);
   void PaintColumn0(class QPainter* painter, const class QStyleOptionViewItem& option, int row);
   void SetLook(int row, GlyphLook look);
+  // Turns entry row's check over, as a click on its glyph does.
+  void ToggleRow(int row);
+  void OpenPopup(int row, const QPoint& globalPos);
+  void OpenPopupAtFocus();
+  void ApplyCheckedOnly();
 
   analysis::TFileTable& table_;
   // Rows 1..shownCount_ show entries 1..shownCount_; glyphs, clicks and
@@ -110,6 +145,8 @@ class TStringGrid : public QTableWidget {
   GlyphLook look_ = GlyphLook::Normal;
   std::array<QImage, GlyphCount> glyphs_;
   QMenu* popup_ = nullptr;
+  int menuRow_ = 0;
+  bool checkedOnly_ = false;
 };
 
 }  // namespace results

@@ -1,9 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <memory>
 #include <set>
+#include <utility>
+#include <vector>
 
 #include "results/Deletion.h"
+#include "results/RowSearch.h"
 
 namespace {
 
@@ -71,6 +75,44 @@ TEST(Deletion, CheckCommandsStayInsideTheirRows) {
   checks.clear();
   for (int i = 1; i <= 5; ++i) checks += static_cast<char>('0' + (*table)[i].Checked);
   EXPECT_EQ(checks, "10111");
+}
+
+}  // namespace
+
+namespace {
+
+// Rows whose entries carry these paths, row r = entry r.
+std::unique_ptr<analysis::TFileTable> PathTable(const std::vector<std::pair<std::string, std::string>>& paths) {
+  auto table = std::make_unique<analysis::TFileTable>();
+  for (const auto& [dir, name] : paths) table->Append(name, dir);
+  return table;
+}
+
+TEST(RowSearch, FindsTheNextShownRowWhosePathHoldsTheText) {
+  const auto table = PathTable({{"/site/Admin/", "a.cfm"},
+                                {"/site/img/", "LOGO.gif"},
+                                {"/site/admin/", "b.cfm"},
+                                {"/site/", "caf\xc3\xa9.gif"}});
+  EXPECT_EQ(results::FindRow(*table, 4, 1, "admin"), 1);
+  EXPECT_EQ(results::FindRow(*table, 4, 2, "ADMIN"), 3);
+  EXPECT_EQ(results::FindRow(*table, 4, 4, "admin"), 1);      // wraps round
+  EXPECT_EQ(results::FindRow(*table, 4, 1, "img/logo"), 2);   // across directory and name
+  EXPECT_EQ(results::FindRow(*table, 4, 1, "CAF\xc3\x89"), 0);  // ASCII letters only fold
+  EXPECT_EQ(results::FindRow(*table, 4, 1, "caf\xc3\xa9"), 4);
+  EXPECT_EQ(results::FindRow(*table, 4, 1, ""), 0);
+  EXPECT_EQ(results::FindRow(*table, 2, 3, "b.cfm"), 0);      // beyond the rows shown
+  const results::RowShown notOne = [](std::int32_t r) { return r != 1; };
+  EXPECT_EQ(results::FindRow(*table, 4, 4, "admin", notOne), 3);
+}
+
+TEST(RowSearch, CheckCommandsLeaveHiddenRowsAlone) {
+  auto table = PathTable({{"/", "f1"}, {"/", "f2"}, {"/", "f3"}, {"/", "f4"}});
+  for (int r = 1; r <= 4; ++r) (*table)[r].Checked = 0;
+  results::ApplyCheckCommand(*table, 1, 4, results::CheckCommand::CheckAll,
+                             [](std::int32_t r) { return r % 2 == 1; });
+  std::string checks;
+  for (int i = 1; i <= 4; ++i) checks += static_cast<char>('0' + (*table)[i].Checked);
+  EXPECT_EQ(checks, "1010");
 }
 
 }  // namespace

@@ -122,9 +122,60 @@ TEST_F(GridTest, CtrlASelectsEveryEntryRowWithOrWithoutShift) {
   grid->SelectRows(3, 3);
   QTest::keyClick(grid.get(), Qt::Key_A, Qt::ControlModifier | Qt::ShiftModifier);
   EXPECT_EQ(grid->SelectedRows(), std::make_pair(1, 7));
-  // No key toggles a check.
+}
+
+// Space is a click on the focused row's glyph; the menu keys open the menu
+// for the focused row; a hidden row takes neither.
+TEST_F(GridTest, KeyboardTogglesAndOpensTheMenuAtTheFocusedRow) {
+  Fill(6);
+  QMenu menu;
+  grid->SetPopupMenu(&menu);
+  QSignalSpy toggled(grid.get(), &results::TStringGrid::CheckToggled);
+  grid->setFocus();
+  grid->GoToRow(4);
   QTest::keyClick(grid.get(), Qt::Key_Space);
-  for (int r = 1; r <= 7; ++r) EXPECT_EQ(Checked(r), 1);
+  EXPECT_EQ(Checked(4), 0);
+  ASSERT_EQ(toggled.count(), 1);
+  EXPECT_EQ(toggled.at(0).at(0).toInt(), 4);
+  QTest::keyClick(grid.get(), Qt::Key_Space);
+  EXPECT_EQ(Checked(4), 1);
+  for (const auto& [key, modifiers] : {std::pair{Qt::Key_F10, Qt::ShiftModifier},
+                                       std::pair{Qt::Key_Menu, Qt::NoModifier}}) {
+    grid->GoToRow(key == Qt::Key_Menu ? 2 : 5);
+    QTest::keyClick(grid.get(), key, modifiers);
+    EXPECT_TRUE(menu.isVisible());
+    EXPECT_EQ(grid->MenuRow(), key == Qt::Key_Menu ? 2 : 5);
+    menu.hide();
+  }
+  // Checked rows only: an unchecked row goes; the others keep their numbers,
+  // and a click on a glyph below the gap toggles the row shown there.
+  (*table)[3].Checked = 0;
+  grid->SetCheckedOnly(true);
+  EXPECT_FALSE(grid->RowShown(3));
+  EXPECT_TRUE(grid->RowShown(4));
+  Click(Box(5).center());
+  EXPECT_EQ(Checked(5), 0);
+  EXPECT_TRUE(grid->RowShown(5));  // until the next fill or filter
+  grid->SetCheckedOnly(false);
+  EXPECT_TRUE(grid->RowShown(3));
+}
+
+// The subfolders tell rows apart: the project's part of a directory goes
+// first, the rest only when it alone is too wide.
+TEST_F(GridTest, DirectoryCellsGiveUpTheProjectPartFirst) {
+  const QFontMetrics metrics = grid->fontMetrics();
+  const QString project = QStringLiteral("/home/someone/sites/corporate/");
+  const QString dir = project + QStringLiteral("system/admin/img/");
+  const QString ellipsis(QChar(0x2026));
+  EXPECT_EQ(results::TStringGrid::ElideDirectory(dir, project, metrics, 10000), dir);
+  const int width = metrics.horizontalAdvance(QStringLiteral("/home/") + ellipsis +
+                                              QStringLiteral("system/admin/img/"));
+  EXPECT_EQ(results::TStringGrid::ElideDirectory(dir, project, metrics, width),
+            QStringLiteral("/home/") + ellipsis + QStringLiteral("system/admin/img/"));
+  const QString narrow = results::TStringGrid::ElideDirectory(dir, project, metrics, width / 3);
+  EXPECT_LE(metrics.horizontalAdvance(narrow), width / 3);
+  EXPECT_TRUE(narrow.startsWith(ellipsis));
+  EXPECT_TRUE(narrow.endsWith(QLatin1Char('/')));
 }
 
 TEST_F(GridTest, ColumnZeroSpringsBackToEighteenPixels) {
@@ -165,8 +216,9 @@ TEST_F(GridTest, ReasonTooltipsFollowTheEntriesShown) {
   grid->FillGrid();
   const auto tip = [&](int col, int row) { return grid->item(row - 1, col)->toolTip(); };
   EXPECT_EQ(tip(2, 1), "Entry file");
-  EXPECT_EQ(tip(1, 1), "Entry file");
+  EXPECT_EQ(tip(1, 1), "/site/f1.gif\nEntry file");
   EXPECT_EQ(tip(2, 2), "");
+  EXPECT_EQ(tip(1, 2), "/site/f2.gif");
   Fill(0);
   EXPECT_EQ(tip(2, 1), "");
   EXPECT_EQ(tip(1, 1), "");

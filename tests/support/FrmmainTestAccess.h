@@ -16,9 +16,13 @@ class TFrmmainTestAccess {
         StatusBar1(w.StatusBar1), DeleteAll1(w.DeleteAll1), UncheckAll1(w.UncheckAll1),
         Restoreselectedstate1(w.Restoreselectedstate1), Delete1(w.Delete1), Alwayskeep1(w.Alwayskeep1),
         MovetoTrash1(w.MovetoTrash1), Restorelastdeletion1(w.Restorelastdeletion1),
+        N3(w.N3), Open1(w.Open1), Opencontainingfolder1(w.Opencontainingfolder1),
+        Copypath1(w.Copypath1), Showcheckedrowsonly1(w.Showcheckedrowsonly1),
+        Exportlist1(w.Exportlist1), PanelFind(w.PanelFind), EdtFind(w.EdtFind),
+        ProgressBar1(w.ProgressBar1), BtnCancel(w.BtnCancel), PopupMenu1(w.PopupMenu1),
         Timer1(w.Timer1),
         GifAd(w.GifAd), AdLoader(w.AdLoader), Link(w.Link), HelpWindow(w.HelpWindow),
-        ConfirmDelete(w.ConfirmDelete), w_(w) {}
+        ConfirmDelete(w.ConfirmDelete), ChooseExportFile(w.ChooseExportFile), w_(w) {}
 
   platform::Panel*& Panel1;
   platform::Panel*& Panel3;
@@ -38,12 +42,24 @@ class TFrmmainTestAccess {
   QAction*& Alwayskeep1;
   QAction*& MovetoTrash1;
   QAction*& Restorelastdeletion1;
+  QAction*& N3;
+  QAction*& Open1;
+  QAction*& Opencontainingfolder1;
+  QAction*& Copypath1;
+  QAction*& Showcheckedrowsonly1;
+  QAction*& Exportlist1;
+  QWidget*& PanelFind;
+  QLineEdit*& EdtFind;
+  QProgressBar*& ProgressBar1;
+  QPushButton*& BtnCancel;
+  QMenu*& PopupMenu1;
   QTimer*& Timer1;
   banner::TGifImage*& GifAd;
   AdImageLoader*& AdLoader;
   TOpenLink*& Link;
   THelpWindow*& HelpWindow;
   std::function<int()>& ConfirmDelete;
+  std::function<TExportChoice()>& ChooseExportFile;
 
   void BtnProcessClick() { w_.BtnProcessClick(); }
   void BtnDeleteClick() { w_.BtnDeleteClick(); }

@@ -61,6 +61,7 @@ class WindowFixture : public testing::Test {
       opened.push_back(url);
     };
     env.HelpDirectory = helpDirectory;
+    env.HomeDirectory = homeDirectory;
     // Never the user's own Trash.
     env.HomeTrash = config.Dir() + "Trash";
     // The banner talks to loopback only: a test server, or a closed port.
@@ -104,6 +105,7 @@ class WindowFixture : public testing::Test {
   std::mutex openedMutex;
   std::vector<std::string> opened;
   QString helpDirectory;
+  std::string homeDirectory;  // what "~" stands for; the user's home when empty
   int adServerPort = 9;  // nothing listens there
   int confirmations = 0;
   int confirmAnswer = 1;
