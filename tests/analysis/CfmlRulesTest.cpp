@@ -21,7 +21,7 @@ namespace {
 
 TEST(CfmlRules, FixtureSiteGivesTheExpectedVerdictsInTheCoreAndTheReport) {
   const testsupport::Verdicts expected = testsupport::ExpectedCfmlVerdicts();
-  ASSERT_EQ(expected.size(), 42u);
+  ASSERT_EQ(expected.size(), 61u);
   const std::string root = testsupport::CfmlSiteDir();
   platform::PosixDirectorySource source;
   auto table = std::make_unique<TFileTable>();
@@ -29,7 +29,7 @@ TEST(CfmlRules, FixtureSiteGivesTheExpectedVerdictsInTheCoreAndTheReport) {
   EXPECT_EQ(testsupport::VerdictsOf(*table, root), expected);
   for (int i = 1; i <= table->FileCount; ++i) {
     const auto& e = (*table)[i];
-    EXPECT_EQ(e.Reason == analysis::TUseRule::None, e.Unused == 1) << e.Name;
+    EXPECT_EQ(e.Reason == analysis::TUseRule::NotNamed, e.Unused == 1) << e.Name;
   }
 
   // quilmere-report: "U<TAB>DIR<TAB>NAME" lines, then the count.
@@ -50,20 +50,45 @@ TEST(CfmlRules, FixtureSiteGivesTheExpectedVerdictsInTheCoreAndTheReport) {
   EXPECT_EQ(reported, expected);
 }
 
+// A site gives the same verdicts wherever it lies: below a folder whose name
+// its texts compute paths under, or reached through "..".
+TEST(CfmlRules, WhereTheProjectLiesChangesNoVerdict) {
+  testsupport::TempDir tmp;
+  for (const std::string dir : {"plain/site/", "widgets/site/"}) {
+    tmp.Write(dir + "index.cfm", "<cfinclude template=\"widgets/#w#.cfm\"><cfset p = \"../#x#\">");
+    tmp.Write(dir + "pages/old.cfm", "<p>");
+  }
+  std::vector<testsupport::Verdicts> verdicts;
+  for (const std::string dir : {"plain/site/", "widgets/site/", "widgets/site/../site/"}) {
+    const std::string root = tmp.Dir() + dir;
+    platform::PosixDirectorySource source;
+    auto table = std::make_unique<TFileTable>();
+    analysis::ScanAndAnalyze(root, *table, source, {});
+    verdicts.push_back(testsupport::VerdictsOf(*table, root));
+  }
+  EXPECT_EQ(verdicts[0], (testsupport::Verdicts{{"index.cfm", 0}, {"pages/old.cfm", 1}}));
+  EXPECT_EQ(verdicts[1], verdicts[0]);
+  EXPECT_EQ(verdicts[2], verdicts[0]);
+}
+
 // Whatever the tree and its texts, the CFML rules keep every file that the
 // plain rule keeps, over random trees built from the rules' own vocabulary.
 TEST(CfmlRules, NeverUnmarkWhatThePlainRuleKeeps) {
   const std::vector<std::string> stems = {"a", "ab", "index", "Application", "dsp_home",
-                                          "dsp_x", "User", "messages", "messages_de", "it"};
+                                          "dsp_x", "User", "messages", "messages_de", "it",
+                                          "plugin", "_ab", "xUser"};
   const std::vector<std::string> extensions = {".cfm", ".cfc", ".cfml", ".html", ".inc",
                                                ".lucee", ".xml", ".properties", ".gif", ".jar",
-                                               ""};
-  const std::vector<std::string> dirs = {"", "views/", "model/x/", "tests/unit/", "lib/java/"};
+                                               ".js", ".scss", ".json", ".yml", ".vue", ""};
+  const std::vector<std::string> dirs = {"", "views/", "model/x/", "tests/unit/", "lib/java/",
+                                         "plugins/ab/"};
   const std::vector<std::string> fragments = {
       "#", "&", "\"", "'", ".", "/", "\\", " ", "=", "<", ":", "*", ";", "\n", "(",
       "prefix=\"ui\"", "prefix=\"\"", "this.mappings[\"/v\"] = \"views\";", "ormenabled",
       "loadPaths", "persistent=\"true\"", "remote ", "describe(", "it(", "extends=",
-      "BaseSpec", "cf_", "views/#", "tests.unit\"", "lib/java"};
+      "BaseSpec", "cf_", "views/#", "tests.unit\"", "lib/java", "\"model/x/\"", "$ref: ",
+      "\"$ref\": \"", "@import \"", "// ", "/*", "require(\"./", "from '../", ",ab]",
+      "#User\"", "& \"User.cfm\""};
   for (std::uint32_t seed = 1; seed <= 40; ++seed) {
     SCOPED_TRACE("seed " + std::to_string(seed));
     std::mt19937 rng(seed);
@@ -118,7 +143,7 @@ TEST(CfmlRules, NeverUnmarkWhatThePlainRuleKeeps) {
 TEST(CfmlRules, HostileTextsStayLinear) {
   testsupport::TempDir tmp;
   std::string triggers;
-  while (triggers.size() < (4u << 20)) triggers += "\"dsp_x#'a/#\"b.*\"&";
+  while (triggers.size() < (4u << 20)) triggers += "\"dsp_x#'a/#\"b.*\"&'../#sp_xy'\"x/a/\"";
   std::string prefixes;
   for (int i = 0; i < 10000; ++i) prefixes += "<cfimport prefix=\"p" + std::to_string(i) + "\">";
   prefixes += "<p9999:t>";

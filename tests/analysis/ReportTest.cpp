@@ -402,7 +402,7 @@ TEST(Report, WhyGivesTheFirstReferrerInTableOrder) {
                                 "0\t" + d + "\theader.cfm\tNames a file of the project",
                                 "0\t" + d + "\tindex.cfm\tEntry file",
                                 "0\t" + d + "\tlogo.gif\tNamed in " + d + "header.cfm",
-                                "1\t" + d + "\told.gif\t",
+                                "1\t" + d + "\told.gif\tNo page, include, style sheet or script names this file",
                                 "0\t" + d + "\tzeta.css\tNames a file of the project",
                                 "6 files."}));
 }
@@ -412,6 +412,7 @@ struct ReasonCase {
   std::uint8_t unused;
   const char* referrer;
   const char* text;
+  std::int32_t line = 0;
 };
 
 class UseReason : public testing::TestWithParam<ReasonCase> {};
@@ -421,6 +422,7 @@ TEST_P(UseReason, NamesTheReferrerOnlyForRulesThatHaveOne) {
   entry.Reason = GetParam().rule;
   entry.Unused = GetParam().unused;
   entry.Referrer = GetParam().referrer;
+  entry.ReasonLine = GetParam().line;
   EXPECT_EQ(analysis::UseReasonText(entry), GetParam().text);
 }
 
@@ -432,10 +434,13 @@ INSTANTIATE_TEST_SUITE_P(
                     ReasonCase{TUseRule::Component, 0, "/s/a.cfm", "Component named in /s/a.cfm"},
                     ReasonCase{TUseRule::TestBundle, 0, "/s/tests/T.cfc", "Test bundle"},
                     ReasonCase{TUseRule::EngineEntryFile, 0, "", "Run by the CFML engine"},
+                    ReasonCase{TUseRule::StyleImport, 0, "/s/a.scss", "Style sheet imported in /s/a.scss line 7", 7},
                     ReasonCase{TUseRule::Named, 1, "/s/index.cfm", ""},
+                    ReasonCase{TUseRule::NotNamed, 1, "", "No page, include, style sheet or script names this file"},
                     ReasonCase{TUseRule::None, 0, "", ""}));
 
-// The committed CFML site: every used file gets a reason, every unused none.
+// The committed CFML site: every file gets a reason, the unused ones that
+// nothing names them.
 TEST(Report, WhyHasAReasonForEveryUsedFileOfTheCfmlSite) {
   const std::string dir = std::string(QUILMERE_TEST_DATA_DIR) + "/cfml-site/";
   const ReportRun run = Report({"--why", dir});
@@ -446,7 +451,8 @@ TEST(Report, WhyHasAReasonForEveryUsedFileOfTheCfmlSite) {
   for (const std::string& line : lines) {
     const std::vector<std::string> fields = SplitTsvLine(line);
     ASSERT_EQ(fields.size(), 4u) << line;
-    EXPECT_EQ(fields[0] == "1", fields[3].empty()) << line;
+    EXPECT_FALSE(fields[3].empty()) << line;
+    EXPECT_EQ(fields[0] == "1", fields[3].starts_with("No page")) << line;
   }
 }
 
