@@ -245,10 +245,15 @@ struct TCfmlRules::Impl {
   // the rules that compute a name: imports, module specifiers, "$ref".
   std::unordered_map<std::string, std::vector<std::int32_t>> byName;
   std::unordered_map<std::string, std::vector<std::int32_t>> indexScripts;
+  // By group: every file marked (the literal retires), or the number of
+  // the last text that marked all but its own file (so that a text inside
+  // the folder goes over the files once, not at each of its places).
   TFolderLiterals folderLiterals;
-  std::vector<char> folderLiteralDone;  // by group: every file below marked
+  std::vector<char> folderLiteralDone;
+  std::vector<std::uint32_t> folderLiteralText;
   TEditorPlugins editorPlugins;
-  std::vector<char> pluginDone;         // by group: every plugin file marked
+  std::vector<char> pluginDone;
+  std::vector<std::uint32_t> pluginText;
   std::optional<TNameSuffixes> nameSuffixes;
   std::vector<std::uint32_t> suffixFirstId;  // by group: its literals, one per closer
   std::vector<char> suffixRetired;
@@ -272,6 +277,7 @@ struct TCfmlRules::Impl {
   std::string path;
   bool isComponent = false;
   TextKind textKind = TextKind::Other;
+  std::uint32_t textNumber = 0;  // counts the texts from 1
   TStyleImports styleImports{[this](const std::string& stem, std::int64_t at) {
     MarkNamesAtLine(TStyleImports::ImportedNames(stem), TUseRule::StyleImport, at);
   }};
@@ -468,6 +474,7 @@ struct TCfmlRules::Impl {
     for (const TRuleLiteral& l : folderLiterals.Literals()) {
       Add(out, positional, l.text, Kind::FolderLiteral, l.group, true);
       folderLiteralDone.push_back(0);
+      folderLiteralText.push_back(0);
     }
     for (const TRuleLiteral& l : TModuleSpecifiers::Literals()) {
       Add(out, positional, l.text, Kind::Module, l.group, true);
@@ -475,6 +482,7 @@ struct TCfmlRules::Impl {
     for (const TRuleLiteral& l : editorPlugins.Literals()) {
       Add(out, positional, l.text, Kind::EditorPlugin, l.group, true);
       pluginDone.push_back(0);
+      pluginText.push_back(0);
     }
     nameSuffixes.emplace(stems);
     for (const TRuleLiteral& l : nameSuffixes->Literals()) {
@@ -647,6 +655,8 @@ struct TCfmlRules::Impl {
   }
 
   void MarkFolderLiteral(std::uint32_t group) {
+    if (folderLiteralText[group] == textNumber) return;
+    folderLiteralText[group] = textNumber;
     bool all = true;
     for (std::int32_t i : folderLiterals.Entries(group)) {
       if (i == entry) all = false;
@@ -662,6 +672,8 @@ struct TCfmlRules::Impl {
   }
   // A plugin listed in a text outside its own folder.
   void MarkPlugin(std::uint32_t group) {
+    if (pluginText[group] == textNumber) return;
+    pluginText[group] = textNumber;
     bool all = true;
     for (const TEditorPlugins::Plugin& plugin : editorPlugins.Plugins(group)) {
       if (path.starts_with(plugin.directory)) {
@@ -928,6 +940,7 @@ void TCfmlRules::StartText(std::int32_t entry, const std::string& path) {
   m.path = path;
   m.isComponent = entry != 0 && UpperExtension(m.table[entry].Name) == ".CFC";
   m.textKind = KindOfText(path);
+  ++m.textNumber;
   if (m.textKind == TextKind::StyleSource) m.styleImports.Start(UpperExtension(path) == ".SASS");
   if (m.textKind == TextKind::Schema) m.schemaRefs.Start();
   m.window = TTextWindow{};

@@ -50,6 +50,58 @@ TEST(CfmlRules, FixtureSiteGivesTheExpectedVerdictsInTheCoreAndTheReport) {
   EXPECT_EQ(reported, expected);
 }
 
+// Small sites around the edges of the rules that compute names: what each
+// look must refuse, and what it reaches beyond the fixture's one case.
+struct SiteCase {
+  const char* what;
+  std::vector<std::pair<std::string, std::string>> files;  // path, text
+  std::set<std::string> unused;
+};
+
+void PrintTo(const SiteCase& c, std::ostream* os) { *os << c.what; }
+
+class ComputedNames : public testing::TestWithParam<SiteCase> {};
+
+TEST_P(ComputedNames, KeepExactlyWhatTheRulesName) {
+  testsupport::TempDir tmp;
+  for (const auto& [path, text] : GetParam().files) tmp.Write(path, text);
+  platform::PosixDirectorySource source;
+  auto table = std::make_unique<TFileTable>();
+  analysis::ScanAndAnalyze(tmp.Dir(), *table, source, {});
+  std::set<std::string> unused;
+  for (const auto& [path, verdict] : testsupport::VerdictsOf(*table, tmp.Dir())) {
+    if (verdict == 1) unused.insert(path);
+  }
+  EXPECT_EQ(unused, GetParam().unused);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Edges, ComputedNames,
+    testing::Values(
+        SiteCase{"a folder literal keeps files at any depth below",
+                 {{"index.cfm", "<cfset d = \"../a/b/\">"}, {"x/a/b/c/d.txt", ""}, {"a/e.txt", ""}},
+                 {"a/e.txt"}},
+        SiteCase{"an expression or an empty segment is no folder literal",
+                 {{"index.cfm", "<cfset d = \"#r#/a/b/\"><cfset e = \"//a/b/\">"}, {"a/b/c.txt", ""}},
+                 {"a/b/c.txt"}},
+        SiteCase{"specifiers count in scripts only, new reads included",
+                 {{"index.cfm", "<cfset x = require(\"./util\")>"},
+                  {"app.ts", "import a from '../lib/chart'"},
+                  {"lib/util.js", ""}, {"lib/chart.ts", ""}},
+                 {"app.ts", "lib/util.js"}},
+        SiteCase{"a plugin's own files never list it",
+                 {{"ed/plugins/p1/plugin.js", "add('p1')"}, {"ed/plugins/p1/lang/en.js", "set('p1')"}},
+                 {"ed/plugins/p1/plugin.js", "ed/plugins/p1/lang/en.js"}},
+        SiteCase{"a suffix follows an expression or a join and ends a CFML name",
+                 {{"index.cfm",
+                   "<cfset a = \"x.Service@m\"><cfset b = \"#p#Report.txt\"><cfset c = x & 'Audit.cfc'>"},
+                  {"m/AService.cfc", ""}, {"m/UserReport.cfm", ""}, {"m/LogAudit.cfc", ""}},
+                 {"m/AService.cfc", "m/UserReport.cfm"}},
+        SiteCase{"style sources name files as style sheets do",
+                 {{"index.cfm", ""}, {"s/site.scss", "a { background: url(../img/bg.png) }"},
+                  {"img/bg.png", ""}},
+                 {}}));
+
 // A site gives the same verdicts wherever it lies: below a folder whose name
 // its texts compute paths under, or reached through "..".
 TEST(CfmlRules, WhereTheProjectLiesChangesNoVerdict) {
