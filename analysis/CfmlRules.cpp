@@ -4,10 +4,20 @@
 #include <cctype>
 #include <cstring>
 #include <map>
+#include <optional>
 #include <set>
 
 
+#include "analysis/CfmlFileKinds.h"
+#include "analysis/EditorPlugins.h"
+#include "analysis/FolderLiterals.h"
+#include "analysis/ModuleSpecifiers.h"
+#include "analysis/NameSuffixes.h"
+#include "analysis/RangeMarker.h"
+#include "analysis/SchemaRefs.h"
+#include "analysis/StyleImports.h"
 #include "analysis/ReferenceAnalysis.h"
+#include "analysis/TextWindow.h"
 #include "platform/AsciiText.h"
 #include "platform/Attributes.h"
 #include "platform/FileSystem.h"
@@ -25,64 +35,27 @@ constexpr std::int64_t MaxLiteral = 256;     // back to a string's opening quote
 constexpr std::int64_t MaxPrefixToken = 256; // a literal prefix before '" &' 
 constexpr std::size_t MaxSettingsFile = 1 << 20;  // read of Application.cfc for mappings
 
-constexpr int NoByte = -1;    // before the text's start, or past its end
-constexpr int LaterByte = -2;  // not read yet
-
-// Token bytes: A-Z, a-z, 0-9 and "_".
-struct TokenTable {
-  bool is[256] = {};
-  constexpr TokenTable() {
-    for (int c = 0; c < 256; ++c) {
-      is[c] = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
-    }
-  }
-};
-constexpr TokenTable Tokens;
-bool IsTokenByte(int c) { return c >= 0 && Tokens.is[c]; }
-bool IsQuote(int c) { return c == '"' || c == '\''; }
-bool IsBlank(int c) { return c == ' ' || c == '\t'; }
-// Small byte sets, as tables: they are asked at every place.
-struct ByteSet {
-  bool has[256] = {};
-  constexpr explicit ByteSet(const char* bytes) {
-    for (; *bytes != 0; ++bytes) has[static_cast<unsigned char>(*bytes)] = true;
-  }
-  bool operator()(int c) const { return c >= 0 && has[c]; }
-};
-constexpr ByteSet PrefixOpeners("\"'./\\");       // before a literal prefix
-constexpr ByteSet TemplateOpeners("\"'./\\#=");   // before a template's stem
-constexpr ByteSet TemplateClosers("\"'&");         // after it
-constexpr ByteSet ImportEnds("\"'; \t\r\n");       // after "D.*"
-char Fold(int c) { return platform::UpperAscii(static_cast<char>(c)); }
+constexpr TByteClass PrefixOpeners("\"'./\\");       // before a literal prefix
+constexpr TByteClass TemplateOpeners("\"'./\\#=");   // before a template's stem
+constexpr TByteClass TemplateClosers("\"'&");         // after it
+constexpr TByteClass ImportEnds("\"'; \t\r\n");       // after "D.*"
 
 std::string Stem(const std::string& name) {
   const std::size_t dot = name.rfind('.');
   return dot == std::string::npos ? name : name.substr(0, dot);
 }
 
-bool OneOf(const std::string& ext, std::initializer_list<const char*> list) {
-  for (const char* e : list) {
-    if (ext == e) return true;
-  }
-  return false;
-}
-
-bool IsCfmlTemplate(const std::string& ext) {
-  return OneOf(ext, {".CFM", ".CFML", ".CFS", ".LUCEE"});
-}
-bool IsComponent(const std::string& ext) { return OneOf(ext, {".CFC", ".LUCEE"}); }
-bool IsCfmlFile(const std::string& ext) {
-  return IsCfmlTemplate(ext) || OneOf(ext, {".CFC", ".INC"});
-}
-
-// The folders of an absolute directory path, upper-cased, outermost first.
-std::vector<std::string> Folders(const std::string& directory) {
+// The folders of a directory below the project directory, upper-cased,
+// outermost first. Where the project lies plays no part: the folders above
+// it (and its own name) are cut, and "." and ".." name no folder.
+std::vector<std::string> Folders(const std::string& directory, const std::string& project) {
   std::vector<std::string> parts;
-  std::size_t start = 0;
+  std::size_t start = directory.starts_with(project) ? project.size() : 0;
   while (start < directory.size()) {
     std::size_t end = directory.find(platform::PathDelimiter, start);
     if (end == std::string::npos) end = directory.size();
-    if (end > start) parts.push_back(UpperAscii(directory.substr(start, end - start)));
+    const std::string part = directory.substr(start, end - start);
+    if (!part.empty() && part != "." && part != "..") parts.push_back(UpperAscii(part));
     start = end + 1;
   }
   return parts;
@@ -187,7 +160,27 @@ enum class Kind : std::uint8_t {
   It,              // it(
   Remote,          // the token "remote"
   Rest,            // rest="true"
+  FolderLiteral,   // "A/B/" of a folder B in A, closing a path literal
+  Module,          // a quote and "./" or "../" in a script
+  EditorPlugin,    // the name of an editor plugin's folder
+  NameSuffix,      // the last bytes of CFML stems, then a quote, "@" or "."
 };
+
+// What a read text is, for the rules that look at one kind only.
+enum class TextKind : std::uint8_t {
+  Other,        // pages, style sheets, markup, configuration
+  StyleSource,  // .scss, .sass, .less: their imports
+  Script,       // .js, .mjs, .ts, .vue: their module specifiers
+  Schema,       // .json, .yml, .yaml: read for their "$ref" values alone
+};
+
+TextKind KindOfText(const std::string& path) {
+  const std::string ext = UpperExtension(path);
+  if (OneOf(ext, {".SCSS", ".SASS", ".LESS"})) return TextKind::StyleSource;
+  if (OneOf(ext, {".JS", ".MJS", ".TS", ".VUE"})) return TextKind::Script;
+  if (OneOf(ext, {".JSON", ".YML", ".YAML"})) return TextKind::Schema;
+  return TextKind::Other;
+}
 
 struct Pattern {
   Kind kind;
@@ -209,39 +202,6 @@ struct StemGroups {
 struct Waiting {
   std::uint32_t id;     // the pattern
   std::int64_t offset;  // the match's end
-};
-
-// Marks a run of a sorted list once each, skipping what is marked already.
-class RangeMarker {
- public:
-  explicit RangeMarker(std::size_t size) : next_(size + 1) {
-    for (std::size_t i = 0; i < next_.size(); ++i) next_[i] = i;
-  }
-  // Whether every i in [lo, hi) is marked.
-  bool AllMarked(std::size_t lo, std::size_t hi) { return Find(lo) >= hi; }
-  // Calls mark(i) for every i in [lo, hi) not marked before, except those
-  // for which skip(i) holds (which stay for a later call).
-  template <class Skip, class Mark>
-  void MarkRange(std::size_t lo, std::size_t hi, Skip skip, Mark mark) {
-    for (std::size_t i = Find(lo); i < hi; i = Find(i + 1)) {
-      if (skip(i)) continue;
-      mark(i);
-      next_[i] = i + 1;
-    }
-  }
-
- private:
-  std::size_t Find(std::size_t i) {
-    std::size_t root = i;
-    while (next_[root] != root) root = next_[root];
-    while (next_[i] != root) {
-      const std::size_t up = next_[i];
-      next_[i] = root;
-      i = up;
-    }
-    return root;
-  }
-  std::vector<std::size_t> next_;
 };
 
 }  // namespace
@@ -281,6 +241,23 @@ struct TCfmlRules::Impl {
   // The folders each folder pattern stands for: the folder of that name and
   // the folders of an alias of that name.
   std::vector<std::vector<std::string>> folderTargets;
+  // Files by upper-cased name, and index.js files by their folder's, for
+  // the rules that compute a name: imports, module specifiers, "$ref".
+  std::unordered_map<std::string, std::vector<std::int32_t>> byName;
+  std::unordered_map<std::string, std::vector<std::int32_t>> indexScripts;
+  // By group: every file marked (the literal retires), or the number of
+  // the last text that marked all but its own file (so that a text inside
+  // the folder goes over the files once, not at each of its places).
+  TFolderLiterals folderLiterals;
+  std::vector<char> folderLiteralDone;
+  std::vector<std::uint32_t> folderLiteralText;
+  TEditorPlugins editorPlugins;
+  std::vector<char> pluginDone;
+  std::vector<std::uint32_t> pluginText;
+  std::optional<TNameSuffixes> nameSuffixes;
+  std::vector<std::uint32_t> suffixFirstId;  // by group: its literals, one per closer
+  std::vector<char> suffixRetired;
+  static constexpr std::uint32_t SuffixClosers = 4;
 
   // Run state.
   std::vector<char> used;  // marked by these rules
@@ -299,20 +276,34 @@ struct TCfmlRules::Impl {
   std::int32_t entry = 0;
   std::string path;
   bool isComponent = false;
-  const unsigned char* block = nullptr;
-  std::size_t size = 0;
-  std::size_t history = 0;
-  std::int64_t offset = 0;  // of block in the text
-  std::int64_t first = 0;   // the bytes at hand: offsets [first, last)
-  std::int64_t last = 0;
-  bool ended = false;
+  TextKind textKind = TextKind::Other;
+  std::uint32_t textNumber = 0;  // counts the texts from 1
+  TStyleImports styleImports{[this](const std::string& stem, std::int64_t at) {
+    MarkNamesAtLine(TStyleImports::ImportedNames(stem), TUseRule::StyleImport, at);
+  }};
+  TSchemaRefs schemaRefs{[this](const std::string& name, std::int64_t at) {
+    MarkNamesAtLine({UpperAscii(name)}, TUseRule::SchemaRef, at);
+  }};
+  // Where a reason comes from: the place being checked (its line is worked
+  // out at the block's end, while its bytes are at hand) or a line that a
+  // scanner counted itself.
+  std::int64_t reasonPlace = -1;
+  std::int64_t reasonLine = 0;
+  std::vector<std::int64_t> placeOf;  // by entry: its reason's place, -1 when none waits
+  std::vector<std::int32_t> placed;   // the entries whose place waits
+  std::int64_t linesBefore = 0;       // line ends before the current block
+  std::int64_t blockLines = 0;        // line ends in the current block
+  TTextWindow window;
+  std::size_t size = 0;  // of the current block
   std::vector<Waiting> waiting;
   bool testBase = false;
   bool remote = false;
   std::int64_t firstDescribe = -1;
   std::int64_t lastIt = -1;
 
-  Impl(TFileTable& t, std::int32_t n) : table(t), count(n), used(static_cast<std::size_t>(n) + 1) {}
+  Impl(TFileTable& t, std::int32_t n)
+      : table(t), count(n), used(static_cast<std::size_t>(n) + 1),
+        placeOf(static_cast<std::size_t>(n) + 1, -1) {}
 
   // --- building ---------------------------------------------------------
 
@@ -338,7 +329,11 @@ struct TCfmlRules::Impl {
       const std::string upper = UpperAscii(table[i].Name);
       const std::string ext = UpperExtension(table[i].Name);
       const std::string stem = Stem(upper);
-      const std::vector<std::string> folders = Folders(table[i].Directory);
+      const std::vector<std::string> folders = Folders(table[i].Directory, table.ProjectDirectory);
+      byName[upper].push_back(i);
+      if (upper == "INDEX.JS" && !folders.empty()) indexScripts[folders.back()].push_back(i);
+      folderLiterals.Add(i, folders);
+      editorPlugins.Add(i, upper, folders, table[i].Directory);
       if (!stem.empty()) {
         if (IsComponent(ext)) components[stem].push_back(i);
         if (IsCfmlTemplate(ext)) templates[stem].push_back(i);
@@ -470,6 +465,31 @@ struct TCfmlRules::Impl {
         Add(out, positional, name + after, Kind::FolderPath, group, true);
       }
     }
+    BuildComputedNames(out, positional);
+  }
+
+  // The rules of their own units: folders named by a path literal, module
+  // specifiers, editor plugin lists and literal suffixes.
+  void BuildComputedNames(std::vector<std::string>& out, std::vector<bool>& positional) {
+    for (const TRuleLiteral& l : folderLiterals.Literals()) {
+      Add(out, positional, l.text, Kind::FolderLiteral, l.group, true);
+      folderLiteralDone.push_back(0);
+      folderLiteralText.push_back(0);
+    }
+    for (const TRuleLiteral& l : TModuleSpecifiers::Literals()) {
+      Add(out, positional, l.text, Kind::Module, l.group, true);
+    }
+    for (const TRuleLiteral& l : editorPlugins.Literals()) {
+      Add(out, positional, l.text, Kind::EditorPlugin, l.group, true);
+      pluginDone.push_back(0);
+      pluginText.push_back(0);
+    }
+    nameSuffixes.emplace(stems);
+    for (const TRuleLiteral& l : nameSuffixes->Literals()) {
+      const std::uint32_t id = Add(out, positional, l.text, Kind::NameSuffix, l.group, true);
+      if (l.group == suffixFirstId.size()) suffixFirstId.push_back(id);
+    }
+    suffixRetired.assign(suffixFirstId.size(), 0);
   }
 
   // --- marking ----------------------------------------------------------
@@ -478,9 +498,19 @@ struct TCfmlRules::Impl {
     if (i < 1 || i > count) return;
     used[static_cast<std::size_t>(i)] = 1;
     TFileName& e = table[i];
+    std::int64_t& waits = placeOf[static_cast<std::size_t>(i)];
     if (e.Reason == TUseRule::None) {
       e.Reason = rule;
       e.Referrer = referrer;
+      e.ReasonLine = static_cast<std::int32_t>(std::min<std::int64_t>(reasonLine, INT32_MAX));
+      if (reasonPlace >= 0) {
+        waits = reasonPlace;
+        placed.push_back(i);
+      }
+    } else if (waits > reasonPlace && reasonPlace >= 0 && e.Reason == rule) {
+      // The same rule again in the same text: its first place gives the
+      // line, whatever order the places come in.
+      waits = reasonPlace;
     }
   }
   // A reference found in the current text: never to the text's own file.
@@ -489,6 +519,19 @@ struct TCfmlRules::Impl {
   }
   void MarkGroup(std::uint32_t group, TUseRule rule) {
     for (std::int32_t i : owners[group]) MarkReferenced(i, rule);
+  }
+  // The files a computed name stands for (upper-cased names).
+  void MarkNames(const std::vector<std::string>& names, TUseRule rule) {
+    for (const std::string& name : names) {
+      const auto it = byName.find(name);
+      if (it == byName.end()) continue;
+      for (std::int32_t i : it->second) MarkReferenced(i, rule);
+    }
+  }
+  void MarkNamesAtLine(const std::vector<std::string>& names, TUseRule rule, std::int64_t at) {
+    reasonLine = at;
+    MarkNames(names, rule);
+    reasonLine = 0;
   }
 
   // Whether a group holds an entry other than the current text's own.
@@ -505,32 +548,12 @@ struct TCfmlRules::Impl {
 
   // --- bytes ------------------------------------------------------------
 
-  // The byte at offset o of the current text, NoByte outside it, LaterByte
-  // when it is not read yet; bytes before the kept history read as NoByte.
-  int At(std::int64_t o) const {
-    if (o >= first && o < last) [[likely]] return block[o - offset];
-    if (o < first) return NoByte;
-    return ended ? NoByte : LaterByte;
-  }
-  // Where the token ending just before offset end starts (end itself when
-  // the byte there is no token byte); -1 when it is longer than limit.
+  int At(std::int64_t o) const { return window.At(o); }
   std::int64_t TokenStart(std::int64_t end, std::int64_t limit) const {
-    if (end <= first || end > last) return end;  // nothing at hand before it
-    // Bytes at hand, walked by pointer: this runs at many places.
-    const unsigned char* const at = block + (end - offset);
-    const unsigned char* const lowest = block + (first - offset);
-    const unsigned char* p = at;
-    while (p > lowest && Tokens.is[p[-1]]) {
-      if (at - p >= limit) return -1;
-      --p;
-    }
-    return end - (at - p);
+    return window.TokenStart(end, limit);
   }
   std::string Upper(std::int64_t start, std::int64_t end) const {
-    std::string text;
-    text.reserve(static_cast<std::size_t>(end - start));
-    for (std::int64_t o = start; o < end; ++o) text += Fold(At(o));
-    return text;
+    return window.Upper(start, end);
   }
   // --- matches ----------------------------------------------------------
 
@@ -600,9 +623,116 @@ struct TCfmlRules::Impl {
       case Kind::Rest:
         if (!IsTokenByte(before)) remote = true;
         return true;
+      case Kind::FolderLiteral:
+        return Answer(TFolderLiterals::Look(window, start, end),
+                      [&] { MarkFolderLiteral(p.group); });
+      case Kind::Module: {
+        if (textKind != TextKind::Script) return true;
+        std::string last;
+        return Answer(TModuleSpecifiers::Look(window, start, end, last),
+                      [&] { MarkModule(last); });
+      }
+      case Kind::EditorPlugin:
+        return Answer(TEditorPlugins::Look(window, start, end), [&] { MarkPlugin(p.group); });
+      case Kind::NameSuffix: {
+        std::string suffix;
+        return Answer(nameSuffixes->Look(window, start, end, suffix), [&] {
+          nameSuffixes->Apply(suffix, entry,
+                              [&](std::int32_t i) { Mark(i, TUseRule::NameSuffix, path); });
+        });
+      }
       default:
         return true;
     }
+  }
+
+  // A rule unit's look: marks on a hit; false when it waits for bytes.
+  template <class OnHit>
+  static bool Answer(TLook look, OnHit onHit) {
+    if (look == TLook::Later) return false;
+    if (look == TLook::Hit) onHit();
+    return true;
+  }
+
+  void MarkFolderLiteral(std::uint32_t group) {
+    if (folderLiteralText[group] == textNumber) return;
+    folderLiteralText[group] = textNumber;
+    bool all = true;
+    for (std::int32_t i : folderLiterals.Entries(group)) {
+      if (i == entry) all = false;
+      MarkReferenced(i, TUseRule::FolderLiteral);
+    }
+    if (all) folderLiteralDone[group] = 1;
+  }
+  void MarkModule(const std::string& last) {
+    MarkNames(TModuleSpecifiers::FileNames(last), TUseRule::ModuleSpecifier);
+    if (const auto it = indexScripts.find(last); it != indexScripts.end()) {
+      for (std::int32_t i : it->second) MarkReferenced(i, TUseRule::ModuleSpecifier);
+    }
+  }
+  // A plugin listed in a text outside its own folder.
+  void MarkPlugin(std::uint32_t group) {
+    if (pluginText[group] == textNumber) return;
+    pluginText[group] = textNumber;
+    bool all = true;
+    for (const TEditorPlugins::Plugin& plugin : editorPlugins.Plugins(group)) {
+      if (path.starts_with(plugin.directory)) {
+        all = false;
+        continue;
+      }
+      MarkReferenced(plugin.entry, TUseRule::EditorPlugin);
+    }
+    if (all) pluginDone[group] = 1;
+  }
+
+  // Whether no place of pattern id can mark anything any more (its files are
+  // marked), retiring its siblings with it.
+  bool Retires(std::uint32_t id, const Pattern& p) {
+    switch (p.kind) {
+      case Kind::FolderLiteral: return folderLiteralDone[p.group] != 0;
+      case Kind::EditorPlugin: return pluginDone[p.group] != 0;
+      case Kind::NameSuffix:
+        if (!nameSuffixes->Done(p.group)) return false;
+        if (!suffixRetired[p.group]) {
+          suffixRetired[p.group] = 1;
+          for (std::uint32_t k = 0; k < SuffixClosers; ++k) {
+            if (suffixFirstId[p.group] + k != id) retiredIds.push_back(suffixFirstId[p.group] + k);
+          }
+        }
+        return true;
+      default: return false;
+    }
+  }
+
+  // Checks a match at its place, which gives the line of the reasons it
+  // records.
+  bool CheckPlace(std::uint32_t id, std::int64_t end) {
+    const std::size_t length = PatternLength(id);
+    reasonPlace = end - static_cast<std::int64_t>(length);
+    const bool done = Check(id, end, length);
+    reasonPlace = -1;
+    return done;
+  }
+
+  // The lines of the reasons recorded at places since the last call: one
+  // walk over the bytes at hand, up to the last such place.
+  void ResolveLines() {
+    if (placed.empty()) return;
+    std::sort(placed.begin(), placed.end(), [&](std::int32_t a, std::int32_t b) {
+      return placeOf[static_cast<std::size_t>(a)] < placeOf[static_cast<std::size_t>(b)];
+    });
+    const unsigned char* const bytes = window.block - window.offset;  // bytes[o]: offset o
+    std::int64_t o = window.first;
+    std::int64_t lines = linesBefore - std::count(bytes + o, window.block, '\n');
+    for (std::int32_t i : placed) {
+      std::int64_t& at = placeOf[static_cast<std::size_t>(i)];
+      const std::int64_t to = std::clamp(at, o, window.last);
+      lines += std::count(bytes + o, bytes + to, '\n');
+      o = to;
+      table[i].ReasonLine = static_cast<std::int32_t>(std::min<std::int64_t>(lines + 1, INT32_MAX));
+      at = -1;
+    }
+    placed.clear();
   }
 
   // A tag library's tag: <stem (for an empty prefix) or <p:stem.
@@ -750,7 +880,7 @@ struct TCfmlRules::Impl {
     if (waiting.empty()) return;
     std::vector<Waiting> still;
     for (const Waiting& w : waiting) {
-      if (!Check(w.id, w.offset, PatternLength(w.id))) still.push_back(w);
+      if (!CheckPlace(w.id, w.offset)) still.push_back(w);
     }
     waiting.swap(still);
   }
@@ -783,8 +913,13 @@ TCfmlRules::TCfmlRules(TFileTable& table, std::int32_t count, std::vector<std::s
 TCfmlRules::~TCfmlRules() = default;
 
 bool TCfmlRules::IsReadExtension(const std::string& upperExt) {
-  return OneOf(upperExt,
-               {".CFC", ".CFML", ".CFS", ".LUCEE", ".XML", ".HTACCESS", ".CONFIG", ".HTML"});
+  return OneOf(upperExt, {".CFC", ".CFML", ".CFS", ".LUCEE", ".XML", ".HTACCESS", ".CONFIG",
+                          ".HTML", ".SCSS", ".SASS", ".LESS", ".MJS", ".TS", ".VUE"}) ||
+         ReadsReferencesOnly(upperExt);
+}
+
+bool TCfmlRules::ReadsReferencesOnly(const std::string& upperExt) {
+  return OneOf(upperExt, {".JSON", ".YML", ".YAML"});
 }
 
 TUseRule TCfmlRules::EntryRule(const std::string& upperName) {
@@ -804,10 +939,13 @@ void TCfmlRules::StartText(std::int32_t entry, const std::string& path) {
   m.entry = entry;
   m.path = path;
   m.isComponent = entry != 0 && UpperExtension(m.table[entry].Name) == ".CFC";
-  m.block = nullptr;
-  m.size = m.history = 0;
-  m.offset = m.first = m.last = 0;
-  m.ended = false;
+  m.textKind = KindOfText(path);
+  ++m.textNumber;
+  if (m.textKind == TextKind::StyleSource) m.styleImports.Start(UpperExtension(path) == ".SASS");
+  if (m.textKind == TextKind::Schema) m.schemaRefs.Start();
+  m.window = TTextWindow{};
+  m.size = 0;
+  m.linesBefore = m.blockLines = 0;
   m.waiting.clear();
   m.testBase = m.remote = false;
   m.firstDescribe = m.lastIt = -1;
@@ -815,17 +953,19 @@ void TCfmlRules::StartText(std::int32_t entry, const std::string& path) {
 
 void TCfmlRules::BeginBlock(const unsigned char* block, std::size_t size, std::size_t history) {
   Impl& m = *impl_;
-  m.offset += static_cast<std::int64_t>(m.size);
-  m.block = block;
+  TTextWindow& w = m.window;
+  w.offset += static_cast<std::int64_t>(m.size);
+  m.linesBefore += m.blockLines;
+  w.block = block;
   m.size = size;
-  m.history = history;
-  m.first = std::max<std::int64_t>(0, m.offset - static_cast<std::int64_t>(history));
-  m.last = m.offset + static_cast<std::int64_t>(size);
+  w.first = std::max<std::int64_t>(0, w.offset - static_cast<std::int64_t>(history));
+  w.last = w.offset + static_cast<std::int64_t>(size);
 }
 
 bool TCfmlRules::OnMatch(std::uint32_t id, const unsigned char* end) {
   Impl& m = *impl_;
   const Pattern& p = m.patterns[id - m.base];
+  if (m.Retires(id, p)) return false;
   // A literal prefix applied whole has nothing left to mark, in any text.
   if (p.kind == Kind::NameStart && m.AnchorDone(p.group)) {
     // Done for every opener: the literals with the other openers go too.
@@ -838,8 +978,8 @@ bool TCfmlRules::OnMatch(std::uint32_t id, const unsigned char* end) {
     }
     return false;
   }
-  const std::int64_t at = m.offset + (end - m.block);
-  if (!m.Check(id, at, m.PatternLength(id))) m.waiting.push_back({id, at});
+  const std::int64_t at = m.window.offset + (end - m.window.block);
+  if (!m.CheckPlace(id, at)) m.waiting.push_back({id, at});
   return true;
 }
 
@@ -851,22 +991,38 @@ std::vector<std::uint32_t> TCfmlRules::TakeRetired() {
 
 void TCfmlRules::EndBlock() {
   Impl& m = *impl_;
+  const unsigned char* const block = m.window.block;
+  if (m.textKind == TextKind::Schema) {
+    m.schemaRefs.Feed(block, m.size);
+    return;
+  }
   m.RetryWaiting();
+  if (m.textKind == TextKind::StyleSource) m.styleImports.Feed(block, m.size);
   // "&" is rare enough in pages to look at each one: a literal prefix that a
   // string closes just before it ("edit" & x).
-  if (m.namePrefixes.empty()) return;
-  const unsigned char* const stop = m.block + m.size;
-  for (const unsigned char* p = m.block;
-       (p = static_cast<const unsigned char*>(std::memchr(p, '&', stop - p))) != nullptr; ++p) {
-    m.JoinedPrefix(m.offset + (p - m.block));
+  if (!m.namePrefixes.empty()) {
+    const unsigned char* const stop = block + m.size;
+    for (const unsigned char* p = block;
+         (p = static_cast<const unsigned char*>(std::memchr(p, '&', stop - p))) != nullptr; ++p) {
+      m.reasonPlace = m.window.offset + (p - block);
+      m.JoinedPrefix(m.reasonPlace);
+    }
+    m.reasonPlace = -1;
   }
+  m.ResolveLines();
+  m.blockLines = std::count(block, block + m.size, '\n');
 }
 
 void TCfmlRules::EndText(const std::vector<std::uint32_t>& found) {
   Impl& m = *impl_;
-  m.ended = true;
+  m.window.ended = true;
+  if (m.textKind == TextKind::Schema) {
+    m.schemaRefs.End();
+    return;
+  }
   m.RetryWaiting();
   m.waiting.clear();
+  m.ResolveLines();
   bool extends = false, persistent = false, remoteAccess = false, namesTag = false;
   for (std::uint32_t id : found) {
     if (id < m.base) continue;

@@ -51,6 +51,10 @@ class TCfmlRules : public TMatchSink {
 
   // True for the upper-cased extensions whose files these rules also read.
   static bool IsReadExtension(const std::string& upperExt);
+  // True for those of them (.json, .yml, .yaml) that are read for their
+  // "$ref" values alone: no name, no other rule counts in them, so the
+  // caller need not feed their blocks to the matcher.
+  static bool ReadsReferencesOnly(const std::string& upperExt);
   // The rule that makes an upper-cased file name used by itself, if any
   // (EngineEntryFile or ConventionFile), else None.
   static TUseRule EntryRule(const std::string& upperName);

@@ -49,8 +49,15 @@ enum class TUseRule : std::uint8_t {
   EngineRegistered,  // a component the engine registers (ORM, remote, REST)
   JavaLoadPath,      // a Java archive or class in a load path
   TestBundle,        // a test bundle that test runners find by themselves
+  FolderLiteral,     // below a folder that a path literal names whole
+  SchemaRef,         // the file of a "$ref" in a JSON or YAML text
+  StyleImport,       // imported by a Sass or Less source (@import, @use, @forward)
+  ModuleSpecifier,   // a script module loaded by a relative specifier
+  EditorPlugin,      // an editor plugin whose name a list holds
+  NameSuffix,        // a name computed with a literal suffix of its stem
   KeptByList,        // a line of the project's keep list holds it
   KeepListFile,      // the project's keep list itself
+  NotNamed,          // unused: the analysis ran and nothing read names it
 };
 
 struct TFileName {
@@ -64,7 +71,7 @@ struct TFileName {
   platform::FileId Id;          // the file the scan listed, for the deletion
   TUseRule Reason = TUseRule::None;  // why the analysis found it used
   std::string Referrer;         // the read file that gave Reason, if any
-  std::int32_t ReasonLine = 0;  // KeptByList: the keep list's line
+  std::int32_t ReasonLine = 0;  // the line of Referrer that gave Reason (0: none)
   std::uint64_t Size = 0;       // bytes, as the scan found them
 };
 

@@ -60,9 +60,11 @@ class TRun {
   // Reads the file at path (entry, or 0 for a file the table does not hold),
   // which is file index of blocks, whole and returns the entries whose names
   // occur in it (each once or more); the CFML rules see the text on the
-  // way. A read that fails halfway marks nothing by name.
+  // way. A read that fails halfway marks nothing by name. Without names,
+  // only the CFML rules see the text and nothing is searched for in it.
   std::vector<std::int32_t> Search(std::int32_t entry, const std::string& path,
-                                   platform::TBlockReader& blocks, std::size_t index) {
+                                   platform::TBlockReader& blocks, std::size_t index,
+                                   bool names = true) {
     matcher_->Start();
     if (rules_) rules_->StartText(entry, path);
     blocks.Open(index);
@@ -76,8 +78,10 @@ class TRun {
         std::memcpy(block - history, tail_.get(), history);
         rules_->BeginBlock(block, n, history);
       }
-      matcher_->Feed(reinterpret_cast<const char*>(block), n, rules_ ? &*rules_ : nullptr,
-                     Folded());
+      if (names) {
+        matcher_->Feed(reinterpret_cast<const char*>(block), n, rules_ ? &*rules_ : nullptr,
+                       Folded());
+      }
       if (rules_) {
         rules_->EndBlock();
         for (std::uint32_t id : rules_->TakeRetired()) matcher_->Retire(id);
@@ -86,7 +90,7 @@ class TRun {
         history = keep;
       }
     }
-    const std::vector<std::uint32_t> found = matcher_->Found();
+    const std::vector<std::uint32_t> found = names ? matcher_->Found() : std::vector<std::uint32_t>{};
     std::vector<std::int32_t> owners;
     for (std::uint32_t k : found) {
       if (k < names_.owner.size()) owners.push_back(names_.owner[k]);
@@ -139,6 +143,7 @@ void AnalyzeReferences(TFileTable& table, const std::string& pageExtension,
   for (std::int32_t i = 1; i <= count; ++i) {
     table[i].Reason = TUseRule::None;
     table[i].Referrer.clear();
+    table[i].ReasonLine = 0;
   }
   TRun run(table, count, rules);
   TCfmlRules* const cfml = run.Rules();
@@ -195,7 +200,8 @@ void AnalyzeReferences(TFileTable& table, const std::string& pageExtension,
     if (!plainRead && !cfmlRead) continue;
     const std::size_t index = place[static_cast<std::size_t>(e)];
     readAhead.Reached(index);
-    const std::vector<std::int32_t> owners = run.Search(e, path, blocks, index);
+    const bool names = plainRead || !TCfmlRules::ReadsReferencesOnly(ext);
+    const std::vector<std::int32_t> owners = run.Search(e, path, blocks, index, names);
     if (plainRead) {
       for (std::int32_t i : owners) MarkUsed(table, i, TUseRule::Named, path);
       if (!owners.empty()) MarkUsed(table, e, TUseRule::NamesAFile, std::string());
@@ -218,6 +224,10 @@ void AnalyzeReferences(TFileTable& table, const std::string& pageExtension,
     }
   }
   if (cfml) cfml->Finish();
+  // Every entry has its verdict now: the unused ones were looked for.
+  for (std::int32_t i = 1; i <= count; ++i) {
+    if (table[i].Unused != 0) table[i].Reason = TUseRule::NotNamed;
+  }
 }
 
 }  // namespace analysis

@@ -74,7 +74,9 @@ bool IsReadExtension(const std::string& ext, const std::string& pageKey);
 // With TRuleSet::Cfml (the program's way) the CFML rules (CfmlRules.h) then
 // mark more entries used, never fewer; TRuleSet::Plain runs the plain rule
 // alone. Every used entry's Reason and Referrer tell the first rule and read
-// file, in table order, that made it used.
+// file, in table order, that made it used (ReasonLine its line, when the rule
+// knew the place); every entry left unused gets NotNamed, once the whole
+// run is through.
 enum class TRuleSet { Plain, Cfml };
 void AnalyzeReferences(TFileTable& table, const std::string& pageExtension,
                        const StatusSink& showStatus,

@@ -28,8 +28,15 @@ TReasonText ReasonTextOf(TUseRule rule) {
     case TUseRule::EngineRegistered: return {"Registered by the engine (ORM, remote, REST)", false};
     case TUseRule::JavaLoadPath: return {"Java load path set", true};
     case TUseRule::TestBundle: return {"Test bundle", false};
+    case TUseRule::FolderLiteral: return {"Below a folder that a path literal names", true};
+    case TUseRule::SchemaRef: return {"Named by a $ref", true};
+    case TUseRule::StyleImport: return {"Style sheet imported", true};
+    case TUseRule::ModuleSpecifier: return {"Script module imported", true};
+    case TUseRule::EditorPlugin: return {"Editor plugin listed", true};
+    case TUseRule::NameSuffix: return {"Name computed from a literal suffix", true};
     case TUseRule::KeptByList: return {"Kept by", false};
     case TUseRule::KeepListFile: return {"The project's keep list", false};
+    case TUseRule::NotNamed: return {"No page, include, style sheet or script names this file", false};
   }
   return {"", false};
 }
@@ -37,13 +44,14 @@ TReasonText ReasonTextOf(TUseRule rule) {
 }  // namespace
 
 std::string UseReasonText(const TFileName& entry) {
-  if (entry.Unused != 0) return {};
+  // An unused row says so only when the analysis looked: a run that ended
+  // early leaves the rest without a verdict.
+  if (entry.Unused != 0 && entry.Reason != TUseRule::NotNamed) return {};
   const TReasonText reason = ReasonTextOf(entry.Reason);
   std::string text = reason.text;
-  if (entry.Reason == TUseRule::KeptByList) {
-    return text + " " + entry.Referrer + " line " + std::to_string(entry.ReasonLine);
-  }
-  if (reason.namesReferrer && !entry.Referrer.empty()) text += " in " + entry.Referrer;
+  const std::string line = entry.ReasonLine > 0 ? " line " + std::to_string(entry.ReasonLine) : "";
+  if (entry.Reason == TUseRule::KeptByList) return text + " " + entry.Referrer + line;
+  if (reason.namesReferrer && !entry.Referrer.empty()) text += " in " + entry.Referrer + line;
   return text;
 }
 

@@ -230,8 +230,8 @@ void TStringGrid::FillGrid() {
       const analysis::TFileName& entry = table_[r];
       SetCell(1, r, QString::fromLocal8Bit(entry.Directory));
       SetCell(2, r, QString::fromLocal8Bit(entry.Name));
-      // Why the file is kept, from what the analysis recorded; nothing for
-      // an unused one.
+      // Why the file is kept, or that nothing read names it, from what the
+      // analysis recorded.
       SetRowToolTip(r, QString::fromLocal8Bit(entry.Directory + entry.Name),
                     QString::fromLocal8Bit(analysis::UseReasonText(entry)));
     }

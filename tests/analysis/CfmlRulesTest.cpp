@@ -21,7 +21,7 @@ namespace {
 
 TEST(CfmlRules, FixtureSiteGivesTheExpectedVerdictsInTheCoreAndTheReport) {
   const testsupport::Verdicts expected = testsupport::ExpectedCfmlVerdicts();
-  ASSERT_EQ(expected.size(), 42u);
+  ASSERT_EQ(expected.size(), 61u);
   const std::string root = testsupport::CfmlSiteDir();
   platform::PosixDirectorySource source;
   auto table = std::make_unique<TFileTable>();
@@ -29,7 +29,7 @@ TEST(CfmlRules, FixtureSiteGivesTheExpectedVerdictsInTheCoreAndTheReport) {
   EXPECT_EQ(testsupport::VerdictsOf(*table, root), expected);
   for (int i = 1; i <= table->FileCount; ++i) {
     const auto& e = (*table)[i];
-    EXPECT_EQ(e.Reason == analysis::TUseRule::None, e.Unused == 1) << e.Name;
+    EXPECT_EQ(e.Reason == analysis::TUseRule::NotNamed, e.Unused == 1) << e.Name;
   }
 
   // quilmere-report: "U<TAB>DIR<TAB>NAME" lines, then the count.
@@ -50,20 +50,97 @@ TEST(CfmlRules, FixtureSiteGivesTheExpectedVerdictsInTheCoreAndTheReport) {
   EXPECT_EQ(reported, expected);
 }
 
+// Small sites around the edges of the rules that compute names: what each
+// look must refuse, and what it reaches beyond the fixture's one case.
+struct SiteCase {
+  const char* what;
+  std::vector<std::pair<std::string, std::string>> files;  // path, text
+  std::set<std::string> unused;
+};
+
+void PrintTo(const SiteCase& c, std::ostream* os) { *os << c.what; }
+
+class ComputedNames : public testing::TestWithParam<SiteCase> {};
+
+TEST_P(ComputedNames, KeepExactlyWhatTheRulesName) {
+  testsupport::TempDir tmp;
+  for (const auto& [path, text] : GetParam().files) tmp.Write(path, text);
+  platform::PosixDirectorySource source;
+  auto table = std::make_unique<TFileTable>();
+  analysis::ScanAndAnalyze(tmp.Dir(), *table, source, {});
+  std::set<std::string> unused;
+  for (const auto& [path, verdict] : testsupport::VerdictsOf(*table, tmp.Dir())) {
+    if (verdict == 1) unused.insert(path);
+  }
+  EXPECT_EQ(unused, GetParam().unused);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Edges, ComputedNames,
+    testing::Values(
+        SiteCase{"a folder literal keeps files at any depth below",
+                 {{"index.cfm", "<cfset d = \"../a/b/\">"}, {"x/a/b/c/d.txt", ""}, {"a/e.txt", ""}},
+                 {"a/e.txt"}},
+        SiteCase{"an expression or an empty segment is no folder literal",
+                 {{"index.cfm", "<cfset d = \"#r#/a/b/\"><cfset e = \"//a/b/\">"}, {"a/b/c.txt", ""}},
+                 {"a/b/c.txt"}},
+        SiteCase{"specifiers count in scripts only, new reads included",
+                 {{"index.cfm", "<cfset x = require(\"./util\")>"},
+                  {"app.ts", "import a from '../lib/chart'"},
+                  {"lib/util.js", ""}, {"lib/chart.ts", ""}},
+                 {"app.ts", "lib/util.js"}},
+        SiteCase{"a plugin's own files never list it",
+                 {{"ed/plugins/p1/plugin.js", "add('p1')"}, {"ed/plugins/p1/lang/en.js", "set('p1')"}},
+                 {"ed/plugins/p1/plugin.js", "ed/plugins/p1/lang/en.js"}},
+        SiteCase{"a suffix follows an expression or a join and ends a CFML name",
+                 {{"index.cfm",
+                   "<cfset a = \"x.Service@m\"><cfset b = \"#p#Report.txt\"><cfset c = x & 'Audit.cfc'>"},
+                  {"m/AService.cfc", ""}, {"m/UserReport.cfm", ""}, {"m/LogAudit.cfc", ""}},
+                 {"m/AService.cfc", "m/UserReport.cfm"}},
+        SiteCase{"style sources name files as style sheets do",
+                 {{"index.cfm", ""}, {"s/site.scss", "a { background: url(../img/bg.png) }"},
+                  {"img/bg.png", ""}},
+                 {}}));
+
+// A site gives the same verdicts wherever it lies: below a folder whose name
+// its texts compute paths under, or reached through "..".
+TEST(CfmlRules, WhereTheProjectLiesChangesNoVerdict) {
+  testsupport::TempDir tmp;
+  for (const std::string dir : {"plain/site/", "widgets/site/"}) {
+    tmp.Write(dir + "index.cfm", "<cfinclude template=\"widgets/#w#.cfm\"><cfset p = \"../#x#\">");
+    tmp.Write(dir + "pages/old.cfm", "<p>");
+  }
+  std::vector<testsupport::Verdicts> verdicts;
+  for (const std::string dir : {"plain/site/", "widgets/site/", "widgets/site/../site/"}) {
+    const std::string root = tmp.Dir() + dir;
+    platform::PosixDirectorySource source;
+    auto table = std::make_unique<TFileTable>();
+    analysis::ScanAndAnalyze(root, *table, source, {});
+    verdicts.push_back(testsupport::VerdictsOf(*table, root));
+  }
+  EXPECT_EQ(verdicts[0], (testsupport::Verdicts{{"index.cfm", 0}, {"pages/old.cfm", 1}}));
+  EXPECT_EQ(verdicts[1], verdicts[0]);
+  EXPECT_EQ(verdicts[2], verdicts[0]);
+}
+
 // Whatever the tree and its texts, the CFML rules keep every file that the
 // plain rule keeps, over random trees built from the rules' own vocabulary.
 TEST(CfmlRules, NeverUnmarkWhatThePlainRuleKeeps) {
   const std::vector<std::string> stems = {"a", "ab", "index", "Application", "dsp_home",
-                                          "dsp_x", "User", "messages", "messages_de", "it"};
+                                          "dsp_x", "User", "messages", "messages_de", "it",
+                                          "plugin", "_ab", "xUser"};
   const std::vector<std::string> extensions = {".cfm", ".cfc", ".cfml", ".html", ".inc",
                                                ".lucee", ".xml", ".properties", ".gif", ".jar",
-                                               ""};
-  const std::vector<std::string> dirs = {"", "views/", "model/x/", "tests/unit/", "lib/java/"};
+                                               ".js", ".scss", ".json", ".yml", ".vue", ""};
+  const std::vector<std::string> dirs = {"", "views/", "model/x/", "tests/unit/", "lib/java/",
+                                         "plugins/ab/"};
   const std::vector<std::string> fragments = {
       "#", "&", "\"", "'", ".", "/", "\\", " ", "=", "<", ":", "*", ";", "\n", "(",
       "prefix=\"ui\"", "prefix=\"\"", "this.mappings[\"/v\"] = \"views\";", "ormenabled",
       "loadPaths", "persistent=\"true\"", "remote ", "describe(", "it(", "extends=",
-      "BaseSpec", "cf_", "views/#", "tests.unit\"", "lib/java"};
+      "BaseSpec", "cf_", "views/#", "tests.unit\"", "lib/java", "\"model/x/\"", "$ref: ",
+      "\"$ref\": \"", "@import \"", "// ", "/*", "require(\"./", "from '../", ",ab]",
+      "#User\"", "& \"User.cfm\""};
   for (std::uint32_t seed = 1; seed <= 40; ++seed) {
     SCOPED_TRACE("seed " + std::to_string(seed));
     std::mt19937 rng(seed);
@@ -118,7 +195,7 @@ TEST(CfmlRules, NeverUnmarkWhatThePlainRuleKeeps) {
 TEST(CfmlRules, HostileTextsStayLinear) {
   testsupport::TempDir tmp;
   std::string triggers;
-  while (triggers.size() < (4u << 20)) triggers += "\"dsp_x#'a/#\"b.*\"&";
+  while (triggers.size() < (4u << 20)) triggers += "\"dsp_x#'a/#\"b.*\"&'../#sp_xy'\"x/a/\"";
   std::string prefixes;
   for (int i = 0; i < 10000; ++i) prefixes += "<cfimport prefix=\"p" + std::to_string(i) + "\">";
   prefixes += "<p9999:t>";

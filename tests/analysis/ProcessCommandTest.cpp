@@ -16,6 +16,7 @@ struct ReasonCase {
   std::uint8_t unused;
   const char* referrer;
   const char* text;
+  std::int32_t line = 0;
 };
 
 class UseReason : public testing::TestWithParam<ReasonCase> {};
@@ -25,6 +26,7 @@ TEST_P(UseReason, NamesTheReferrerOnlyForRulesThatHaveOne) {
   entry.Reason = GetParam().rule;
   entry.Unused = GetParam().unused;
   entry.Referrer = GetParam().referrer;
+  entry.ReasonLine = GetParam().line;
   EXPECT_EQ(analysis::UseReasonText(entry), GetParam().text);
 }
 
@@ -36,7 +38,13 @@ INSTANTIATE_TEST_SUITE_P(
                     ReasonCase{TUseRule::Component, 0, "/s/a.cfm", "Component named in /s/a.cfm"},
                     ReasonCase{TUseRule::TestBundle, 0, "/s/tests/T.cfc", "Test bundle"},
                     ReasonCase{TUseRule::EngineEntryFile, 0, "", "Run by the CFML engine"},
+                    ReasonCase{TUseRule::StyleImport, 0, "/s/a.scss",
+                               "Style sheet imported in /s/a.scss line 7", 7},
+                    ReasonCase{TUseRule::KeptByList, 0, ".quilmereignore",
+                               "Kept by .quilmereignore line 3", 3},
                     ReasonCase{TUseRule::Named, 1, "/s/index.cfm", ""},
+                    ReasonCase{TUseRule::NotNamed, 1, "",
+                               "No page, include, style sheet or script names this file"},
                     ReasonCase{TUseRule::None, 0, "", ""}));
 
 // The order the window relies on: the listing text, the emptied table handed

@@ -89,8 +89,8 @@ TEST_F(ProcessTest, EmptyDirectoryGivesAnEmptyGridAndStillBecomesRecent) {
 }
 
 // The name cell tells why a file is kept, so the user can judge before
-// deleting the others; an unused file's cell says nothing.
-TEST_F(ProcessTest, UsedRowsShowWhyAsTheNameTooltip) {
+// deleting the others, and an unused file's that nothing read names it.
+TEST_F(ProcessTest, RowsShowWhyAsTheNameTooltip) {
   site.Write("index.cfm", "<img src=\"logo.gif\">");
   site.Write("logo.gif", "GIF89a");
   site.Write("old.gif", "GIF89a");
@@ -104,7 +104,7 @@ TEST_F(ProcessTest, UsedRowsShowWhyAsTheNameTooltip) {
   EXPECT_EQ(tips, (std::map<std::string, std::string>{
                       {"index.cfm", "Entry file"},
                       {"logo.gif", "Named in " + site.Dir() + "index.cfm"},
-                      {"old.gif", ""}}));
+                      {"old.gif", "No page, include, style sheet or script names this file"}}));
 }
 
 TEST_F(ProcessTest, MoreThanAThousandFilesWarnAndKeepTheFirstThousand) {

@@ -1,0 +1,82 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "analysis/SchemaRefs.h"
+#include "analysis/StyleImports.h"
+
+namespace {
+
+using Found = std::vector<std::pair<std::string, std::int64_t>>;
+
+struct ScanCase {
+  const char* what;
+  const char* text;
+  Found found;  // what the scanner reports, with lines
+  bool indented = false;
+};
+
+void PrintTo(const ScanCase& c, std::ostream* os) { *os << c.what; }
+
+// Feeds text whole and again in blocks of every size up to 7, so that each
+// look is cut by a block's end somewhere: both must report the same.
+template <class Scanner, class StartFn>
+void ExpectSameInEveryCut(const ScanCase& c, StartFn start) {
+  for (std::size_t cut : {std::size_t{0}, std::size_t{1}, std::size_t{2}, std::size_t{3},
+                          std::size_t{7}}) {
+    SCOPED_TRACE("blocks of " + std::to_string(cut));
+    Found found;
+    Scanner scanner([&](const std::string& name, std::int64_t line) {
+      found.emplace_back(name, line);
+    });
+    start(scanner);
+    const std::string text = c.text;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+    const std::size_t step = cut == 0 ? text.size() : cut;
+    for (std::size_t at = 0; at < text.size(); at += step) {
+      scanner.Feed(bytes + at, std::min(step, text.size() - at));
+    }
+    if constexpr (std::is_same_v<Scanner, analysis::TSchemaRefs>) scanner.End();
+    EXPECT_EQ(found, c.found);
+  }
+}
+
+class StyleImports : public testing::TestWithParam<ScanCase> {};
+
+TEST_P(StyleImports, ReportEachImportOutsideComments) {
+  ExpectSameInEveryCut<analysis::TStyleImports>(
+      GetParam(), [&](analysis::TStyleImports& s) { s.Start(GetParam().indented); });
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, StyleImports,
+    testing::Values(
+        ScanCase{"partials and extensions", "@import \"a/_base.scss\", 'theme';\n@use \"x.css\";",
+                 {{"BASE", 1}, {"THEME", 1}, {"X", 2}}},
+        ScanCase{"comments hide imports", "// @import \"off\";\n/* @use 'gone'; */ @forward \"on\";",
+                 {{"ON", 2}}},
+        ScanCase{"strings and urls hide comment marks",
+                 "a { content: \"//\"; b: url(http://x/y); }\n@import 'kept';", {{"KEPT", 2}}},
+        ScanCase{"other at-rules and strings", "@media print { a { content: \"@import 'x'\" } }", {}},
+        ScanCase{"a line ends an indented statement", "@import a\n'b'\n@import \"c\"",
+                 {{"C", 3}}, true}));
+
+class SchemaRefs : public testing::TestWithParam<ScanCase> {};
+
+TEST_P(SchemaRefs, ReportTheFileOfEachRef) {
+  ExpectSameInEveryCut<analysis::TSchemaRefs>(GetParam(),
+                                              [](analysis::TSchemaRefs& s) { s.Start(); });
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, SchemaRefs,
+    testing::Values(
+        ScanCase{"JSON, cut at #", "{\n \"$ref\" : \"../s/user.json#/defs/U\"}", {{"user.json", 2}}},
+        ScanCase{"YAML, quoted or not", "a:\n  $ref: ./b.yaml\n  $REF: 'c.yml'", {{"b.yaml", 2}, {"c.yml", 3}}},
+        ScanCase{"a local place names no file", "{\"$ref\": \"#/definitions/x\"}", {}},
+        ScanCase{"dollars that are no ref", "$$ref: x.json $re: y.json $ref z.json", {{"x.json", 1}}},
+        ScanCase{"an unquoted value at the end", "$ref: last.yaml", {{"last.yaml", 1}}}));
+
+}  // namespace

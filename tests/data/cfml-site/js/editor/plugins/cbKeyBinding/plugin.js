@@ -1,0 +1,1 @@
+editor.plugins.add('cbKeyBinding', {});
