@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "analysis/CfmlRules.h"
-#include "analysis/NameMatcher.h"
+#include "match/NameMatcher.h"
 #include "platform/BlockReader.h"
 #include "platform/FileSystem.h"
 #include "platform/ReadAhead.h"
@@ -16,6 +16,8 @@
 namespace analysis {
 
 namespace {
+
+using match::TNameMatcher;
 
 constexpr std::size_t BlockSize = 65536;
 

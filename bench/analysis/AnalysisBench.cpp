@@ -50,7 +50,7 @@
 #include "analysis/CfmlRules.h"
 #include "analysis/DirectReferenceAnalysis.h"
 #include "analysis/DirectoryScan.h"
-#include "analysis/NameMatcher.h"
+#include "match/NameMatcher.h"
 #include "analysis/ReferenceAnalysis.h"
 #include "platform/FileSystem.h"
 
@@ -61,7 +61,7 @@
 namespace fs = std::filesystem;
 using analysis::TFileTable;
 
-using analysis::TNameMatcher;
+using match::TNameMatcher;
 
 namespace {
 
@@ -341,7 +341,7 @@ void DirectSample(benchmark::State& state) {
 }
 
 // Counts the places of the CFML rules' literals and nothing more.
-struct CountingSink : analysis::TMatchSink {
+struct CountingSink : match::TMatchSink {
   std::size_t places = 0;
   bool OnMatch(std::uint32_t, const unsigned char*) override {
     ++places;

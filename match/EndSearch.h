@@ -4,11 +4,11 @@
 #include <string>
 #include <vector>
 
-#include "analysis/EndBuckets.h"
-#include "analysis/EndKeys.h"
-#include "analysis/VectorLevel.h"
+#include "match/EndBuckets.h"
+#include "match/EndKeys.h"
+#include "match/VectorLevel.h"
 
-namespace analysis {
+namespace match {
 
 class TMatchSink;
 
@@ -221,4 +221,4 @@ class TEndSearch {
   TMatchSink* sink_ = nullptr;
 };
 
-}  // namespace analysis
+}  // namespace match

@@ -1,13 +1,14 @@
-#include "analysis/NameMatcher.h"
+#include "match/NameMatcher.h"
 
 #include <algorithm>
 #include <atomic>
 #include <cassert>
 #include <cstring>
 
+#include "match/EndSearch.h"
 #include "platform/AsciiText.h"
 
-namespace analysis {
+namespace match {
 
 namespace {
 
@@ -77,6 +78,14 @@ TNameMatcher::TNameMatcher(const std::vector<std::string>& patterns, std::size_t
     return;
   }
   BuildAutomata(folded);
+}
+
+TNameMatcher::~TNameMatcher() = default;
+TNameMatcher::TNameMatcher(TNameMatcher&&) noexcept = default;
+TNameMatcher& TNameMatcher::operator=(TNameMatcher&&) noexcept = default;
+
+std::size_t TNameMatcher::FilterBuilds() const {
+  return ends_ ? ends_->FilterBuilds() : filterBuilds_;
 }
 
 void TNameMatcher::LimitVectorLevel(TVectorLevel level) {
@@ -464,4 +473,4 @@ std::vector<std::uint32_t> TNameMatcher::Found() {
   return found;
 }
 
-}  // namespace analysis
+}  // namespace match

@@ -5,17 +5,18 @@
 #include <string>
 #include <vector>
 
-#include "analysis/EndSearch.h"
+#include "match/VectorLevel.h"
 
-namespace analysis {
+namespace match {
+
+class TEndSearch;
 
 // TNameMatcher: finds which of a set of names occur in a text that arrives in
 // blocks, ignoring the case of the ASCII letters a to z only.
 //
-// The reference analysis builds one per run over the names and tag names of
-// the file table and streams every file it reads through it, so each byte of
-// a file is looked at once instead of once per name, and no file is ever held
-// whole in memory. "Occurs" is plain substring containment over all bytes,
+// A caller builds one over all its names and streams each of its texts
+// through it, so each byte of a text is looked at once instead of once per
+// name, and no text is ever held whole in memory. "Occurs" is plain substring containment over all bytes,
 // NUL bytes included; a name that straddles two blocks is found.
 //
 // How: an Aho-Corasick automaton turned into a dense transition table. Bytes
@@ -50,8 +51,9 @@ namespace analysis {
 // are wherever the caller keeps them. Each place may be reported more than
 // once (the stretches overlap), and places come in no particular order.
 //
-// Owned by whoever runs the analysis; not shared between threads.
-// Receives the places where positional names end.
+// Owned by whoever builds it; not shared between threads.
+//
+// TMatchSink receives the places where positional names end.
 class TMatchSink {
  public:
   virtual ~TMatchSink() = default;
@@ -81,6 +83,9 @@ class TNameMatcher {
   explicit TNameMatcher(const std::vector<std::string>& patterns,
                         std::size_t budget = DefaultBudget,
                         const std::vector<bool>& positional = {});
+  ~TNameMatcher();
+  TNameMatcher(TNameMatcher&&) noexcept;
+  TNameMatcher& operator=(TNameMatcher&&) noexcept;
 
   // Starts a new text: forgets everything fed so far.
   void Start();
@@ -122,7 +127,7 @@ class TNameMatcher {
   bool VectorPath() const { return ends_ != nullptr; }
   // How often the vector filter was built (0 on the automaton path from the
   // start); TEndSearch::MaxFilterBuilds at most.
-  std::size_t FilterBuilds() const { return ends_ ? ends_->FilterBuilds() : filterBuilds_; }
+  std::size_t FilterBuilds() const;
 
  private:
   struct Automaton {
@@ -198,4 +203,4 @@ class TNameMatcher {
   std::uint32_t generation_ = 1;
 };
 
-}  // namespace analysis
+}  // namespace match

@@ -1,4 +1,4 @@
-#include "analysis/EndSearch.h"
+#include "match/EndSearch.h"
 
 #include <algorithm>
 #include <array>
@@ -7,7 +7,7 @@
 #include <memory>
 #include <utility>
 
-#include "analysis/NameMatcher.h"
+#include "match/NameMatcher.h"
 #include "platform/AsciiText.h"
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -15,7 +15,7 @@
 #define QUILMERE_X86 1
 #endif
 
-namespace analysis {
+namespace match {
 
 namespace {
 
@@ -468,4 +468,4 @@ void TEndSearch::KeepTail(const unsigned char* data, std::size_t size) {
   tailLen_ = keep + size;
 }
 
-}  // namespace analysis
+}  // namespace match

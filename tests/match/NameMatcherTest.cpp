@@ -6,21 +6,29 @@
 #include <string>
 #include <vector>
 
-#include "analysis/DirectReferenceAnalysis.h"
-#include "analysis/NameMatcher.h"
+#include "match/EndSearch.h"
+#include "match/NameMatcher.h"
 #include "tests/support/VectorLevels.h"
 
-using analysis::TNameMatcher;
+using match::TNameMatcher;
 using testsupport::VectorLevels;
 using testsupport::VectorLevelScope;
 
 namespace {
 
+// The slow, obvious reference: both upper-cased, one search per name.
+std::string Upper(std::string text) {
+  for (char& c : text) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return text;
+}
+
 std::vector<std::uint32_t> Expected(const std::vector<std::string>& names, const std::string& text) {
-  const std::vector<bool> occurs = analysis::direct::Occurrences(names, text);
+  const std::string upper = Upper(text);
   std::vector<std::uint32_t> ids;
-  for (std::uint32_t k = 0; k < occurs.size(); ++k) {
-    if (occurs[k]) ids.push_back(k);
+  for (std::uint32_t k = 0; k < names.size(); ++k) {
+    if (upper.find(Upper(names[k])) != std::string::npos) ids.push_back(k);
   }
   return ids;
 }
@@ -43,7 +51,7 @@ std::vector<std::uint32_t> Match(TNameMatcher& matcher, const std::string& text,
 
 // Each path of the matcher: the portable automaton and the vector filters
 // (held on them), those the processor lacks skipped.
-class NameMatcherPaths : public testing::TestWithParam<analysis::TVectorLevel> {
+class NameMatcherPaths : public testing::TestWithParam<match::TVectorLevel> {
  protected:
   void SetUp() override {
     if (!testsupport::Runs(GetParam())) {
@@ -55,8 +63,8 @@ class NameMatcherPaths : public testing::TestWithParam<analysis::TVectorLevel> {
 
 INSTANTIATE_TEST_SUITE_P(Levels, NameMatcherPaths, testing::ValuesIn(testsupport::AllVectorLevels()),
                          [](const auto& info) {
-                           return std::string(info.param == analysis::TVectorLevel::None ? "Portable"
-                                              : info.param == analysis::TVectorLevel::Avx2 ? "Avx2"
+                           return std::string(info.param == match::TVectorLevel::None ? "Portable"
+                                              : info.param == match::TVectorLevel::Avx2 ? "Avx2"
                                                                                            : "Avx512");
                          });
 
@@ -76,7 +84,7 @@ TEST_P(NameMatcherCases, FindsExactlyTheNamesThatOccur) {
   for (const auto level : VectorLevels()) {
     VectorLevelScope scope(level);
     TNameMatcher matcher(GetParam().names);
-    EXPECT_EQ(matcher.VectorPath(), level != analysis::TVectorLevel::None);
+    EXPECT_EQ(matcher.VectorPath(), level != match::TVectorLevel::None);
     EXPECT_EQ(Sorted(Match(matcher, GetParam().text, GetParam().block)), GetParam().found)
         << testsupport::LevelName(level);
   }
@@ -177,7 +185,7 @@ TEST_P(NameMatcherPaths, SplitsIntoGroupsOnlyOverBudget) {
 namespace {
 
 // Records each place of a positional name and retires the names it is told.
-struct RecordingSink : analysis::TMatchSink {
+struct RecordingSink : match::TMatchSink {
   std::vector<std::pair<std::uint32_t, std::size_t>> places;  // id, end offset
   const char* text = nullptr;
   std::vector<std::uint32_t> unwanted;
@@ -268,10 +276,10 @@ TEST_P(NameMatcherPaths, ReportsEveryPlaceAndRetiresAgainstThePerNameSearch) {
       return t;
     };
     auto expectedPlaces = [&](const std::string& t, const std::vector<bool>& gone) {
-      const std::string upper = analysis::direct::Upper(t);
+      const std::string upper = Upper(t);
       std::set<std::pair<std::uint32_t, std::size_t>> places;
       for (std::uint32_t k = 0; k < names.size(); ++k) {
-        const std::string name = analysis::direct::Upper(names[k]);
+        const std::string name = Upper(names[k]);
         if (!positional[k] || gone[k]) continue;
         for (std::size_t at = upper.find(name); at != std::string::npos; at = upper.find(name, at + 1)) {
           places.emplace(k, at + name.size());
@@ -302,9 +310,9 @@ TEST_P(NameMatcherPaths, ReportsEveryPlaceAndRetiresAgainstThePerNameSearch) {
     for (std::uint32_t k = 0; k < names.size(); ++k) {
       if (pick(2) == 0) continue;
       giveUp.unwanted.push_back(k);
-      const std::string name = analysis::direct::Upper(names[k]);
+      const std::string name = Upper(names[k]);
       gone[k] = positional[k] && !name.empty() &&
-                analysis::direct::Upper(first).find(name) != std::string::npos;
+                Upper(first).find(name) != std::string::npos;
     }
     feed(matcher, first, giveUp);
     const std::string second = text();
@@ -323,7 +331,7 @@ TEST_P(NameMatcherPaths, ReportsEveryPlaceAndRetiresAgainstThePerNameSearch) {
 namespace {
 
 // Declines the places of the ids it is told, recording the rest.
-struct DecliningSink : analysis::TMatchSink {
+struct DecliningSink : match::TMatchSink {
   std::set<std::uint32_t> declined, reported;
   bool OnMatch(std::uint32_t id, const unsigned char*) override {
     if (declined.count(id) != 0) return false;
@@ -332,7 +340,7 @@ struct DecliningSink : analysis::TMatchSink {
   }
 };
 
-void FeedText(TNameMatcher& matcher, const std::string& text, analysis::TMatchSink& sink) {
+void FeedText(TNameMatcher& matcher, const std::string& text, match::TMatchSink& sink) {
   matcher.Start();
   for (std::size_t at = 0; at < text.size(); at += 65536) {
     matcher.Feed(text.data() + at, std::min<std::size_t>(65536, text.size() - at), &sink);
@@ -347,7 +355,7 @@ std::string Item(int k) { return "item_" + std::to_string(10 + k) + ".cfm"; }
 // sink or by the caller) staying retired there.
 TEST(NameMatcherFallback, LeavesAFilterThatPassesTooMuchForTheAutomaton) {
   for (const auto level : VectorLevels()) {
-    if (level == analysis::TVectorLevel::None) continue;
+    if (level == match::TVectorLevel::None) continue;
     SCOPED_TRACE(testsupport::LevelName(level));
     VectorLevelScope scope(level, false);
     TNameMatcher letters({"en", "de", "fr", "it", "js", "nl", "pt", "ru", "zh", "ko"});
@@ -364,7 +372,7 @@ TEST(NameMatcherFallback, LeavesAFilterThatPassesTooMuchForTheAutomaton) {
     ASSERT_TRUE(matcher.VectorPath());
     // A place at every eighth byte ends like the names, and none is one.
     std::string first;
-    while (first.size() < analysis::TEndSearch::WindowBytes) first += "x11.cfm ";
+    while (first.size() < match::TEndSearch::WindowBytes) first += "x11.cfm ";
     first += Item(3) + Item(4) + Item(6);
     DecliningSink sink;
     sink.declined = {4};
@@ -385,7 +393,7 @@ TEST(NameMatcherFallback, LeavesAFilterThatPassesTooMuchForTheAutomaton) {
 // to build the filter again: it is built no more than its bound.
 TEST(NameMatcherFallback, BuildsTheFilterABoundedNumberOfTimes) {
   for (const auto level : VectorLevels()) {
-    if (level == analysis::TVectorLevel::None) continue;
+    if (level == match::TVectorLevel::None) continue;
     SCOPED_TRACE(testsupport::LevelName(level));
     VectorLevelScope scope(level);
     // Each name's last five bytes its own, so that a retired name's places
@@ -397,7 +405,7 @@ TEST(NameMatcherFallback, BuildsTheFilterABoundedNumberOfTimes) {
     DecliningSink sink;
     for (std::uint32_t k = 0; k < names.size(); ++k) sink.declined.insert(k);
     std::size_t fed = 0;
-    for (std::size_t text = 0; fed < 12 * analysis::TEndSearch::WindowBytes; ++text) {
+    for (std::size_t text = 0; fed < 12 * match::TEndSearch::WindowBytes; ++text) {
       std::string t;
       for (std::size_t k = 0; t.size() < 65536; ++k) {
         t += names[(text * 40 + k % 400) % names.size()] + " ";
@@ -406,7 +414,7 @@ TEST(NameMatcherFallback, BuildsTheFilterABoundedNumberOfTimes) {
       fed += t.size();
     }
     EXPECT_GT(matcher.FilterBuilds(), 1u);
-    EXPECT_LE(matcher.FilterBuilds(), analysis::TEndSearch::MaxFilterBuilds);
+    EXPECT_LE(matcher.FilterBuilds(), match::TEndSearch::MaxFilterBuilds);
   }
 }
 
