@@ -80,6 +80,10 @@ class TCfmlRules : public match::TMatchSink {
   void Finish();
 
   bool OnMatch(std::uint32_t id, const unsigned char* end) override;
+  // The literals whose places matter only at the end of a word (every check
+  // of theirs wants a byte after them that no name is made of), for the
+  // matcher to report them there alone.
+  match::TWordEnds WordEnds() const;
   // Literals that no longer matter anywhere, beyond those declined in
   // OnMatch: for the matcher to retire. Each is handed out once.
   std::vector<std::uint32_t> TakeRetired();

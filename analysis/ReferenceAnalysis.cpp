@@ -51,7 +51,8 @@ class TRun {
     std::vector<std::string> patterns = names_.names;
     std::vector<bool> positional(patterns.size(), false);
     if (rules == TRuleSet::Cfml) rules_.emplace(table, count, patterns, positional);
-    matcher_.emplace(patterns, TNameMatcher::DefaultBudget, positional);
+    matcher_.emplace(patterns, TNameMatcher::DefaultBudget, positional,
+                     rules_ ? rules_->WordEnds() : match::TWordEnds{});
     tail_ = std::make_unique<unsigned char[]>(TCfmlRules::History);
   }
 

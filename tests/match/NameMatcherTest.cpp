@@ -240,7 +240,58 @@ TEST_P(NameMatcherPaths, PositionalNamesReportEveryPlaceUntilRetired) {
   }
 }
 
-// Every place of every positional name, against a search for all places
+// The places of the positional names in text, by one search per name: all
+// of them, but for a word-end name only those before a byte that is not a
+// word byte (or at the end). The places the matcher may add (a word-end
+// name's place at a block's end, where it cannot see the next byte) are
+// dropped from reported: those in a word ending at a multiple of block.
+using Places = std::set<std::pair<std::uint32_t, std::size_t>>;
+
+Places PlacesOf(const std::vector<std::string>& names, const std::vector<bool>& positional,
+                const match::TWordEnds& wordEnds, const std::string& text,
+                const std::vector<bool>& gone) {
+  const std::string upper = Upper(text);
+  std::vector<std::size_t> ends;  // the places where a word ends
+  for (std::size_t end = 0; end <= text.size(); ++end) {
+    if (end == text.size() || !wordEnds.wordBytes[static_cast<unsigned char>(text[end])]) {
+      ends.push_back(end);
+    }
+  }
+  Places places;
+  for (std::uint32_t k = 0; k < names.size(); ++k) {
+    const std::string name = Upper(names[k]);
+    if (!positional[k] || gone[k] || name.empty()) continue;
+    // (Where words are long, by the few places where they end.)
+    if (wordEnds.names[k] && ends.size() * 8 < text.size()) {
+      for (std::size_t end : ends) {
+        if (end >= name.size() && upper.compare(end - name.size(), name.size(), name) == 0) {
+          places.emplace(k, end);
+        }
+      }
+      continue;
+    }
+    for (std::size_t at = upper.find(name); at != std::string::npos; at = upper.find(name, at + 1)) {
+      const std::size_t end = at + name.size();
+      if (!wordEnds.names[k] || std::binary_search(ends.begin(), ends.end(), end)) {
+        places.emplace(k, end);
+      }
+    }
+  }
+  return places;
+}
+
+Places WithoutBlockEnds(const Places& reported, const match::TWordEnds& wordEnds,
+                        const std::string& text, std::size_t block) {
+  Places kept;
+  for (const auto& [id, end] : reported) {
+    const bool inWord = end < text.size() && wordEnds.wordBytes[static_cast<unsigned char>(text[end])];
+    if (!(wordEnds.names[id] && inWord && end % block == 0)) kept.emplace(id, end);
+  }
+  return kept;
+}
+
+// Every place of every positional name (some only at word ends), against a
+// search for all places
 // of each name, over random names and texts fed in random blocks; then the
 // positional names that the sink gave up in one text (at a place of theirs)
 // are gone from the next, also those that end inside other names, while the
@@ -260,6 +311,8 @@ TEST_P(NameMatcherPaths, ReportsEveryPlaceAndRetiresAgainstThePerNameSearch) {
     };
     std::vector<std::string> names;
     std::vector<bool> positional;
+    match::TWordEnds wordEnds;
+    for (char c : std::string("aAbB")) wordEnds.wordBytes[static_cast<unsigned char>(c)] = true;
     for (std::size_t k = 1 + pick(30); k > 0; --k) {
       if (!names.empty() && pick(4) == 0) {
         names.push_back(names[pick(names.size())] + (pick(2) ? randomBytes(1) : ""));
@@ -267,6 +320,7 @@ TEST_P(NameMatcherPaths, ReportsEveryPlaceAndRetiresAgainstThePerNameSearch) {
         names.push_back(randomBytes(1 + pick(pick(10) == 0 ? 70 : 8)));
       }
       positional.push_back(pick(3) != 0);
+      wordEnds.names.push_back(positional.back() && pick(3) == 0);
     }
     auto text = [&] {
       std::string t;
@@ -276,16 +330,7 @@ TEST_P(NameMatcherPaths, ReportsEveryPlaceAndRetiresAgainstThePerNameSearch) {
       return t;
     };
     auto expectedPlaces = [&](const std::string& t, const std::vector<bool>& gone) {
-      const std::string upper = Upper(t);
-      std::set<std::pair<std::uint32_t, std::size_t>> places;
-      for (std::uint32_t k = 0; k < names.size(); ++k) {
-        const std::string name = Upper(names[k]);
-        if (!positional[k] || gone[k]) continue;
-        for (std::size_t at = upper.find(name); at != std::string::npos; at = upper.find(name, at + 1)) {
-          places.emplace(k, at + name.size());
-        }
-      }
-      return places;
+      return PlacesOf(names, positional, wordEnds, t, gone);
     };
     auto feed = [&](TNameMatcher& matcher, const std::string& t, RecordingSink& sink) {
       matcher.Start();
@@ -294,10 +339,10 @@ TEST_P(NameMatcherPaths, ReportsEveryPlaceAndRetiresAgainstThePerNameSearch) {
       for (std::size_t at = 0; at < t.size(); at += block) {
         matcher.Feed(t.data() + at, std::min(block, t.size() - at), &sink);
       }
-      return std::set<std::pair<std::uint32_t, std::size_t>>(sink.places.begin(), sink.places.end());
+      return WithoutBlockEnds(Places(sink.places.begin(), sink.places.end()), wordEnds, t, block);
     };
 
-    TNameMatcher matcher(names, TNameMatcher::DefaultBudget, positional);
+    TNameMatcher matcher(names, TNameMatcher::DefaultBudget, positional, wordEnds);
     const std::vector<bool> none(names.size(), false);
     const std::string first = text();
     RecordingSink keep;
@@ -306,15 +351,16 @@ TEST_P(NameMatcherPaths, ReportsEveryPlaceAndRetiresAgainstThePerNameSearch) {
     // The sink gives up some names at their first place; from the next text
     // on, those it was asked about are neither found nor reported.
     RecordingSink giveUp;
-    std::vector<bool> gone(names.size(), false);
     for (std::uint32_t k = 0; k < names.size(); ++k) {
-      if (pick(2) == 0) continue;
-      giveUp.unwanted.push_back(k);
-      const std::string name = Upper(names[k]);
-      gone[k] = positional[k] && !name.empty() &&
-                Upper(first).find(name) != std::string::npos;
+      if (pick(2) != 0) giveUp.unwanted.push_back(k);
     }
     feed(matcher, first, giveUp);
+    // Gone: asked about one of their places, and declined it.
+    std::vector<bool> gone(names.size(), false);
+    for (const auto& [id, end] : giveUp.places) {
+      gone[id] = std::find(giveUp.unwanted.begin(), giveUp.unwanted.end(), id) !=
+                 giveUp.unwanted.end();
+    }
     const std::string second = text();
     RecordingSink after;
     ASSERT_EQ(feed(matcher, second, after), expectedPlaces(second, gone));
@@ -415,6 +461,53 @@ TEST(NameMatcherFallback, BuildsTheFilterABoundedNumberOfTimes) {
     }
     EXPECT_GT(matcher.FilterBuilds(), 1u);
     EXPECT_LE(matcher.FilterBuilds(), match::TEndSearch::MaxFilterBuilds);
+  }
+}
+
+// The texts hardest for each path, where names end at every byte: one name
+// of 250 "a"s, or 250 nested names "a" to 250 "a"s, in a text of "a"s. The
+// work stays within a few steps per byte on every path (the vector path
+// gives way to the automaton within the text; word-end names are reported
+// where words end), and what is found and reported stays right across that.
+TEST_P(NameMatcherPaths, WorkStaysLinearInTheBytesOnTheHardestTexts) {
+  testsupport::VectorLevelScope judged(GetParam(), false);
+  std::vector<std::string> nested;
+  for (std::size_t n = 1; n <= 250; ++n) nested.push_back(std::string(n, 'a'));
+  std::vector<std::string> nestedAndAb = nested;
+  nestedAndAb.push_back("ab");
+  match::TWordEnds wordEnds;
+  for (int c = 'a'; c <= 'z'; ++c) wordEnds.wordBytes[c] = wordEnds.wordBytes[c - 32] = true;
+  wordEnds.names.assign(250, true);
+  struct Case {
+    const char* what;
+    std::vector<std::string> names;
+    std::vector<bool> positional;
+  };
+  const Case cases[] = {
+      {"one long name", {std::string(250, 'a')}, {}},
+      {"nested names", nested, {}},
+      {"nested names at word ends, and one at every place", nestedAndAb,
+       std::vector<bool>(251, true)},
+  };
+  const std::string text = std::string(std::size_t{1} << 18, 'a') + " ab " + std::string(300, 'A') + ".";
+  constexpr std::size_t Block = 65536;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    match::TWordEnds ends = wordEnds;
+    ends.names.resize(c.names.size(), false);
+    TNameMatcher matcher(c.names, TNameMatcher::DefaultBudget, c.positional, ends);
+    RecordingSink sink;
+    sink.text = text.data();
+    matcher.Start();
+    for (std::size_t at = 0; at < text.size(); at += Block) {
+      matcher.Feed(text.data() + at, std::min(Block, text.size() - at), &sink);
+    }
+    EXPECT_EQ(Sorted(matcher.Found()), Expected(c.names, text));
+    std::vector<bool> positional = c.positional;
+    positional.resize(c.names.size(), false);
+    EXPECT_EQ(WithoutBlockEnds(Places(sink.places.begin(), sink.places.end()), ends, text, Block),
+              PlacesOf(c.names, positional, ends, text, std::vector<bool>(c.names.size(), false)));
+    EXPECT_LE(matcher.Work(), 4 * text.size() + 2 * match::TEndSearch::TextSlack);
   }
 }
 
