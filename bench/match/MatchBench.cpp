@@ -4,8 +4,9 @@
 //             one in 40 of them named somewhere
 //   High      the same names over bytes >= 0x80 only
 //   OneLong   one name of 250 "a"s over a text of "a"s alone
-//   Nested    250 names "a" to 250 "a"s, every place reported (the sink
-//             keeps each), over a text of "a"s alone
+//   Nested    250 names "a" to 250 "a"s, positional at word ends (letters
+//             are word bytes; the sink keeps each place), over a text of
+//             "a"s alone
 // QUILMERE_BENCH_TEXT_MB sets the texts' size (8 MB). Bytes per second are
 // the texts' bytes; the matcher's build is included.
 #include <benchmark/benchmark.h>
@@ -27,6 +28,7 @@ constexpr std::size_t BlockSize = 65536;
 struct Corpus {
   std::vector<std::string> names;
   std::vector<bool> positional;
+  match::TWordEnds wordEnds;
   std::string text;
 };
 
@@ -66,6 +68,8 @@ Corpus Make(int kind) {
     default:
       for (std::size_t n = 1; n <= 250; ++n) c.names.push_back(std::string(n, 'a'));
       c.positional.assign(c.names.size(), true);
+      c.wordEnds.names.assign(c.names.size(), true);
+      for (int ch = 'a'; ch <= 'z'; ++ch) c.wordEnds.wordBytes[ch] = c.wordEnds.wordBytes[ch - 32] = true;
       c.text.assign(size, 'a');
       break;
   }
@@ -97,7 +101,7 @@ void Match(benchmark::State& state) {
   CountingSink sink;
   bool vector = false;
   for (auto _ : state) {
-    TNameMatcher matcher(c.names, TNameMatcher::DefaultBudget, c.positional);
+    TNameMatcher matcher(c.names, TNameMatcher::DefaultBudget, c.positional, c.wordEnds);
     matcher.Start();
     for (std::size_t at = 0; at < c.text.size(); at += BlockSize) {
       matcher.Feed(c.text.data() + at, std::min(BlockSize, c.text.size() - at), &sink);
