@@ -983,6 +983,19 @@ bool TCfmlRules::OnMatch(std::uint32_t id, const unsigned char* end) {
   return true;
 }
 
+match::TWordEnds TCfmlRules::WordEnds() const {
+  const Impl& m = *impl_;
+  match::TWordEnds ends;
+  ends.names.assign(m.base + m.patterns.size(), false);
+  for (std::size_t k = 0; k < m.patterns.size(); ++k) {
+    const Kind kind = m.patterns[k].kind;
+    ends.names[m.base + k] =
+        kind == Kind::Stem || kind == Kind::Package || kind == Kind::TestBase || kind == Kind::Remote;
+  }
+  for (int c = 0; c < 256; ++c) ends.wordBytes[c] = IsTokenByte(c);
+  return ends;
+}
+
 std::vector<std::uint32_t> TCfmlRules::TakeRetired() {
   std::vector<std::uint32_t> ids;
   ids.swap(impl_->retiredIds);

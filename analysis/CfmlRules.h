@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "analysis/FileTable.h"
-#include "analysis/NameMatcher.h"
+#include "match/NameMatcher.h"
 
 // The ways a CFML engine, a web server and the tools around them load files
 // that no page names by file name, as rules that mark more entries used.
@@ -36,7 +36,7 @@
 // it lives (the run marks it only through Finish).
 namespace analysis {
 
-class TCfmlRules : public TMatchSink {
+class TCfmlRules : public match::TMatchSink {
  public:
   // Bytes of each text kept before the current block, for looks back and
   // for checks that wait for bytes of the next block.
@@ -84,6 +84,10 @@ class TCfmlRules : public TMatchSink {
   void Finish();
 
   bool OnMatch(std::uint32_t id, const unsigned char* end) override;
+  // The literals whose places matter only at the end of a word (every check
+  // of theirs wants a byte after them that no name is made of), for the
+  // matcher to report them there alone.
+  match::TWordEnds WordEnds() const;
   // Literals that no longer matter anywhere, beyond those declined in
   // OnMatch: for the matcher to retire. Each is handed out once.
   std::vector<std::uint32_t> TakeRetired();

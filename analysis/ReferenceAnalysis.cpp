@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "analysis/CfmlRules.h"
-#include "analysis/NameMatcher.h"
+#include "match/NameMatcher.h"
 #include "platform/BlockReader.h"
 #include "platform/FileSystem.h"
 #include "platform/ReadAhead.h"
@@ -16,6 +16,8 @@
 namespace analysis {
 
 namespace {
+
+using match::TNameMatcher;
 
 constexpr std::size_t BlockSize = 65536;
 
@@ -49,7 +51,8 @@ class TRun {
     std::vector<std::string> patterns = names_.names;
     std::vector<bool> positional(patterns.size(), false);
     if (rules == TRuleSet::Cfml) rules_.emplace(table, count, patterns, positional);
-    matcher_.emplace(patterns, TNameMatcher::DefaultBudget, positional);
+    matcher_.emplace(patterns, TNameMatcher::DefaultBudget, positional,
+                     rules_ ? rules_->WordEnds() : match::TWordEnds{});
     tail_ = std::make_unique<unsigned char[]>(TCfmlRules::History);
   }
 

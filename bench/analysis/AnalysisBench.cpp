@@ -1,6 +1,6 @@
 // The reference analysis on a generated site.
 //
-// The site: 1000 files in nested folders, 40 % of them pages, includes, HTML,
+// The site (Sites.h): 1000 files in nested folders, 40 % of them pages, includes, HTML,
 // style sheets and scripts holding about 200 MB of text (QUILMERE_BENCH_SITE_MB
 // changes that) which names most of the other files; it lives in a temp folder
 // that is removed at the end. Measured with the files in the page cache; the
@@ -50,8 +50,9 @@
 #include "analysis/CfmlRules.h"
 #include "analysis/DirectReferenceAnalysis.h"
 #include "analysis/DirectoryScan.h"
-#include "analysis/NameMatcher.h"
+#include "match/NameMatcher.h"
 #include "analysis/ReferenceAnalysis.h"
+#include "bench/analysis/Sites.h"
 #include "platform/FileSystem.h"
 
 #ifdef QUILMERE_HAVE_HYPERSCAN
@@ -61,115 +62,19 @@
 namespace fs = std::filesystem;
 using analysis::TFileTable;
 
-using analysis::TNameMatcher;
+using match::TNameMatcher;
 
 namespace {
 
 constexpr std::size_t BlockSize = 65536;
 
-const char* const Words[] = {"product", "list",   "detail", "news",    "contact", "about",
-                             "cart",    "order",  "user",   "admin",   "report",  "search",
-                             "gallery", "photo",  "banner", "logo",    "menu",    "footer",
-                             "header",  "style",  "script", "util",    "form",    "login",
-                             "table",   "item",   "price",  "category", "page",   "index"};
-const char* const Markup[] = {"<td class=\"", "\">", "</td>\n", "<cfoutput>", "</cfoutput>",
-                              "#form.", "#", " ", " ", " ", "\n", "<a href=\"", "<div id=\"",
-                              "</div>", "<cfif ", " eq ", "<cfset ", " = ", ".", "_", "; "};
-
-struct Site {
-  std::string root;  // ends in "/"
-  std::unique_ptr<TFileTable> table = std::make_unique<TFileTable>();
-  std::vector<std::int32_t> read;  // entries the analysis reads, in order
-  std::size_t readBytes = 0;
-
-  ~Site() {
-    std::error_code ec;
-    if (!root.empty()) fs::remove_all(root, ec);
-  }
-};
-
-std::string Number(std::mt19937& rng, int below) {
-  return std::to_string(std::uniform_int_distribution<int>(0, below - 1)(rng));
-}
+using benchsites::Site;
 
 std::unique_ptr<Site> MakeSite(std::size_t megabytes) {
-  auto site = std::make_unique<Site>();
-  std::string pattern = (fs::temp_directory_path() / "quilmere-bench-XXXXXX").string();
-  site->root = std::string(mkdtemp(pattern.data())) + "/";
-
-  std::mt19937 rng(2024);
-  auto pick = [&](std::size_t n) { return std::uniform_int_distribution<std::size_t>(0, n - 1)(rng); };
-  const std::vector<std::string> dirs = {"",          "inc/",        "css/",   "js/",
-                                         "pages/",    "pages/shop/", "pages/shop/old/",
-                                         "pages/news/", "img/",      "img/icons/", "docs/"};
-  struct Planned { std::string path, name; bool text; };
-  std::vector<Planned> files;
-  const char* readExt[] = {".cfm", ".cfm", ".cfm", ".cfm", ".cfm", ".inc", ".htm", ".html",
-                           ".css", ".js"};
-  const char* otherExt[] = {".gif", ".jpg", ".png", ".pdf", ".txt", ".swf"};
-  std::vector<std::string> seen;
-  for (int k = 0; files.size() < 1000; ++k) {
-    const bool text = files.size() % 5 < 2;  // 40 %
-    std::string name = std::string(Words[pick(30)]) + "_" + Words[pick(30)] + "_" + Number(rng, 100);
-    name += text ? readExt[pick(10)] : otherExt[pick(6)];
-    if (std::find(seen.begin(), seen.end(), name) != seen.end()) continue;
-    seen.push_back(name);
-    files.push_back({dirs[pick(dirs.size())] + name, name, text});
-  }
-
-  // A pool of markup and words to cut the texts from.
-  std::string pool;
-  while (pool.size() < (std::size_t{4} << 20)) {
-    pool += pick(3) == 0 ? Markup[pick(std::size(Markup))] : Words[pick(30)];
-    if (pick(4) == 0) pool += Number(rng, 1000);
-  }
-
-  const std::size_t texts = static_cast<std::size_t>(std::count_if(
-      files.begin(), files.end(), [](const Planned& f) { return f.text; }));
-  const std::size_t perText = (megabytes << 20) / texts;
-  for (const Planned& f : files) {
-    fs::create_directories(fs::path(site->root + f.path).parent_path());
-    std::ofstream out(site->root + f.path, std::ios::binary);
-    if (!f.text) {
-      out << "binary";
-      continue;
-    }
-    std::string text;
-    text.reserve(perText + 4096);
-    while (text.size() < perText) {
-      const std::size_t at = pick(pool.size() - 8192);
-      text.append(pool, at, 1000 + pick(7000));
-      // Nine in ten files are named somewhere; tag calls for the pages.
-      const Planned& target = files[pick(900)];
-      if (target.name.size() > 4 && target.name.ends_with(".cfm") && pick(2) == 0) {
-        text += "<cf_" + target.name.substr(0, target.name.size() - 4) + ">";
-      } else {
-        text += "<a href=\"" + target.path + "\">";
-      }
-    }
-    out << text;
-  }
-
-  platform::PosixDirectorySource source;
-  analysis::ScanDirectory(site->root, *site->table, source, nullptr);
-
-  // Which entries the analysis (with the CFML rules) reads: its status text
-  // for entry e comes after the entry-file test and before the decision, when
-  // Checked is what the plain rule's decision sees.
-  TFileTable probe = *site->table;
-  std::int32_t e = 0;
-  analysis::AnalyzeReferences(probe, "cfm", [&](const std::string& s) {
-    if (s == "  Analyze...") return;
-    ++e;
-    const std::string ext = analysis::UpperExtension(probe[e].Name);
-    if (ext == ".CFM" || ext == ".INC" || ext == ".HTM" || ext == ".CSS" || ext == ".JS" ||
-        (ext == ".HTML" && probe[e].Checked == 1) || analysis::TCfmlRules::IsReadExtension(ext)) {
-      site->read.push_back(e);
-    }
-  }, nullptr, {}, analysis::TRuleSet::Cfml);
-  for (std::int32_t r : site->read) {
-    site->readBytes += fs::file_size((*site->table)[r].Directory + (*site->table)[r].Name);
-  }
+  const std::string root = benchsites::TempFolder();
+  benchsites::WriteGeneratedSite(root, megabytes);
+  auto site = benchsites::LoadSite("generated", root);
+  site->temporary = true;
   return site;
 }
 
@@ -341,7 +246,7 @@ void DirectSample(benchmark::State& state) {
 }
 
 // Counts the places of the CFML rules' literals and nothing more.
-struct CountingSink : analysis::TMatchSink {
+struct CountingSink : match::TMatchSink {
   std::size_t places = 0;
   bool OnMatch(std::uint32_t, const unsigned char*) override {
     ++places;

@@ -1,17 +1,12 @@
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <string>
 
-#include "analysis/VectorLevel.h"
-#include "tests/support/TempDir.h"
+#include "match/VectorLevel.h"
 
 namespace {
 
-using analysis::TVectorLevel;
+using match::TVectorLevel;
 
 struct SettingCase {
   const char* what;
@@ -27,7 +22,7 @@ class VectorLevelSetting : public testing::TestWithParam<SettingCase> {};
 
 TEST_P(VectorLevelSetting, LimitsTheLevelOrNotesWhyNot) {
   std::string note = "left over";
-  EXPECT_EQ(analysis::LimitedVectorLevel(GetParam().setting, GetParam().supported, note),
+  EXPECT_EQ(match::LimitedVectorLevel(GetParam().setting, GetParam().supported, note),
             GetParam().chosen);
   EXPECT_EQ(note, GetParam().note);
 }
@@ -52,22 +47,5 @@ INSTANTIATE_TEST_SUITE_P(
         SettingCase{"empty", "", None, None,
                     "quilmere: QUILMERE_VECTOR_LEVEL=: unknown level (scalar, avx2 or avx512); "
                     "ignored"}));
-
-// The built program reads the variable once and says so once.
-TEST(BuiltReport, NotesAnUnknownVectorLevelOnce) {
-  testsupport::TempDir site, outDir;
-  site.Write("index.cfm", "<a href=\"a.gif\">");
-  site.Write("a.gif");
-  const std::string command = "QUILMERE_VECTOR_LEVEL=fastest " + std::string(QUILMERE_REPORT) +
-                              " " + site.Dir() + " >/dev/null 2>" + outDir.Dir() + "err";
-  const int status = std::system(command.c_str());
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 0);
-  std::ifstream err(outDir.Dir() + "err");
-  const std::string text((std::istreambuf_iterator<char>(err)), std::istreambuf_iterator<char>());
-  EXPECT_EQ(text,
-            "quilmere: QUILMERE_VECTOR_LEVEL=fastest: unknown level (scalar, avx2 or avx512); "
-            "ignored\n");
-}
 
 }  // namespace

@@ -1,13 +1,14 @@
-#include "analysis/NameMatcher.h"
+#include "match/NameMatcher.h"
 
 #include <algorithm>
 #include <atomic>
 #include <cassert>
 #include <cstring>
 
+#include "match/EndSearch.h"
 #include "platform/AsciiText.h"
 
-namespace analysis {
+namespace match {
 
 namespace {
 
@@ -27,9 +28,10 @@ std::atomic<bool> VectorHeld{false};
 }  // namespace
 
 TNameMatcher::TNameMatcher(const std::vector<std::string>& patterns, std::size_t budget,
-                           const std::vector<bool>& positional)
-    : positional_(positional) {
+                           const std::vector<bool>& positional, const TWordEnds& wordEnds)
+    : positional_(positional), wordEnds_(wordEnds) {
   positional_.resize(patterns.size(), false);
+  wordEnds_.names.resize(patterns.size(), false);
   idGroup_.assign(patterns.size(), None);
   idOutput_.assign(patterns.size(), None);
   std::vector<std::string> folded(patterns.size());
@@ -70,7 +72,7 @@ TNameMatcher::TNameMatcher(const std::vector<std::string>& patterns, std::size_t
 
   const TVectorLevel level = std::min(VectorLevelLimit(), TEndSearch::Supported());
   if (level != TVectorLevel::None) {
-    ends_ = std::make_unique<TEndSearch>(level, folded, positional_,
+    ends_ = std::make_unique<TEndSearch>(level, folded, positional_, wordEnds_,
                                          !VectorHeld.load(std::memory_order_relaxed));
     folded_ = std::move(folded);
     if (ends_->PassesTooMuch()) LeaveVectorPath();
@@ -78,6 +80,16 @@ TNameMatcher::TNameMatcher(const std::vector<std::string>& patterns, std::size_t
   }
   BuildAutomata(folded);
 }
+
+TNameMatcher::~TNameMatcher() = default;
+TNameMatcher::TNameMatcher(TNameMatcher&&) noexcept = default;
+TNameMatcher& TNameMatcher::operator=(TNameMatcher&&) noexcept = default;
+
+std::size_t TNameMatcher::FilterBuilds() const {
+  return ends_ ? ends_->FilterBuilds() : filterBuilds_;
+}
+
+std::uint64_t TNameMatcher::Work() const { return work_ + (ends_ ? ends_->Work() : 0); }
 
 void TNameMatcher::LimitVectorLevel(TVectorLevel level) {
   VectorLimit.store(level, std::memory_order_relaxed);
@@ -109,7 +121,30 @@ void TNameMatcher::LeaveVectorPath() {
     if (!ends_->IsLive(id)) RetireInAutomaton(id);
   }
   filterBuilds_ = ends_->FilterBuilds();
+  work_ += ends_->Work();
   ends_.reset();
+}
+
+// In the middle of a text, after the vector path has dealt with the places
+// ending in data's first done bytes: the automaton takes over from there.
+// What the vector path found in this text stays found; each automaton
+// starts in the state that a walk over the whole text would be in, which
+// the last maxLength bytes decide (the places ending in them were reported
+// already, so it walks them silently).
+void TNameMatcher::LeaveVectorPathWithin(const unsigned char* data, std::size_t done) {
+  ends_->AppendFound(carried_);
+  std::vector<std::uint32_t> gone;
+  for (std::uint32_t id = 0; id < positional_.size(); ++id) {
+    if (ends_->IsGone(id)) gone.push_back(id);
+  }
+  std::vector<unsigned char> before;
+  ends_->TextBefore(data, done, before);
+  LeaveVectorPath();
+  for (std::uint32_t id : gone) retired_[id] = Gone;
+  for (Automaton& a : groups_) {
+    const std::size_t n = std::min<std::size_t>(before.size(), a.maxLength);
+    WalkQuiet(a, before.data() + before.size() - n, n);
+  }
 }
 
 // What building one automaton works with: the trie as dense rows of state
@@ -255,6 +290,7 @@ void TNameMatcher::DescribeOutputs(Automaton& a, TrieBuild& t) {
     t.ownBeyond[s] = !t.own[f].empty() ? f : t.ownBeyond[f];
   }
   a.placeStart.assign(outputs + 1, 0);
+  a.placeWords.assign(outputs, 0);
   // Output states whose transitions can be sent elsewhere once their name
   // retires: leaves (no name goes on from them) that end exactly one name, a
   // positional one. Their stand-in is their failure state, whose row a
@@ -275,10 +311,13 @@ void TNameMatcher::DescribeOutputs(Automaton& a, TrieBuild& t) {
     if (t.ownBeyond[s] != None) a.chainNext[k] = t.number[t.ownBeyond[s]] - t.firstOutput;
     a.idStart[k + 1] = a.idStart[k] + static_cast<std::uint32_t>(own.size());
     a.ids.insert(a.ids.end(), own.begin(), own.end());
-    for (std::uint32_t u = s; u != None && u != 0; u = t.ownBeyond[u]) {
-      for (std::uint32_t id : t.own[u]) {
-        if (positional_[id]) a.placeIds.push_back(id);
+    for (bool wordEnd : {false, true}) {
+      for (std::uint32_t u = s; u != None && u != 0; u = t.ownBeyond[u]) {
+        for (std::uint32_t id : t.own[u]) {
+          if (positional_[id] && wordEnds_.names[id] == wordEnd) a.placeIds.push_back(id);
+        }
       }
+      if (!wordEnd) a.placeWords[k] = static_cast<std::uint32_t>(a.placeIds.size());
     }
     a.placeStart[k + 1] = static_cast<std::uint32_t>(a.placeIds.size());
   }
@@ -352,6 +391,7 @@ void TNameMatcher::Start() {
   }
   for (std::uint32_t id : retiring_) retired_[id] = Gone;
   retiring_.clear();
+  carried_.clear();
 }
 
 void TNameMatcher::FoldAscii(unsigned char* data, std::size_t size) {
@@ -360,15 +400,36 @@ void TNameMatcher::FoldAscii(unsigned char* data, std::size_t size) {
 
 bool TNameMatcher::PrefersFolded() const { return ends_ && ends_->Level() == TVectorLevel::Avx512; }
 
+// The work is linear in the bytes fed, on every path and for every text:
+// - an automaton walks each byte once, and a stretch of eight bytes twice
+//   where some walk met a name in it, plus an overlap of its longest name
+//   per stretch of a large block (Walk);
+// - the vector path gives way to the automaton, within the text, once its
+//   work in the text exceeds the text's bytes by TEndSearch::TextSlack (it
+//   checks after each place or step of places, so it overshoots by one
+//   place's trie walk, or one step's, at most);
+// - places are reported at most once per positional name, place and
+//   stretch; a word-end name's only where a word ends. Nested positional
+//   names all ending at one place are each reported there: the bound is the
+//   bytes times the deepest such nesting (names that end in other positional
+//   names, each reported at every place), which the callers keep small; for
+//   word-end names made of word bytes, the names reported at a word's end
+//   are at most as many as the word's bytes, so their reports are at most
+//   the text's bytes.
 void TNameMatcher::Feed(const char* data, std::size_t size, TMatchSink* sink, bool folded) {
   const auto* bytes = reinterpret_cast<const unsigned char*>(data);
   if (ends_) {
-    ends_->Feed(bytes, size, sink, folded);
-    return;
+    const std::size_t done = ends_->Feed(bytes, size, sink, folded);
+    if (done == size) return;
+    LeaveVectorPathWithin(bytes, done);
+    bytes += done;
+    size -= done;
   }
   sink_ = sink;
+  blockEnd_ = bytes + size;
   for (Automaton& a : groups_) Walk(a, bytes, size);
   sink_ = nullptr;
+  blockEnd_ = nullptr;
 }
 
 void TNameMatcher::Hit(Automaton& a, std::uint32_t s, const unsigned char* end) {
@@ -378,8 +439,12 @@ void TNameMatcher::Hit(Automaton& a, std::uint32_t s, const unsigned char* end) 
     a.hits.push_back(k);
   }
   if (a.placeStart[k] != a.placeStart[k + 1] && sink_ != nullptr) [[unlikely]] {
-    for (std::uint32_t j = a.placeStart[k]; j < a.placeStart[k + 1]; ++j) {
+    // Word-end names only where the next byte, when in the block, ends the word.
+    const bool wordEnds = end == blockEnd_ || !wordEnds_.wordBytes[*end];
+    const std::uint32_t last = wordEnds ? a.placeStart[k + 1] : a.placeWords[k];
+    for (std::uint32_t j = a.placeStart[k]; j < last; ++j) {
       const std::uint32_t id = a.placeIds[j];
+      ++work_;
       if (retired_[id] == Live && !sink_->OnMatch(id, end)) RetireInAutomaton(id);
     }
   }
@@ -395,6 +460,15 @@ void TNameMatcher::WalkSerial(Automaton& a, std::uint32_t& state, const unsigned
     if (s & bit) Hit(a, s, p + i + 1);
   }
   state = s;
+  work_ += n;
+}
+
+// From the root over bytes whose places were dealt with already.
+void TNameMatcher::WalkQuiet(Automaton& a, const unsigned char* p, std::size_t n) {
+  std::uint32_t s = 0;
+  for (std::size_t i = 0; i < n; ++i) s = a.next[s + classOf_[p[i]]];
+  a.state = s;
+  work_ += n;
 }
 
 // A name found by the automaton ends at some byte and is at most maxLength
@@ -435,6 +509,7 @@ void TNameMatcher::Walk(Automaton& a, const unsigned char* data, std::size_t siz
     if (seen & bit) [[unlikely]] {
       // Some walk met a name: all go over the chunk again, still side by
       // side, each stopping at the names it meets.
+      work_ += Chunk * Lanes;
       for (std::size_t b = 0; b < Chunk; ++b) {
         for (std::size_t j = 0; j < Lanes; ++j) {
           before[j] = next[before[j] + classOf[p[j][i + b]]];
@@ -443,6 +518,7 @@ void TNameMatcher::Walk(Automaton& a, const unsigned char* data, std::size_t siz
       }
     }
   }
+  work_ += i * Lanes;
   for (std::size_t j = 0; j < Lanes; ++j) WalkSerial(a, s[j], p[j] + i, length - i);
   a.state = s[Lanes - 1];
 }
@@ -450,6 +526,7 @@ void TNameMatcher::Walk(Automaton& a, const unsigned char* data, std::size_t siz
 std::vector<std::uint32_t> TNameMatcher::Found() {
   std::vector<std::uint32_t> found = alwaysFound_;
   if (ends_) ends_->AppendFound(found);
+  found.insert(found.end(), carried_.begin(), carried_.end());
   for (Automaton& a : groups_) {
     for (std::uint32_t k : a.hits) {
       // Everything beyond a state already reported was reported with it.
@@ -461,7 +538,12 @@ std::vector<std::uint32_t> TNameMatcher::Found() {
       }
     }
   }
+  if (!carried_.empty()) {
+    // Both paths may have met a name in this text.
+    std::sort(found.begin(), found.end());
+    found.erase(std::unique(found.begin(), found.end()), found.end());
+  }
   return found;
 }
 
-}  // namespace analysis
+}  // namespace match

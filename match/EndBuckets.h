@@ -5,13 +5,13 @@
 #include <string>
 #include <vector>
 
-#include "analysis/VectorLevel.h"
+#include "match/VectorLevel.h"
 
 // The bucket filling of the name matcher's vector filter (see EndSearch.h):
 // which ends of names share a bucket, so that the filter, which tells per
 // bucket and place back from a position which bytes may stand there, lets
 // through as little text as it can.
-namespace analysis {
+namespace match {
 
 constexpr std::size_t EndDepth = 6;     // bytes of each name's end looked at
 constexpr std::size_t EndBuckets = 16;  // at most; one bit each in the filter's lookups
@@ -69,4 +69,4 @@ TEndFilling FillEndBuckets(const std::vector<std::string>& names,
                            const std::vector<TByteWeights>& choices, TVectorLevel level,
                            const std::vector<unsigned char>& sample);
 
-}  // namespace analysis
+}  // namespace match

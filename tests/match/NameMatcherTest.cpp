@@ -6,21 +6,29 @@
 #include <string>
 #include <vector>
 
-#include "analysis/DirectReferenceAnalysis.h"
-#include "analysis/NameMatcher.h"
+#include "match/EndSearch.h"
+#include "match/NameMatcher.h"
 #include "tests/support/VectorLevels.h"
 
-using analysis::TNameMatcher;
+using match::TNameMatcher;
 using testsupport::VectorLevels;
 using testsupport::VectorLevelScope;
 
 namespace {
 
+// The slow, obvious reference: both upper-cased, one search per name.
+std::string Upper(std::string text) {
+  for (char& c : text) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return text;
+}
+
 std::vector<std::uint32_t> Expected(const std::vector<std::string>& names, const std::string& text) {
-  const std::vector<bool> occurs = analysis::direct::Occurrences(names, text);
+  const std::string upper = Upper(text);
   std::vector<std::uint32_t> ids;
-  for (std::uint32_t k = 0; k < occurs.size(); ++k) {
-    if (occurs[k]) ids.push_back(k);
+  for (std::uint32_t k = 0; k < names.size(); ++k) {
+    if (upper.find(Upper(names[k])) != std::string::npos) ids.push_back(k);
   }
   return ids;
 }
@@ -43,7 +51,7 @@ std::vector<std::uint32_t> Match(TNameMatcher& matcher, const std::string& text,
 
 // Each path of the matcher: the portable automaton and the vector filters
 // (held on them), those the processor lacks skipped.
-class NameMatcherPaths : public testing::TestWithParam<analysis::TVectorLevel> {
+class NameMatcherPaths : public testing::TestWithParam<match::TVectorLevel> {
  protected:
   void SetUp() override {
     if (!testsupport::Runs(GetParam())) {
@@ -55,8 +63,8 @@ class NameMatcherPaths : public testing::TestWithParam<analysis::TVectorLevel> {
 
 INSTANTIATE_TEST_SUITE_P(Levels, NameMatcherPaths, testing::ValuesIn(testsupport::AllVectorLevels()),
                          [](const auto& info) {
-                           return std::string(info.param == analysis::TVectorLevel::None ? "Portable"
-                                              : info.param == analysis::TVectorLevel::Avx2 ? "Avx2"
+                           return std::string(info.param == match::TVectorLevel::None ? "Portable"
+                                              : info.param == match::TVectorLevel::Avx2 ? "Avx2"
                                                                                            : "Avx512");
                          });
 
@@ -76,7 +84,7 @@ TEST_P(NameMatcherCases, FindsExactlyTheNamesThatOccur) {
   for (const auto level : VectorLevels()) {
     VectorLevelScope scope(level);
     TNameMatcher matcher(GetParam().names);
-    EXPECT_EQ(matcher.VectorPath(), level != analysis::TVectorLevel::None);
+    EXPECT_EQ(matcher.VectorPath(), level != match::TVectorLevel::None);
     EXPECT_EQ(Sorted(Match(matcher, GetParam().text, GetParam().block)), GetParam().found)
         << testsupport::LevelName(level);
   }
@@ -177,7 +185,7 @@ TEST_P(NameMatcherPaths, SplitsIntoGroupsOnlyOverBudget) {
 namespace {
 
 // Records each place of a positional name and retires the names it is told.
-struct RecordingSink : analysis::TMatchSink {
+struct RecordingSink : match::TMatchSink {
   std::vector<std::pair<std::uint32_t, std::size_t>> places;  // id, end offset
   const char* text = nullptr;
   std::vector<std::uint32_t> unwanted;
@@ -232,7 +240,58 @@ TEST_P(NameMatcherPaths, PositionalNamesReportEveryPlaceUntilRetired) {
   }
 }
 
-// Every place of every positional name, against a search for all places
+// The places of the positional names in text, by one search per name: all
+// of them, but for a word-end name only those before a byte that is not a
+// word byte (or at the end). The places the matcher may add (a word-end
+// name's place at a block's end, where it cannot see the next byte) are
+// dropped from reported: those in a word ending at a multiple of block.
+using Places = std::set<std::pair<std::uint32_t, std::size_t>>;
+
+Places PlacesOf(const std::vector<std::string>& names, const std::vector<bool>& positional,
+                const match::TWordEnds& wordEnds, const std::string& text,
+                const std::vector<bool>& gone) {
+  const std::string upper = Upper(text);
+  std::vector<std::size_t> ends;  // the places where a word ends
+  for (std::size_t end = 0; end <= text.size(); ++end) {
+    if (end == text.size() || !wordEnds.wordBytes[static_cast<unsigned char>(text[end])]) {
+      ends.push_back(end);
+    }
+  }
+  Places places;
+  for (std::uint32_t k = 0; k < names.size(); ++k) {
+    const std::string name = Upper(names[k]);
+    if (!positional[k] || gone[k] || name.empty()) continue;
+    // (Where words are long, by the few places where they end.)
+    if (wordEnds.names[k] && ends.size() * 8 < text.size()) {
+      for (std::size_t end : ends) {
+        if (end >= name.size() && upper.compare(end - name.size(), name.size(), name) == 0) {
+          places.emplace(k, end);
+        }
+      }
+      continue;
+    }
+    for (std::size_t at = upper.find(name); at != std::string::npos; at = upper.find(name, at + 1)) {
+      const std::size_t end = at + name.size();
+      if (!wordEnds.names[k] || std::binary_search(ends.begin(), ends.end(), end)) {
+        places.emplace(k, end);
+      }
+    }
+  }
+  return places;
+}
+
+Places WithoutBlockEnds(const Places& reported, const match::TWordEnds& wordEnds,
+                        const std::string& text, std::size_t block) {
+  Places kept;
+  for (const auto& [id, end] : reported) {
+    const bool inWord = end < text.size() && wordEnds.wordBytes[static_cast<unsigned char>(text[end])];
+    if (!(wordEnds.names[id] && inWord && end % block == 0)) kept.emplace(id, end);
+  }
+  return kept;
+}
+
+// Every place of every positional name (some only at word ends), against a
+// search for all places
 // of each name, over random names and texts fed in random blocks; then the
 // positional names that the sink gave up in one text (at a place of theirs)
 // are gone from the next, also those that end inside other names, while the
@@ -252,6 +311,8 @@ TEST_P(NameMatcherPaths, ReportsEveryPlaceAndRetiresAgainstThePerNameSearch) {
     };
     std::vector<std::string> names;
     std::vector<bool> positional;
+    match::TWordEnds wordEnds;
+    for (char c : std::string("aAbB")) wordEnds.wordBytes[static_cast<unsigned char>(c)] = true;
     for (std::size_t k = 1 + pick(30); k > 0; --k) {
       if (!names.empty() && pick(4) == 0) {
         names.push_back(names[pick(names.size())] + (pick(2) ? randomBytes(1) : ""));
@@ -259,6 +320,7 @@ TEST_P(NameMatcherPaths, ReportsEveryPlaceAndRetiresAgainstThePerNameSearch) {
         names.push_back(randomBytes(1 + pick(pick(10) == 0 ? 70 : 8)));
       }
       positional.push_back(pick(3) != 0);
+      wordEnds.names.push_back(positional.back() && pick(3) == 0);
     }
     auto text = [&] {
       std::string t;
@@ -268,16 +330,7 @@ TEST_P(NameMatcherPaths, ReportsEveryPlaceAndRetiresAgainstThePerNameSearch) {
       return t;
     };
     auto expectedPlaces = [&](const std::string& t, const std::vector<bool>& gone) {
-      const std::string upper = analysis::direct::Upper(t);
-      std::set<std::pair<std::uint32_t, std::size_t>> places;
-      for (std::uint32_t k = 0; k < names.size(); ++k) {
-        const std::string name = analysis::direct::Upper(names[k]);
-        if (!positional[k] || gone[k]) continue;
-        for (std::size_t at = upper.find(name); at != std::string::npos; at = upper.find(name, at + 1)) {
-          places.emplace(k, at + name.size());
-        }
-      }
-      return places;
+      return PlacesOf(names, positional, wordEnds, t, gone);
     };
     auto feed = [&](TNameMatcher& matcher, const std::string& t, RecordingSink& sink) {
       matcher.Start();
@@ -286,10 +339,10 @@ TEST_P(NameMatcherPaths, ReportsEveryPlaceAndRetiresAgainstThePerNameSearch) {
       for (std::size_t at = 0; at < t.size(); at += block) {
         matcher.Feed(t.data() + at, std::min(block, t.size() - at), &sink);
       }
-      return std::set<std::pair<std::uint32_t, std::size_t>>(sink.places.begin(), sink.places.end());
+      return WithoutBlockEnds(Places(sink.places.begin(), sink.places.end()), wordEnds, t, block);
     };
 
-    TNameMatcher matcher(names, TNameMatcher::DefaultBudget, positional);
+    TNameMatcher matcher(names, TNameMatcher::DefaultBudget, positional, wordEnds);
     const std::vector<bool> none(names.size(), false);
     const std::string first = text();
     RecordingSink keep;
@@ -298,15 +351,16 @@ TEST_P(NameMatcherPaths, ReportsEveryPlaceAndRetiresAgainstThePerNameSearch) {
     // The sink gives up some names at their first place; from the next text
     // on, those it was asked about are neither found nor reported.
     RecordingSink giveUp;
-    std::vector<bool> gone(names.size(), false);
     for (std::uint32_t k = 0; k < names.size(); ++k) {
-      if (pick(2) == 0) continue;
-      giveUp.unwanted.push_back(k);
-      const std::string name = analysis::direct::Upper(names[k]);
-      gone[k] = positional[k] && !name.empty() &&
-                analysis::direct::Upper(first).find(name) != std::string::npos;
+      if (pick(2) != 0) giveUp.unwanted.push_back(k);
     }
     feed(matcher, first, giveUp);
+    // Gone: asked about one of their places, and declined it.
+    std::vector<bool> gone(names.size(), false);
+    for (const auto& [id, end] : giveUp.places) {
+      gone[id] = std::find(giveUp.unwanted.begin(), giveUp.unwanted.end(), id) !=
+                 giveUp.unwanted.end();
+    }
     const std::string second = text();
     RecordingSink after;
     ASSERT_EQ(feed(matcher, second, after), expectedPlaces(second, gone));
@@ -323,7 +377,7 @@ TEST_P(NameMatcherPaths, ReportsEveryPlaceAndRetiresAgainstThePerNameSearch) {
 namespace {
 
 // Declines the places of the ids it is told, recording the rest.
-struct DecliningSink : analysis::TMatchSink {
+struct DecliningSink : match::TMatchSink {
   std::set<std::uint32_t> declined, reported;
   bool OnMatch(std::uint32_t id, const unsigned char*) override {
     if (declined.count(id) != 0) return false;
@@ -332,7 +386,7 @@ struct DecliningSink : analysis::TMatchSink {
   }
 };
 
-void FeedText(TNameMatcher& matcher, const std::string& text, analysis::TMatchSink& sink) {
+void FeedText(TNameMatcher& matcher, const std::string& text, match::TMatchSink& sink) {
   matcher.Start();
   for (std::size_t at = 0; at < text.size(); at += 65536) {
     matcher.Feed(text.data() + at, std::min<std::size_t>(65536, text.size() - at), &sink);
@@ -347,7 +401,7 @@ std::string Item(int k) { return "item_" + std::to_string(10 + k) + ".cfm"; }
 // sink or by the caller) staying retired there.
 TEST(NameMatcherFallback, LeavesAFilterThatPassesTooMuchForTheAutomaton) {
   for (const auto level : VectorLevels()) {
-    if (level == analysis::TVectorLevel::None) continue;
+    if (level == match::TVectorLevel::None) continue;
     SCOPED_TRACE(testsupport::LevelName(level));
     VectorLevelScope scope(level, false);
     TNameMatcher letters({"en", "de", "fr", "it", "js", "nl", "pt", "ru", "zh", "ko"});
@@ -364,7 +418,7 @@ TEST(NameMatcherFallback, LeavesAFilterThatPassesTooMuchForTheAutomaton) {
     ASSERT_TRUE(matcher.VectorPath());
     // A place at every eighth byte ends like the names, and none is one.
     std::string first;
-    while (first.size() < analysis::TEndSearch::WindowBytes) first += "x11.cfm ";
+    while (first.size() < match::TEndSearch::WindowBytes) first += "x11.cfm ";
     first += Item(3) + Item(4) + Item(6);
     DecliningSink sink;
     sink.declined = {4};
@@ -385,7 +439,7 @@ TEST(NameMatcherFallback, LeavesAFilterThatPassesTooMuchForTheAutomaton) {
 // to build the filter again: it is built no more than its bound.
 TEST(NameMatcherFallback, BuildsTheFilterABoundedNumberOfTimes) {
   for (const auto level : VectorLevels()) {
-    if (level == analysis::TVectorLevel::None) continue;
+    if (level == match::TVectorLevel::None) continue;
     SCOPED_TRACE(testsupport::LevelName(level));
     VectorLevelScope scope(level);
     // Each name's last five bytes its own, so that a retired name's places
@@ -397,7 +451,7 @@ TEST(NameMatcherFallback, BuildsTheFilterABoundedNumberOfTimes) {
     DecliningSink sink;
     for (std::uint32_t k = 0; k < names.size(); ++k) sink.declined.insert(k);
     std::size_t fed = 0;
-    for (std::size_t text = 0; fed < 12 * analysis::TEndSearch::WindowBytes; ++text) {
+    for (std::size_t text = 0; fed < 12 * match::TEndSearch::WindowBytes; ++text) {
       std::string t;
       for (std::size_t k = 0; t.size() < 65536; ++k) {
         t += names[(text * 40 + k % 400) % names.size()] + " ";
@@ -406,7 +460,54 @@ TEST(NameMatcherFallback, BuildsTheFilterABoundedNumberOfTimes) {
       fed += t.size();
     }
     EXPECT_GT(matcher.FilterBuilds(), 1u);
-    EXPECT_LE(matcher.FilterBuilds(), analysis::TEndSearch::MaxFilterBuilds);
+    EXPECT_LE(matcher.FilterBuilds(), match::TEndSearch::MaxFilterBuilds);
+  }
+}
+
+// The texts hardest for each path, where names end at every byte: one name
+// of 250 "a"s, or 250 nested names "a" to 250 "a"s, in a text of "a"s. The
+// work stays within a few steps per byte on every path (the vector path
+// gives way to the automaton within the text; word-end names are reported
+// where words end), and what is found and reported stays right across that.
+TEST_P(NameMatcherPaths, WorkStaysLinearInTheBytesOnTheHardestTexts) {
+  testsupport::VectorLevelScope judged(GetParam(), false);
+  std::vector<std::string> nested;
+  for (std::size_t n = 1; n <= 250; ++n) nested.push_back(std::string(n, 'a'));
+  std::vector<std::string> nestedAndAb = nested;
+  nestedAndAb.push_back("ab");
+  match::TWordEnds wordEnds;
+  for (int c = 'a'; c <= 'z'; ++c) wordEnds.wordBytes[c] = wordEnds.wordBytes[c - 32] = true;
+  wordEnds.names.assign(250, true);
+  struct Case {
+    const char* what;
+    std::vector<std::string> names;
+    std::vector<bool> positional;
+  };
+  const Case cases[] = {
+      {"one long name", {std::string(250, 'a')}, {}},
+      {"nested names", nested, {}},
+      {"nested names at word ends, and one at every place", nestedAndAb,
+       std::vector<bool>(251, true)},
+  };
+  const std::string text = std::string(std::size_t{1} << 18, 'a') + " ab " + std::string(300, 'A') + ".";
+  constexpr std::size_t Block = 65536;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    match::TWordEnds ends = wordEnds;
+    ends.names.resize(c.names.size(), false);
+    TNameMatcher matcher(c.names, TNameMatcher::DefaultBudget, c.positional, ends);
+    RecordingSink sink;
+    sink.text = text.data();
+    matcher.Start();
+    for (std::size_t at = 0; at < text.size(); at += Block) {
+      matcher.Feed(text.data() + at, std::min(Block, text.size() - at), &sink);
+    }
+    EXPECT_EQ(Sorted(matcher.Found()), Expected(c.names, text));
+    std::vector<bool> positional = c.positional;
+    positional.resize(c.names.size(), false);
+    EXPECT_EQ(WithoutBlockEnds(Places(sink.places.begin(), sink.places.end()), ends, text, Block),
+              PlacesOf(c.names, positional, ends, text, std::vector<bool>(c.names.size(), false)));
+    EXPECT_LE(matcher.Work(), 4 * text.size() + 2 * match::TEndSearch::TextSlack);
   }
 }
 

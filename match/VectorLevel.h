@@ -1,7 +1,7 @@
 #pragma once
 #include <string>
 
-namespace analysis {
+namespace match {
 
 // The vector instructions the name matcher may use, from none (the portable
 // automaton) up.
@@ -11,6 +11,9 @@ enum class TVectorLevel { None, Avx2, Avx512 };
 // that each path can be run and measured on a processor that has the higher
 // ones: "scalar", "avx2" or "avx512".
 inline constexpr const char* VectorLevelVariable = "QUILMERE_VECTOR_LEVEL";
+
+// The best level this processor runs.
+TVectorLevel SupportedVectorLevel();
 
 // What the setting (the variable's value; nullptr when it is unset) makes
 // of supported, the best level the processor runs: the lower of the two. A
@@ -25,4 +28,4 @@ TVectorLevel LimitedVectorLevel(const char* setting, TVectorLevel supported, std
 // standard error, once, when this is first called.
 TVectorLevel StartupVectorLevel();
 
-}  // namespace analysis
+}  // namespace match

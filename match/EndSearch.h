@@ -4,13 +4,12 @@
 #include <string>
 #include <vector>
 
-#include "analysis/EndBuckets.h"
-#include "analysis/EndKeys.h"
-#include "analysis/VectorLevel.h"
+#include "match/EndBuckets.h"
+#include "match/EndKeys.h"
+#include "match/NameMatcher.h"
+#include "match/VectorLevel.h"
 
-namespace analysis {
-
-class TMatchSink;
+namespace match {
 
 // TEndSearch: the name matcher's vector path (see NameMatcher.h for what is
 // found and reported). It finds the places where names end instead of
@@ -58,6 +57,14 @@ class TMatchSink;
 // nanoseconds, a byte of the automaton's walk a few; from one place in
 // sixteen on, the checks alone cost a good part of the walk.
 //
+// Within a text, the search gives way as well, as soon as its work there
+// (TNameMatcher::Work's steps) exceeds the text's bytes by TextSlack: one
+// step per byte is what the automaton spends, and no text, however built
+// against the filter (a name of 250 "a"s in a text of "a"s lets through
+// every place, and each walks back 250 steps), costs more than that. Feed
+// then stops early and says where; the matcher takes the rest of the text
+// and every text after it to the automaton.
+//
 // The bytes before the block are kept (as many as the longest name needs), so
 // that names and filter windows straddling blocks are found. Positions whose
 // window reaches before the block, and those after the last whole step, go
@@ -79,13 +86,20 @@ class TEndSearch {
   // filter is judged (PassesTooMuch); if not, the search keeps to it
   // whatever it lets through (for tests of this path over hard texts).
   TEndSearch(TVectorLevel level, const std::vector<std::string>& names,
-             const std::vector<bool>& positional, bool judge = true);
+             const std::vector<bool>& positional, const TWordEnds& wordEnds, bool judge = true);
 
   // Starts a new text; also where the filter is built again and the pass
   // rate judged, between texts.
   void Start();
-  // folded: data has a-z folded to A-Z already.
-  void Feed(const unsigned char* data, std::size_t size, TMatchSink* sink, bool folded = false);
+  // folded: data has a-z folded to A-Z already. Returns how many of the
+  // bytes it dealt with: size, unless the text costs too much (see above);
+  // then every place ending in the bytes before that count was dealt with,
+  // and none after, and the search is not to be fed again.
+  std::size_t Feed(const unsigned char* data, std::size_t size, TMatchSink* sink,
+                   bool folded = false);
+  // The text's last bytes before data + done (as many as the longest name
+  // has, at most), during the Feed of data that stopped at done.
+  void TextBefore(const unsigned char* data, std::size_t done, std::vector<unsigned char>& out) const;
   // Folds a-z to A-Z in place (AVX-512 where the processor has it).
   static void FoldInPlace(unsigned char* data, std::size_t size);
   // Name id is neither reported nor found from now on.
@@ -95,6 +109,10 @@ class TEndSearch {
   void AppendFound(std::vector<std::uint32_t>& found) const;
   // Whether name id has not been retired.
   bool IsLive(std::uint32_t id) const { return retired_[id] == Live; }
+  // Whether name id was retired before the current text.
+  bool IsGone(std::uint32_t id) const { return retired_[id] == Gone; }
+  // The steps of work done (see TNameMatcher::Work).
+  std::uint64_t Work() const { return work_ + textWork_; }
   // Whether the filter lets through more than one place in MaxPassShare:
   // as its build expects it to, or as the last whole window of text fed
   // showed (judged at Start). A search built so is never to be fed.
@@ -106,6 +124,11 @@ class TEndSearch {
   static constexpr std::size_t MaxFilterBuilds = 4;
   static constexpr std::size_t WindowBytes = std::size_t{1} << 18;
   static constexpr std::size_t MaxPassShare = 16;
+  // A place let through costs about this many steps (a hash probe), and a
+  // text may take this many steps more than its bytes before the search
+  // gives way within it.
+  static constexpr std::size_t PlaceSteps = 4;
+  static constexpr std::size_t TextSlack = std::size_t{1} << 16;
 
  private:
   static constexpr std::uint32_t None = UINT32_MAX;
@@ -138,6 +161,11 @@ class TEndSearch {
   // Whether the filter lets the place ending with the byte at index e pass.
   bool Passes(std::ptrdiff_t e) const;
   void Scalar(std::size_t from, std::size_t to);
+  // Whether the work of the text so far, with its places up to index e of
+  // the block dealt with, is more than the automaton's.
+  bool TooCostly(std::size_t e) const {
+    return judge_ && textWork_ > textFed_ + e + TextSlack;
+  }
   // Whole steps from from on; returns where they end. Each first runs the
   // filter over all its steps, keeping the places that pass as bits in
   // steps_ (and steps that need the scalar filter in wide_), then checks
@@ -189,6 +217,13 @@ class TEndSearch {
   std::size_t sampleNext_ = 0;
   std::size_t fedBlocks_ = 0;
   std::size_t builds_ = 0;
+  // The work: of the texts before, and of this one; its bytes before the
+  // current block; where Feed stopped (None: it did not).
+  std::uint64_t work_ = 0;
+  std::uint64_t textWork_ = 0;
+  std::uint64_t textFed_ = 0;
+  std::size_t stopped_ = None;
+  TWordEnds wordEnds_;
   // The pass rate of the current window: bytes fed, places let through.
   std::size_t windowFed_ = 0;
   std::size_t windowPassed_ = 0;
@@ -218,7 +253,8 @@ class TEndSearch {
   std::size_t tailLen_ = 0;
   // During Feed.
   const unsigned char* data_ = nullptr;
+  const unsigned char* dataEnd_ = nullptr;
   TMatchSink* sink_ = nullptr;
 };
 
-}  // namespace analysis
+}  // namespace match

@@ -1,13 +1,13 @@
-#include "analysis/VectorLevel.h"
+#include "match/VectorLevel.h"
 
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
 
-#include "analysis/EndSearch.h"
+#include "match/EndSearch.h"
 
-namespace analysis {
+namespace match {
 
 namespace {
 
@@ -43,6 +43,8 @@ TVectorLevel LimitedVectorLevel(const char* setting, TVectorLevel supported, std
   return supported;
 }
 
+TVectorLevel SupportedVectorLevel() { return TEndSearch::Supported(); }
+
 TVectorLevel StartupVectorLevel() {
   static const TVectorLevel level = [] {
     std::string note;
@@ -54,4 +56,4 @@ TVectorLevel StartupVectorLevel() {
   return level;
 }
 
-}  // namespace analysis
+}  // namespace match

@@ -1,4 +1,4 @@
-#include "analysis/EndSearch.h"
+#include "match/EndSearch.h"
 
 #include <algorithm>
 #include <array>
@@ -7,7 +7,7 @@
 #include <memory>
 #include <utility>
 
-#include "analysis/NameMatcher.h"
+#include "match/NameMatcher.h"
 #include "platform/AsciiText.h"
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -15,7 +15,7 @@
 #define QUILMERE_X86 1
 #endif
 
-namespace analysis {
+namespace match {
 
 namespace {
 
@@ -45,8 +45,10 @@ TVectorLevel TEndSearch::Supported() {
 }
 
 TEndSearch::TEndSearch(TVectorLevel level, const std::vector<std::string>& names,
-                       const std::vector<bool>& positional, bool judge)
-    : level_(std::min(level, Supported())), judge_(judge), keys_(names) {
+                       const std::vector<bool>& positional, const TWordEnds& wordEnds,
+                       bool judge)
+    : level_(std::min(level, Supported())), judge_(judge), keys_(names), wordEnds_(wordEnds) {
+  wordEnds_.names.resize(names.size(), false);
   const std::size_t n = names.size();
   positional_.assign(n, 0);
   retired_.assign(n, Live);
@@ -207,6 +209,9 @@ void TEndSearch::Start() {
   retiring_.clear();
   found_.clear();
   tailLen_ = 0;
+  work_ += textWork_;
+  textWork_ = 0;
+  textFed_ = 0;
   // Judged once per window, and built again only then, so that a build is
   // also paid for by the bytes of a window.
   if (windowFed_ < WindowBytes) return;
@@ -241,6 +246,8 @@ std::uint32_t TEndSearch::Child(std::uint32_t node, unsigned char byte) const {
 }
 
 void TEndSearch::Report(const Node& node, const unsigned char* end) {
+  // Word-end names only where the next byte, when in the block, ends the word.
+  const bool wordEnds = end == dataEnd_ || !wordEnds_.wordBytes[*end];
   for (std::uint32_t j = node.outStart; j < node.outEnd; ++j) {
     const std::uint32_t id = outIds_[j];
     if (retired_[id] != Live) continue;  // found already, if in this text
@@ -248,7 +255,9 @@ void TEndSearch::Report(const Node& node, const unsigned char* end) {
       stamp_[id] = generation_;
       found_.push_back(id);
     }
-    if (positional_[id] && sink_ != nullptr && !sink_->OnMatch(id, end)) Retire(id);
+    if (!positional_[id] || sink_ == nullptr || (wordEnds_.names[id] && !wordEnds)) continue;
+    ++textWork_;
+    if (!sink_->OnMatch(id, end)) Retire(id);
   }
 }
 
@@ -256,6 +265,7 @@ void TEndSearch::Report(const Node& node, const unsigned char* end) {
 // names that the bytes from there backwards spell, into the kept tail.
 void TEndSearch::Verify(std::ptrdiff_t e) {
   ++windowPassed_;
+  textWork_ += PlaceSteps;
   if (!KeyLive(e)) {
     ++wasted_;
     return;
@@ -266,6 +276,7 @@ void TEndSearch::Verify(std::ptrdiff_t e) {
   for (std::ptrdiff_t k = e; k >= lowest; --k) {
     const unsigned char c = k >= 0 ? data_[k] : tail_[tailLen_ + k];
     node = Child(node, Fold.to[c]);
+    ++textWork_;
     if (node == None) return;
     const Node& n = nodes_[node];
     if (n.live == 0) return;
@@ -285,7 +296,12 @@ bool TEndSearch::Passes(std::ptrdiff_t e) const {
 
 void TEndSearch::Scalar(std::size_t from, std::size_t to) {
   for (std::size_t e = from; e < to; ++e) {
-    if (Passes(static_cast<std::ptrdiff_t>(e))) Verify(static_cast<std::ptrdiff_t>(e));
+    if (!Passes(static_cast<std::ptrdiff_t>(e))) continue;
+    Verify(static_cast<std::ptrdiff_t>(e));
+    if (TooCostly(e + 1)) [[unlikely]] {
+      stopped_ = e + 1;
+      return;
+    }
   }
 }
 
@@ -294,8 +310,13 @@ void TEndSearch::Scalar(std::size_t from, std::size_t to) {
 void TEndSearch::CheckSteps(std::size_t from, std::size_t count, std::size_t width) {
   for (std::size_t k = 0; k < count; ++k) {
     const std::size_t e = from + k * width;
+    if (TooCostly(e)) [[unlikely]] {
+      stopped_ = e;
+      return;
+    }
     if (wide_[k]) [[unlikely]] {
       Scalar(e, e + width);
+      if (stopped_ != None) return;
       continue;
     }
     for (std::uint64_t hits = steps_[k]; hits != 0; hits &= hits - 1) {
@@ -431,9 +452,12 @@ void TEndSearch::Sample(const unsigned char* data, std::size_t size) {
   }
 }
 
-void TEndSearch::Feed(const unsigned char* data, std::size_t size, TMatchSink* sink, bool folded) {
+std::size_t TEndSearch::Feed(const unsigned char* data, std::size_t size, TMatchSink* sink,
+                             bool folded) {
   data_ = data;
+  dataEnd_ = data + size;
   sink_ = sink;
+  stopped_ = None;
   foldedData_ = folded ? data : nullptr;
   if (fedBlocks_++ % 8 == 0) Sample(data, size);
   windowFed_ += size;
@@ -443,16 +467,29 @@ void TEndSearch::Feed(const unsigned char* data, std::size_t size, TMatchSink* s
   std::size_t e = head;
   // (The AVX2 tables hold 8 buckets only: after AVX-512 steps the rest goes
   // through the scalar filter.)
-  if (level_ == TVectorLevel::Avx512) {
+  if (stopped_ == None && level_ == TVectorLevel::Avx512) {
     e = Vector512(e, size);
-  } else if (level_ == TVectorLevel::Avx2) {
+  } else if (stopped_ == None && level_ == TVectorLevel::Avx2) {
     e = Vector256(e, size);
   }
-  Scalar(e, size);
-  KeepTail(data, size);
+  if (stopped_ == None) Scalar(e, size);
+  const std::size_t done = stopped_ == None ? size : stopped_;
+  if (done == size) KeepTail(data, size);  // else the matcher reads the tail as it is
+  textFed_ += done;
   sink_ = nullptr;
   data_ = nullptr;
+  dataEnd_ = nullptr;
   foldedData_ = nullptr;
+  return done;
+}
+
+void TEndSearch::TextBefore(const unsigned char* data, std::size_t done,
+                            std::vector<unsigned char>& out) const {
+  out.assign(tail_.begin(), tail_.begin() + static_cast<std::ptrdiff_t>(tailLen_));
+  out.insert(out.end(), data, data + done);
+  if (out.size() > tail_.size()) {
+    out.erase(out.begin(), out.end() - static_cast<std::ptrdiff_t>(tail_.size()));
+  }
 }
 
 void TEndSearch::KeepTail(const unsigned char* data, std::size_t size) {
@@ -468,4 +505,4 @@ void TEndSearch::KeepTail(const unsigned char* data, std::size_t size) {
   tailLen_ = keep + size;
 }
 
-}  // namespace analysis
+}  // namespace match

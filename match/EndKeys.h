@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-namespace analysis {
+namespace match {
 
 // TEndKeys: the vector path's second filter (see EndSearch.h), for the
 // places its first filter lets through: whether some live name ends with
@@ -51,4 +51,4 @@ class TEndKeys {
   bool shortLength_[Length] = {};      // lengths below Length in use
 };
 
-}  // namespace analysis
+}  // namespace match

@@ -1,10 +1,10 @@
-#include "analysis/EndKeys.h"
+#include "match/EndKeys.h"
 
 #include <algorithm>
 
 #include "platform/AsciiText.h"
 
-namespace analysis {
+namespace match {
 
 std::uint64_t TEndKeys::Key(const unsigned char* last, std::size_t length) {
   std::uint64_t x = length;
@@ -89,4 +89,4 @@ void TEndKeys::Retire(std::uint32_t id) {
   }
 }
 
-}  // namespace analysis
+}  // namespace match

@@ -1,4 +1,4 @@
-#include "analysis/EndBuckets.h"
+#include "match/EndBuckets.h"
 
 #include <algorithm>
 #include <array>
@@ -8,7 +8,7 @@
 #include <memory>
 #include <utility>
 
-namespace analysis {
+namespace match {
 
 TByteWeights::TByteWeights() {
   double sum = 0;
@@ -294,4 +294,4 @@ TEndFilling FillEndBuckets(const std::vector<std::string>& names,
   return best;
 }
 
-}  // namespace analysis
+}  // namespace match

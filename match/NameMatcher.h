@@ -5,17 +5,18 @@
 #include <string>
 #include <vector>
 
-#include "analysis/EndSearch.h"
+#include "match/VectorLevel.h"
 
-namespace analysis {
+namespace match {
+
+class TEndSearch;
 
 // TNameMatcher: finds which of a set of names occur in a text that arrives in
 // blocks, ignoring the case of the ASCII letters a to z only.
 //
-// The reference analysis builds one per run over the names and tag names of
-// the file table and streams every file it reads through it, so each byte of
-// a file is looked at once instead of once per name, and no file is ever held
-// whole in memory. "Occurs" is plain substring containment over all bytes,
+// A caller builds one over all its names and streams each of its texts
+// through it, so each byte of a text is looked at once instead of once per
+// name, and no text is ever held whole in memory. "Occurs" is plain substring containment over all bytes,
 // NUL bytes included; a name that straddles two blocks is found.
 //
 // How: an Aho-Corasick automaton turned into a dense transition table. Bytes
@@ -50,8 +51,9 @@ namespace analysis {
 // are wherever the caller keeps them. Each place may be reported more than
 // once (the stretches overlap), and places come in no particular order.
 //
-// Owned by whoever runs the analysis; not shared between threads.
-// Receives the places where positional names end.
+// Owned by whoever builds it; not shared between threads.
+//
+// TMatchSink receives the places where positional names end.
 class TMatchSink {
  public:
   virtual ~TMatchSink() = default;
@@ -67,6 +69,17 @@ class TMatchSink {
   virtual bool OnMatch(std::uint32_t id, const unsigned char* end) = 0;
 };
 
+// Positional names whose places matter only where a word ends: such a place
+// is reported only when the byte after it is not a word byte, or is not in
+// the block (the caller then judges it when that byte comes). A name that
+// ends at every byte of a long word (one of many nested names, "a" to 250
+// "a"s, in a text of "a"s) is then reported once per word instead of once
+// per byte.
+struct TWordEnds {
+  std::vector<bool> names;  // by id; for positional names only
+  bool wordBytes[256] = {};
+};
+
 class TNameMatcher {
  public:
   // Table entries allowed per automaton (4 bytes each) before the names are
@@ -77,10 +90,15 @@ class TNameMatcher {
   // patterns[k] is the name with id k. Duplicates and empty names are fine; an
   // empty name occurs in every text.
   // positional[k] (when given) marks name k as one whose every place is
-  // reported to the sink; it is found as the others are as well.
+  // reported to the sink; it is found as the others are as well. wordEnds
+  // narrows that to the places where a word ends, for the names it marks.
   explicit TNameMatcher(const std::vector<std::string>& patterns,
                         std::size_t budget = DefaultBudget,
-                        const std::vector<bool>& positional = {});
+                        const std::vector<bool>& positional = {},
+                        const TWordEnds& wordEnds = {});
+  ~TNameMatcher();
+  TNameMatcher(TNameMatcher&&) noexcept;
+  TNameMatcher& operator=(TNameMatcher&&) noexcept;
 
   // Starts a new text: forgets everything fed so far.
   void Start();
@@ -118,11 +136,18 @@ class TNameMatcher {
   // texts built to be hard for it). Process-wide; off by default.
   static void HoldVectorPath(bool hold);
   // Whether this matcher is on the vector path (it leaves it for the
-  // automaton at a Start when the filter passes too much).
+  // automaton at a Start when the filter passes too much, or in the middle
+  // of a text that costs it more than the automaton would).
   bool VectorPath() const { return ends_ != nullptr; }
   // How often the vector filter was built (0 on the automaton path from the
   // start); TEndSearch::MaxFilterBuilds at most.
-  std::size_t FilterBuilds() const { return ends_ ? ends_->FilterBuilds() : filterBuilds_; }
+  std::size_t FilterBuilds() const;
+  // The work done so far, in steps: a byte walked by an automaton is one, a
+  // place that the vector filter let through TEndSearch::PlaceSteps, a
+  // step back through the trie one, and a place reported one. A run's work
+  // is linear in the bytes fed (see Feed in NameMatcher.cpp for the bound);
+  // tests count it on the texts that are hardest for each path.
+  std::uint64_t Work() const;
 
  private:
   struct Automaton {
@@ -146,7 +171,10 @@ class TNameMatcher {
     std::vector<std::uint32_t> hits;         // output states met in this text
     // Per output state: the positional ids it ends, its own and those of its
     // suffix chain (most states have none).
+    // placeIds[placeStart[k] .. placeWords[k]) are reported at every
+    // place, the rest up to placeStart[k + 1] only at the end of a word.
     std::vector<std::uint32_t> placeStart;
+    std::vector<std::uint32_t> placeWords;
     std::vector<std::uint32_t> placeIds;
     // For output states that can retire (a leaf ending one positional name
     // only): where their transitions should lead instead, and the table
@@ -161,6 +189,7 @@ class TNameMatcher {
   struct TrieBuild;
   void BuildAutomata(const std::vector<std::string>& folded);
   void LeaveVectorPath();
+  void LeaveVectorPathWithin(const unsigned char* data, std::size_t done);
   void Build(Automaton& a, const std::vector<std::string>& folded,
              const std::vector<std::uint32_t>& members);
   void AddNames(Automaton& a, TrieBuild& t, const std::vector<std::string>& folded,
@@ -172,6 +201,7 @@ class TNameMatcher {
   static void FindRetireSlots(Automaton& a, const TrieBuild& t);
   void Walk(Automaton& a, const unsigned char* data, std::size_t size);
   void WalkSerial(Automaton& a, std::uint32_t& s, const unsigned char* p, std::size_t n);
+  void WalkQuiet(Automaton& a, const unsigned char* p, std::size_t n);
   void Hit(Automaton& a, std::uint32_t s, const unsigned char* end);
   void RetireInAutomaton(std::uint32_t id);
 
@@ -187,6 +217,10 @@ class TNameMatcher {
   std::vector<Automaton> groups_;
   std::vector<std::uint32_t> alwaysFound_;  // ids of empty names
   std::vector<bool> positional_;
+  TWordEnds wordEnds_;
+  // Found by the vector path in the current text before the matcher left it.
+  std::vector<std::uint32_t> carried_;
+  std::uint64_t work_ = 0;                  // on the automaton path, and the vector path's once left
   // Per id: live, retired during the current text, or retired before it
   // (the automaton path; TEndSearch keeps its own).
   enum : char { Live, Retiring, Gone };
@@ -195,7 +229,8 @@ class TNameMatcher {
   // Per name id: its automaton and output state (None when it has none).
   std::vector<std::uint32_t> idGroup_, idOutput_;
   TMatchSink* sink_ = nullptr;              // during Feed
+  const unsigned char* blockEnd_ = nullptr; // during Feed
   std::uint32_t generation_ = 1;
 };
 
-}  // namespace analysis
+}  // namespace match
