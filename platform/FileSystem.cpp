@@ -3,14 +3,20 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <climits>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace platform {
 
+bool IsValidPathText(const std::string& text) {
+  return text.size() < PATH_MAX && text.find('\0') == std::string::npos;
+}
+
 bool DirectoryExists(const std::string& path) {
   struct stat st {};
-  return !path.empty() && stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  return !path.empty() && IsValidPathText(path) && stat(path.c_str(), &st) == 0 &&
+         S_ISDIR(st.st_mode);
 }
 
 bool DeleteFileA(const std::string& path) { return unlink(path.c_str()) == 0; }

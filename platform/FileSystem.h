@@ -15,7 +15,13 @@ class IoError : public std::runtime_error {
   explicit IoError(const std::string& text) : std::runtime_error(text) {}
 };
 
-// True when path names an existing directory (links to directories count).
+// True when text can name a file at all: no NUL byte (the system would end
+// the path there, so that it named another file) and shorter than the
+// system's path limit. Any other directory text is an invalid directory.
+bool IsValidPathText(const std::string& text);
+
+// True when path names an existing directory (links to directories count);
+// false for a text that is not IsValidPathText.
 bool DirectoryExists(const std::string& path);
 
 // Deletes the file at path outright (unlink). Returns false when it could not.
