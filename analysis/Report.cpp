@@ -295,6 +295,13 @@ int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
   auto table = std::make_unique<TFileTable>(options.Capacity);
   TProcessHooks hooks;
   hooks.WarnTooManyFiles = [&err] { err << TooManyFilesText << '\n' << std::flush; };
+  // Pages left unread leave the verdict incomplete: the report is written,
+  // and the status says that it cannot be trusted whole.
+  bool outsideCut = false;
+  hooks.WarnOutsideCut = [&err, &outsideCut] {
+    err << OutsideLinksCutText << '\n' << std::flush;
+    outsideCut = true;
+  };
   std::int32_t count = 0;
   try {
     count = ScanAndAnalyze(dir, *table, source, hooks, options.Scan);
@@ -318,6 +325,7 @@ int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
   for (std::int32_t i = 1; i <= table->FileCount && !anyUnused; ++i) {
     anyUnused = (*table)[i].Unused != 0;
   }
+  if (outsideCut) return Finish(out, err, program, ReportIoError);
   return Finish(out, err, program,
                 options.Check && anyUnused ? ReportUnusedFound : ReportOk);
 }

@@ -23,7 +23,9 @@
 //   every entry line has exactly three fields, or four.
 // - json: one document (see WriteJsonReport in Report.cpp and the man page).
 // Warnings and errors go to err: "Not all files can be processed" when more
-// files were met than the table holds (the report goes on), "Invalid
+// files were met than the table holds (the report goes on),
+// OutsideLinksCutText when links out of the project led to more than the
+// run reads (the report goes on, with exit status 1), "Invalid
 // directory" for a directory that does not exist, an I/O error's text
 // (nothing on out), a usage error with the usage line, a failed write to
 // out. The exit statuses are below.
