@@ -61,6 +61,13 @@ TUnlistedPages CollectUnlistedPages(const std::string& dir, const TFileTable& ta
     const TPending current = std::move(pending.back());
     pending.pop_back();
     if (current.outside && result.OutsideCut) continue;
+    // Out of the project a link may lead anywhere, /proc and /sys included,
+    // whose folders hold no site and whose files are never read: they are
+    // left out like a folder past the budget.
+    if (current.outside && platform::LiesOnPseudoFileSystem(current.dir)) {
+      result.OutsideCut = true;
+      continue;
+    }
     if (processMessages) processMessages();
     // Outside the project no more of a listing is read than the budget has
     // room for, and one entry more to tell that it did not hold it all.
@@ -100,7 +107,8 @@ TUnlistedPages CollectUnlistedPages(const std::string& dir, const TFileTable& ta
       if (listedPaths.count(path) != 0) continue;
       if (entry.Id.Known() && listedIds.count(entry.Id) != 0) continue;
       if (current.outside) {
-        if (entry.Size > budget.PageBytes - outsideBytes) {
+        if (entry.Size > budget.PageBytes - outsideBytes ||
+            platform::LiesOnPseudoFileSystem(path)) {
           result.OutsideCut = true;
           break;
         }

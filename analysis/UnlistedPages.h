@@ -45,7 +45,8 @@ struct TUnlistedPages {
 //
 // Below a link whose target lies outside dir, the walk stops taking entries
 // once budget is spent and goes on with the rest of the project; a folder
-// there that cannot be listed is left out the same way. Within the project
+// there that cannot be listed, and a folder or page there on a pseudo file
+// system (platform::IsPseudoFileSystem), are left out the same way. Within the project
 // a folder that cannot be listed throws platform::IoError naming it.
 TUnlistedPages CollectUnlistedPages(const std::string& dir, const TFileTable& table,
                                     const std::string& pageExtension,

@@ -55,6 +55,11 @@ bool IsPseudoFileSystem(std::int64_t type) {
   return std::find(std::begin(Pseudo), std::end(Pseudo), type) != std::end(Pseudo);
 }
 
+bool LiesOnPseudoFileSystem(const std::string& path) {
+  struct statfs fs {};
+  return statfs(path.c_str(), &fs) == 0 && IsPseudoFileSystem(static_cast<std::int64_t>(fs.f_type));
+}
+
 InputFile::InputFile(const std::string& path) : path_(path) {
   // The file is pinned first without opening its contents, so that a FIFO or
   // device swapped in since the scan can never block the open, and a file of

@@ -77,4 +77,8 @@ class InputFile {
 // are refused as such.)
 bool IsPseudoFileSystem(std::int64_t type);
 
+// True when what path leads to (links followed) lies on a pseudo file system;
+// false when it cannot be told.
+bool LiesOnPseudoFileSystem(const std::string& path);
+
 }  // namespace platform
