@@ -6,11 +6,12 @@ namespace analysis {
 
 std::vector<platform::DirEntry> ReadListing(const std::string& dir,
                                             platform::DirectorySource& source,
-                                            const TScanFilter& filter, TWalk walk) {
+                                            const TScanFilter& filter, TWalk walk,
+                                            std::size_t limit) {
   std::vector<platform::DirEntry> entries;
   auto listing = source.Open(dir);
   if (!listing) return entries;
-  for (platform::DirEntry entry; listing->Next(entry);) {
+  for (platform::DirEntry entry; entries.size() < limit && listing->Next(entry);) {
     if ((entry.Attr & platform::faAnyFile) == 0 && !entry.DirectoryLink) continue;
     if (entry.Name == "." || entry.Name == "..") continue;
     if (filter.Skips(dir, entry, walk)) continue;
@@ -33,7 +34,7 @@ std::int32_t ScanDirectory(const std::string& dir, TFileTable& table,
     }
     ++count;
     if (table.Full()) continue;
-    table.Append(entry.Name, dir, entry.Id, entry.Size);
+    table.Append(entry.Name, dir, entry.Id, entry.Size, entry.Stamp);
     if ((entry.Attr & platform::faDirectory) != 0) {
       if (processMessages) processMessages();
       table.WithdrawLast();

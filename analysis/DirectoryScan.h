@@ -1,4 +1,5 @@
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -14,8 +15,11 @@ namespace analysis {
 // depth first in listing order: a subdirectory's files stand where the
 // subdirectory was met. Returns the number of files met, which goes on
 // counting (files and directories alike) once the table is at its capacity;
-// directories met after that are not opened. A directory that cannot be
-// listed counts 0.
+// directories met after that are not opened. A directory that is gone
+// (removed since its parent was listed) counts 0; one that is there but
+// cannot be listed, or holds an entry that cannot be examined, ends the scan
+// with platform::IoError naming its path: a page in it could name any file
+// that the scan lists, so no verdict is given without it.
 // processMessages runs once per subdirectory, before it is descended into.
 // Each directory's listing is read whole and closed before the scan descends,
 // so depth never exhausts file descriptors.
@@ -30,10 +34,13 @@ std::int32_t ScanDirectory(const std::string& dir, TFileTable& table,
 
 // The entries of dir that carry an attribute bit, and the links to
 // directories, without "." and ".." and what filter skips, in listing order;
-// the listing is closed on return. Empty when dir cannot be listed.
+// the listing is closed on return; no more than limit of them (the listing
+// is not read further). Empty when dir is gone; throws platform::IoError
+// naming the path when dir or an entry cannot be read.
 std::vector<platform::DirEntry> ReadListing(const std::string& dir,
                                             platform::DirectorySource& source,
                                             const TScanFilter& filter = TScanFilter(),
-                                            TWalk walk = TWalk::Listing);
+                                            TWalk walk = TWalk::Listing,
+                                            std::size_t limit = SIZE_MAX);
 
 }  // namespace analysis

@@ -21,7 +21,8 @@ TFileTable::TFileTable(std::int32_t capacity)
 }
 
 bool TFileTable::Append(const std::string& name, const std::string& directory,
-                        platform::FileId id, std::uint64_t size) {
+                        platform::FileId id, std::uint64_t size,
+                        const platform::FileStamp& stamp) {
   if (Full()) return false;
   if (static_cast<std::size_t>(FileCount) == entries_.size()) entries_.emplace_back();
   ++FileCount;
@@ -37,6 +38,7 @@ bool TFileTable::Append(const std::string& name, const std::string& directory,
   entry.Referrer.clear();
   entry.ReasonLine = 0;
   entry.Size = size;
+  entry.Stamp = stamp;
   return true;
 }
 

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/FileId.h"
+#include "platform/FileStamp.h"
 
 // The file table: the program's single store of scan results.
 //
@@ -69,6 +70,7 @@ struct TFileName {
   std::uint8_t Unused = 0;      // 1: the analysis found no reference
   TRect CheckRect;              // where the grid last drew the row's glyph
   platform::FileId Id;          // the file the scan listed, for the deletion
+  platform::FileStamp Stamp;    // its size and times then, for the deletion
   TUseRule Reason = TUseRule::None;  // why the analysis found it used
   std::string Referrer;         // the read file that gave Reason, if any
   std::int32_t ReasonLine = 0;  // the line of Referrer that gave Reason (0: none)
@@ -113,7 +115,8 @@ class TFileTable {
   }
   // Stores a file with both flags set; false (nothing stored) when full.
   bool Append(const std::string& name, const std::string& directory,
-              platform::FileId id = {}, std::uint64_t size = 0);
+              platform::FileId id = {}, std::uint64_t size = 0,
+              const platform::FileStamp& stamp = {});
   // Takes back the entry just appended.
   void WithdrawLast();
   // Marks entry i used: Checked := 0 and Unused := 0.

@@ -106,13 +106,19 @@ std::int32_t ScanAndAnalyze(const std::string& dir, TFileTable& table,
     const bool overflow = count > table.Capacity();
     if (overflow && hooks.WarnTooManyFiles) hooks.WarnTooManyFiles();
     // Pages that the table could not list still name files that it did.
-    std::vector<std::string> unlisted;
+    TUnlistedPages unlisted;
     if (overflow || linkedDirectoryMet || filter.KeptFolderMet()) {
-      unlisted = CollectUnlistedPages(dir, table, PageExtension, source, pump, filter);
+      unlisted = CollectUnlistedPages(dir, table, PageExtension, source, pump, filter,
+                                      options.OutsideLinks);
     }
-    AnalyzeReferences(table, PageExtension, hooks.ShowStatus, pump, unlisted, TRuleSet::Cfml,
-                      hooks.Progress);
+    AnalyzeReferences(table, PageExtension, hooks.ShowStatus, pump, unlisted.Pages,
+                      TRuleSet::Cfml, hooks.Progress);
     ApplyKeepList(table, filter, listPath);
+    if (unlisted.OutsideCut) {
+      // The verdicts stay for the user to see; only what Delete would take goes.
+      for (std::int32_t i = 1; i <= table.FileCount; ++i) table[i].Checked = 0;
+      if (hooks.WarnOutsideCut) hooks.WarnOutsideCut();
+    }
     return count;
   } catch (const RunCancelled&) {
     table = std::move(*previous);

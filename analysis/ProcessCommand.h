@@ -7,6 +7,7 @@
 #include "analysis/FileTable.h"
 #include "analysis/ReferenceAnalysis.h"
 #include "analysis/ScanFilter.h"
+#include "analysis/UnlistedPages.h"
 #include "platform/DirectoryListing.h"
 #include "platform/MessagePump.h"
 
@@ -19,6 +20,8 @@ inline constexpr const char* InvalidDirectoryText = "Invalid directory";
 inline constexpr const char* TooManyFilesText = "Not all files can be processed";
 inline constexpr const char* GettingListingText = "  Getting directory listing...";
 inline constexpr const char* CancelledText = "  Cancelled.";
+inline constexpr const char* OutsideLinksCutText =
+    "Not all pages behind links out of the project were read: nothing is checked";
 
 // text with the path delimiter appended unless it already ends in one.
 std::string WithTrailingDelimiter(const std::string& text);
@@ -39,6 +42,7 @@ struct TProcessHooks {
   ProgressSink Progress;                   // right before each ProcessMessages
   // Asked right after each ProcessMessages: true ends the run there.
   std::function<bool()> Cancelled;
+  std::function<void()> WarnOutsideCut;    // see TUnlistedPages::OutsideCut
 };
 
 // A run that its Cancelled hook ended; the table is back as it was before.
@@ -53,6 +57,8 @@ struct TScanOptions {
   std::vector<std::string> ExcludedNames = SplitExcludeDirs(DefaultExcludeDirs);
   // The keep list to read; empty: KeepListName at the top of the directory.
   std::string KeepListPath;
+  // What is read through links to folders outside the project.
+  TOutsideLinkBudget OutsideLinks;
 };
 
 // The keep list that a run of dir with options reads.
@@ -68,8 +74,14 @@ std::string KeepListPathFor(const std::string& dir, const TScanOptions& options)
 // throws KeepListError before anything else happens, the table untouched.
 // Entries the options exclude are left out; the files that the keep list
 // holds, and the list itself, end up used with the list's line as reason.
+// When links out of the project lead to more than options.OutsideLinks lets
+// the walk take in, the run goes on without the rest, calls WarnOutsideCut,
+// and leaves no entry checked (the verdicts stay in Unused): a page left
+// unread might name any of them.
 // Returns the scan's count, which can exceed the capacity. An I/O error of the
-// analysis leaves as platform::IoError with the table only partly analysed.
+// scan or the analysis (a folder of the project that cannot be listed, a page
+// that cannot be read) leaves as platform::IoError naming the path, with the
+// table only partly analysed.
 // When hooks.Cancelled says so (it is asked once per subdirectory during the
 // scan and once per file during the analysis), the table gets back exactly
 // what it held before the call, checks included, and RunCancelled leaves.

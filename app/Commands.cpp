@@ -63,10 +63,12 @@ void TFrmmain::BtnDeleteClick() {
   const results::TDeletionResult result =
       results::DeleteCheckedEntries(FileTable, [&](const analysis::TFileName& entry) {
         if (env_.DeleteFile && !env_.DeleteFile(entry.Directory + entry.Name)) return false;
-        if (!toTrash) return project.DeleteFile(entry.Directory, entry.Name, entry.Id);
+        if (!toTrash) {
+          return project.DeleteFile(entry.Directory, entry.Name, entry.Id, entry.Stamp);
+        }
         // A file no Trash on its own file system takes stays where it is.
         std::optional<platform::TrashedFile> moved =
-            trash->MoveToTrash(project, entry.Directory, entry.Name, entry.Id);
+            trash->MoveToTrash(project, entry.Directory, entry.Name, entry.Id, entry.Stamp);
         if (!moved) return false;
         trashed.push_back({std::move(*moved), entry});
         return true;
@@ -160,7 +162,8 @@ void TFrmmain::Restorelastdeletion1Click() {
   std::int32_t restored = 0;
   std::vector<TTrashedEntry> left;
   for (TTrashedEntry& item : lastTrashed_) {
-    if (!trash.Restore(project, item.File)) {
+    platform::FileStamp stamp;
+    if (!trash.Restore(project, item.File, &stamp)) {
       left.push_back(std::move(item));
       continue;
     }
@@ -168,6 +171,7 @@ void TFrmmain::Restorelastdeletion1Click() {
     if (sameTable && FileTable.Append(item.Entry.Name, item.Entry.Directory)) {
       FileTable[FileTable.FileCount] = item.Entry;
       FileTable[FileTable.FileCount].Checked = 0;
+      FileTable[FileTable.FileCount].Stamp = stamp;
     }
   }
   const auto failed = static_cast<std::int32_t>(left.size());

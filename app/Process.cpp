@@ -130,6 +130,8 @@ void TFrmmain::BtnProcessClick() {
     platform::ShowMessage(QString::fromLatin1(analysis::TooManyFilesText),
                           QStringLiteral("Warning"));
   };
+  bool outsideCut = false;
+  hooks.WarnOutsideCut = [&outsideCut] { outsideCut = true; };
   const analysis::TScanOptions options = ReadScanOptions();
   ProgressBar1->reset();
   ProgressBar1->show();
@@ -142,6 +144,7 @@ void TFrmmain::BtnProcessClick() {
     // A settings store that cannot be written costs the recent list only,
     // never the run.
     std::string status = analysis::FileCountText(count);
+    if (outsideCut) status += std::string(analysis::OutsideLinksCutText) + ".  ";
     if (!UpdateRecentDirs(dir)) status += RecentDirsNotSavedText;
     StatusBar1->SetPanelText(platform::StatusBar::MessagePanel, QString::fromLocal8Bit(status));
   } catch (const analysis::RunCancelled&) {

@@ -12,6 +12,13 @@ constexpr int MaxRecentDirs = 10;
 // The value name of slot n: "MRU" followed by n in decimal.
 std::string RecentDirName(int n);
 
+// The directory in slot n; empty when the slot is free or holds what no
+// directory can be (a value of another type, a text with a NUL byte or
+// longer than the path limit, as a hand-edited or damaged settings file may
+// have): such an entry counts as a free slot, so it is never shown and the
+// next update writes over it. Registry errors other than the type propagate.
+std::string ReadRecentDir(platform::RegistryKey& key, int n);
+
 // Makes dir the most recent directory: a directory already listed moves to
 // MRU1 and the ones above its old slot move down one place; a new one goes to
 // MRU1, the others move down and the tenth drops out. Returns true when dir

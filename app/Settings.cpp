@@ -117,7 +117,7 @@ void TFrmmain::LoadSettings() {
       StringGrid1->SetColWidth(col, Bound(key->ReadInteger(name), 0, desk.width()));
     }
     for (int n = 1; n <= app::MaxRecentDirs; ++n) {
-      const std::string dir = key->ReadString(app::RecentDirName(n));
+      const std::string dir = app::ReadRecentDir(*key, n);
       if (!platform::IsBlankText(dir)) {
         AddRecentDir(CBProjectDir, dir);
       }

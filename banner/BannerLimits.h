@@ -28,4 +28,14 @@ inline constexpr int MaxJpegScans = 100;
 // progression without chroma subsampling visits 3.7 million.
 inline constexpr std::int64_t MaxJpegBlockVisits = std::int64_t{1} << 22;
 
+// How long a GIF frame shows, in milliseconds, for its delay in hundredths
+// of a second. Delays of 0 and 1 are taken as 10, as browsers take them:
+// pictures made for browsers count on that, and a frame every 10 ms or
+// faster would keep a core busy drawing. No frame is drawn sooner than 20 ms
+// after the one before.
+inline constexpr int SlowedFrameDelay = 10;  // hundredths, for delays 0 and 1
+inline constexpr int FrameIntervalMs(int delay) {
+  return (delay <= 1 ? SlowedFrameDelay : delay) * 10;
+}
+
 }  // namespace banner

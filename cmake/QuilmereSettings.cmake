@@ -22,8 +22,9 @@ endfunction()
 
 if(QUILMERE_SANITIZE)
   target_compile_options(quilmere_settings INTERFACE
-    -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
-  target_link_options(quilmere_settings INTERFACE -fsanitize=address,undefined)
+    -fsanitize=address,undefined,float-cast-overflow -fno-omit-frame-pointer
+    -fno-sanitize-recover=undefined,float-cast-overflow)
+  target_link_options(quilmere_settings INTERFACE -fsanitize=address,undefined,float-cast-overflow)
 endif()
 
 # quilmere_test(NAME SOURCES... LIBS ...): one GoogleTest executable per

@@ -5,6 +5,7 @@
 
 #include "platform/Attributes.h"
 #include "platform/FileId.h"
+#include "platform/FileStamp.h"
 
 // Directory listings with attribute bits.
 //
@@ -22,12 +23,20 @@ struct DirEntry {
   FileId Id;                 // the entry itself (a link, not its target)
   bool DirectoryLink = false;  // a link to a directory: no bits, never listed
   std::uint64_t Size = 0;      // bytes of a file (of a link's target file)
+  FileStamp Stamp;             // the entry itself, with Id
 };
 
+// What a walk of the tree cannot read is never passed over in silence: a
+// folder whose listing cannot be read, or an entry that cannot be examined,
+// leaves as IoError naming its path. Only what is gone (removed or replaced
+// between the listing that named it and the look at it, ENOENT or ENOTDIR)
+// counts as nothing: it holds no page any more.
 class DirectoryListing {
  public:
   virtual ~DirectoryListing() = default;
   // Fills entry with the next entry; false when the listing is exhausted.
+  // Throws IoError naming the path when the listing or the entry cannot be
+  // read.
   virtual bool Next(DirEntry& entry) = 0;
 };
 
@@ -35,7 +44,9 @@ class DirectorySource {
  public:
   virtual ~DirectorySource() = default;
   // Starts a listing of dir (which ends in PathDelimiter). Returns nullptr
-  // when it cannot be started: missing, unreadable, not a directory.
+  // when dir is gone (missing, or no directory any more); throws IoError
+  // naming dir when it is there but cannot be listed (access denied, a path
+  // past the system's limit, an input/output error).
   virtual std::unique_ptr<DirectoryListing> Open(const std::string& dir) = 0;
 };
 
@@ -45,9 +56,14 @@ class PosixDirectorySource : public DirectorySource {
   std::unique_ptr<DirectoryListing> Open(const std::string& dir) override;
 };
 
-// One entry as the listing gives it: attribute bits (0 when the path cannot
-// be examined or is of a kind that carries no bit), identity, and whether it
-// is a link to a directory.
+// One entry as the listing gives it: attribute bits (0 when the entry is gone,
+// is a dangling link or is of a kind that carries no bit), identity, and
+// whether it is a link to a directory. Throws IoError naming path when the
+// entry, or a link's target, is there but cannot be examined.
 DirEntry Examine(const std::string& path, const std::string& name);
+
+// True for the errors that say a path leads nowhere (any more): not found,
+// a component that is no directory, a link cycle.
+bool IsGoneError(int err);
 
 }  // namespace platform

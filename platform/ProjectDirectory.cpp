@@ -47,9 +47,10 @@ ProjectDirectory::~ProjectDirectory() {
 }
 
 bool ProjectDirectory::DeleteFile(const std::string& directory, const std::string& name,
-                                  FileId id) const {
+                                  FileId id, const FileStamp& stamp) const {
   const UniqueFd at = OpenDirectory(directory);
-  return at.valid() && IsListedFile(at.get(), name, id) && unlinkat(at.get(), name.c_str(), 0) == 0;
+  return at.valid() && IsListedFile(at.get(), name, id, stamp) &&
+         unlinkat(at.get(), name.c_str(), 0) == 0;
 }
 
 UniqueFd ProjectDirectory::OpenDirectory(const std::string& directory) const {
@@ -70,13 +71,21 @@ UniqueFd ProjectDirectory::OpenDirectory(const std::string& directory) const {
   return current;
 }
 
-bool ProjectDirectory::IsListedFile(int directoryFd, const std::string& name, FileId id) {
+bool ProjectDirectory::IsListedFile(int directoryFd, const std::string& name, FileId id,
+                                    const FileStamp& stamp) {
   if (!id.Known() || !IsPlainComponent(name) || name.find(PathDelimiter) != std::string::npos) {
     return false;
   }
-  struct stat st {};
-  if (fstatat(directoryFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return false;
-  return (S_ISREG(st.st_mode) || S_ISLNK(st.st_mode)) && IdOf(st) == id;
+  struct statx st {};
+  if (StatEntry(directoryFd, name.c_str(), st) != 0) return false;
+  return (S_ISREG(st.stx_mode) || S_ISLNK(st.stx_mode)) && IdOf(st) == id &&
+         (!stamp.Known || StampOf(st) == stamp);
+}
+
+FileStamp ProjectDirectory::StampNow(int directoryFd, const std::string& name) {
+  struct statx st {};
+  if (!IsPlainComponent(name) || StatEntry(directoryFd, name.c_str(), st) != 0) return {};
+  return StampOf(st);
 }
 
 }  // namespace platform

@@ -256,9 +256,12 @@ Trash::Trash(std::string homeTrash, uid_t uid, Clock now)
 
 std::optional<TrashedFile> Trash::MoveToTrash(const ProjectDirectory& project,
                                               const std::string& directory,
-                                              const std::string& name, FileId id) const {
+                                              const std::string& name, FileId id,
+                                              const FileStamp& stamp) const {
   const UniqueFd from = project.OpenDirectory(directory);
-  if (!from.valid() || !ProjectDirectory::IsListedFile(from.get(), name, id)) return std::nullopt;
+  if (!from.valid() || !ProjectDirectory::IsListedFile(from.get(), name, id, stamp)) {
+    return std::nullopt;
+  }
 
   // The Trash on the file's own file system, so that the move is a rename.
   // A top directory's Trash records where the file was relative to the top,
@@ -302,7 +305,8 @@ std::optional<TrashedFile> Trash::MoveToTrash(const ProjectDirectory& project,
   return std::nullopt;
 }
 
-bool Trash::Restore(const ProjectDirectory& project, const TrashedFile& record) const {
+bool Trash::Restore(const ProjectDirectory& project, const TrashedFile& record,
+                    FileStamp* restored) const {
   const std::size_t cut = record.OriginalPath.rfind(PathDelimiter);
   const std::size_t trashCut = record.TrashedPath.rfind(PathDelimiter);
   if (cut == std::string::npos || trashCut == std::string::npos) return false;
@@ -318,6 +322,7 @@ bool Trash::Restore(const ProjectDirectory& project, const TrashedFile& record) 
   }
   // The file is back; an info that outlived it would only be ignored.
   unlink(record.InfoPath.c_str());
+  if (restored != nullptr) *restored = ProjectDirectory::StampNow(to.get(), name);
   return true;
 }
 

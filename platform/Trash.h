@@ -61,21 +61,24 @@ class Trash {
                  Clock now = LocalNow);
 
   // Moves name in directory (as for ProjectDirectory::DeleteFile) into the
-  // Trash when the entry there is still the regular file or link id. A name
+  // Trash when the entry there is still the regular file or link id with the
+  // stamp the scan took. A name
   // already taken in the Trash becomes STEM.N.EXT (N from 2), the extension
   // kept last so that the Trash still shows what kind of file it was.
   // Nothing, with the file in place and no info left behind, when the walk
   // or the check fails or no Trash on the file's file system can take it.
   std::optional<TrashedFile> MoveToTrash(const ProjectDirectory& project,
                                          const std::string& directory, const std::string& name,
-                                         FileId id) const;
+                                         FileId id, const FileStamp& stamp) const;
 
   // Moves a trashed file back under its original name and removes its info.
   // False when the original folder cannot be reached as for MoveToTrash, the
   // entry in the Trash is another file now, or the original name is taken
   // again: nothing is overwritten and the file stays in the Trash with its
-  // info.
-  bool Restore(const ProjectDirectory& project, const TrashedFile& record) const;
+  // info. When restored is given it gets the file's stamp as it is back in
+  // place (the moves changed its change time), for a later deletion.
+  bool Restore(const ProjectDirectory& project, const TrashedFile& record,
+               FileStamp* restored = nullptr) const;
 
  private:
   std::string homeTrash_;

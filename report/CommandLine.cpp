@@ -246,6 +246,13 @@ int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
   auto table = std::make_unique<analysis::TFileTable>(options.Capacity);
   analysis::TProcessHooks hooks;
   hooks.WarnTooManyFiles = [&err] { err << analysis::TooManyFilesText << '\n' << std::flush; };
+  // Pages left unread leave the verdict incomplete: the report is written,
+  // and the status says that it cannot be trusted whole.
+  bool outsideCut = false;
+  hooks.WarnOutsideCut = [&err, &outsideCut] {
+    err << analysis::OutsideLinksCutText << '\n' << std::flush;
+    outsideCut = true;
+  };
   std::int32_t count = 0;
   try {
     count = analysis::ScanAndAnalyze(dir, *table, source, hooks, options.Scan);
@@ -258,6 +265,7 @@ int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
   }
 
   WriteReport(out, dir, *table, count, options.Format, options.Why);
+  if (outsideCut) return Finish(out, err, program, ReportIoError);
   const int status = options.Check ? CheckStatus(*table, count, baseline, err) : ReportOk;
   return Finish(out, err, program, status);
 }

@@ -22,7 +22,9 @@
 // with --baseline, not unused in the baseline already) and whether every
 // file met was judged.
 // Warnings and errors go to err: "Not all files can be processed" when more
-// files were met than the table holds (the report goes on), "Invalid
+// files were met than the table holds (the report goes on),
+// OutsideLinksCutText when links out of the project led to more than the
+// run reads (the report goes on, with exit status 1), "Invalid
 // directory" for a directory that does not exist, an I/O error's text
 // (nothing on out), a baseline or keep list that cannot be read, a usage
 // error with the usage line, a failed write to out, and with --check the

@@ -86,8 +86,7 @@ void TGifImage::LoadFromStream(gif::TStream& stream) {
     GifFile->LoadFromStream(stream);
     FrameTimer->stop();
     if (GifFile->SubImages.Count() != 1) {
-      const int d = GifFile->GetSubImage(1).GetDelay();
-      SetTimerInterval(d == 0 ? 10 : d * 10);
+      SetTimerInterval(FrameIntervalMs(GifFile->GetSubImage(1).GetDelay()));
       if (FStartImmediately) SetAnimating(true);
     }
     ShowFirstFrame();
@@ -114,6 +113,7 @@ void TGifImage::ShowFirstFrame() {
   gif::TGifSubImage& f = GifFile->GetSubImage(FrameIndex);
   const int width = GifFile->ScreenWidth;
   const int height = GifFile->ScreenHeight;
+  Kept = ShownArea();
   // The old picture goes before the new one is made, from the control's
   // display too: never two pictures of the largest size at once.
   Clear();
@@ -156,7 +156,31 @@ void TGifImage::TimerTick() {
   if (!Loading) NextFrame();
 }
 
+QRect TGifImage::ShownArea() const {
+  return rect() & QRect(0, 0, GifFile->ScreenWidth, GifFile->ScreenHeight);
+}
+
+bool TGifImage::RestartIfGrown() {
+  // A control grown past the area that the frames have been drawn on shows
+  // parts of the picture that no frame since the first has reached: the
+  // animation starts again with its first frame, drawn on all that shows.
+  const QRect shown = ShownArea();
+  if (Loading || GifFile->SubImages.Count() == 0 || shown.isEmpty() || Kept.contains(shown)) {
+    return false;
+  }
+  FrameIndex = 1;
+  ShowFirstFrame();
+  return true;
+}
+
+void TGifImage::resizeEvent(QResizeEvent* event) {
+  platform::ImageControl::resizeEvent(event);
+  platform::Guard([this] { RestartIfGrown(); });
+}
+
 void TGifImage::NextFrame() {
+  // A hidden control learns of its new size only when it shows.
+  if (RestartIfGrown()) return;
   ++FrameIndex;
   if (GifFile->SubImages.Count() == 0) GifFile->AddBitmap(&Picture.Bitmap);
   if (FrameIndex > GifFile->SubImages.Count()) {
@@ -166,8 +190,7 @@ void TGifImage::NextFrame() {
     // draw from (and may have no frame at all).
     if (Loading) return;
   }
-  const int d = GifFile->GetSubImage(FrameIndex).GetDelay();
-  if (d != 0) SetTimerInterval(d * 10);
+  SetTimerInterval(FrameIntervalMs(GifFile->GetSubImage(FrameIndex).GetDelay()));
   PaintFrame();
 }
 
@@ -193,7 +216,7 @@ void TGifImage::SaveUnderFrame(gif::TGifSubImage& f) {
   // Only the part of the frame that lies on the picture can ever be drawn
   // back; a frame reaching beyond the logical screen costs no more memory
   // than the screen itself.
-  const QRect area = QRect(f.Left, f.Top, f.Width, f.Height) & Picture.Bitmap.Image.rect();
+  const QRect area = QRect(f.Left, f.Top, f.Width, f.Height) & Picture.Bitmap.Image.rect() & Kept;
   if (f.Transparent || f.Disposal == gif::DisposalRestorePrevious) {
     Backup = new gif::TBitmap;
     if (!area.isEmpty()) Backup->Image = Picture.Bitmap.Image.copy(area);
@@ -214,6 +237,8 @@ void TGifImage::DrawOnPicture(F&& draw) {
   // that follows every drawing.
   Clear();
   QPainter canvas(&Picture.Bitmap.Image);
+  // Only what the control shows is drawn (see Kept).
+  canvas.setClipRect(Kept);
   draw(canvas);
 }
 
@@ -227,9 +252,10 @@ void TGifImage::DrawFrameOnPicture(gif::TGifSubImage& f) {
       DrawTransparentOnPicture(f.Left, f.Top, f.GetTransparentColor(), bitmap->Image);
     return;
   }
-  const QRect screen = Picture.Bitmap.Image.rect();
+  // The frame's pixels are turned into colour only where they show.
+  const QRect shown = Picture.Bitmap.Image.rect() & Kept;
   DrawOnPicture([&](QPainter& canvas) {
-    gif::DrawFrame(canvas, screen, f, f.Left, f.Top, f.Transparent, f.GetTransparentColor());
+    gif::DrawFrame(canvas, shown, f, f.Left, f.Top, f.Transparent, f.GetTransparentColor());
   });
 }
 

@@ -17,6 +17,9 @@
 // unscaled from its top-left corner, cut at its bounds, and reports clicks
 // through Clicked; the window sets its hint and cursor like any control's.
 //
+// Frames are drawn only on the part of the picture within the control's
+// bounds, and at most every 20 ms (banner::FrameIntervalMs).
+//
 // What it holds is bounded by what the next frame needs: the file's frames
 // as the reader keeps them (colour indices, within the reader's limits and
 // a logical screen no larger than banner::MaxPicturePixels), the picture,
@@ -35,6 +38,9 @@ class TGifImage : public platform::ImageControl {
   Q_OBJECT
   Q_PROPERTY(bool Animating READ Animating WRITE SetAnimating STORED true)
   Q_PROPERTY(bool StartImmediately READ StartImmediately WRITE SetStartImmediately)
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
 
  public:
   // How the screen under the control is read when a transparent first
@@ -100,11 +106,20 @@ class TGifImage : public platform::ImageControl {
   void DrawTransparentOnPicture(int x, int y, std::int32_t transparentColor, const QImage& source);
   std::unique_ptr<gif::TBitmap> NewBitmap(int width, int height) const;
   void SetTimerInterval(int milliseconds);
+  // The part of the logical screen that the control's bounds show.
+  QRect ShownArea() const;
+  // Shows the first frame again when the control shows more than Kept.
+  bool RestartIfGrown();
 
   TPicture Picture;
   ScreenCopier CopyScreen;
   gif::TGifLimits Limits = BannerLimits();
 
+  // The area that every frame since the first has been drawn on: what the
+  // control showed when the first frame was. Frames are drawn there only,
+  // so a picture far larger than the control costs what the control shows;
+  // a control grown past it starts the animation again (NextFrame).
+  QRect Kept;
   bool Loading = false;
   gif::TBitmap* Backup = nullptr;
   gif::TGifSubImage* PrevFrame = nullptr;

@@ -37,6 +37,7 @@ gif::TGifLimits FuzzLimits() {
 
 void Animate(const std::uint8_t* data, std::size_t size) {
   banner::TGifImage control;
+  control.resize(1024, 1024);  // frames are drawn only where the control shows
   control.SetLimits(FuzzLimits());
   control.SetScreenCopier([](const QRect& rect, gif::TBitmap& bitmap) {
     bitmap.Image = QImage(rect.size(), QImage::Format_RGB32);

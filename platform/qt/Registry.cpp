@@ -66,12 +66,17 @@ class JsonKey : public RegistryKey {
     const QJsonValue value = values_.value(QString::fromStdString(name));
     if (value.isUndefined()) throw RegistryError("Failed to get data for '" + name + "'");
     const double number = value.toDouble();
-    if (!value.isDouble() || number != static_cast<double>(static_cast<std::int64_t>(number)) ||
-        number < std::numeric_limits<std::int32_t>::min() ||
-        number > std::numeric_limits<std::int32_t>::max()) {
+    // The range is checked on the double itself: casting a value out of the
+    // integer's range (1e300, infinity) to an integer is undefined.
+    if (!value.isDouble() || !(number >= std::numeric_limits<std::int32_t>::min() &&
+                               number <= std::numeric_limits<std::int32_t>::max())) {
       throw RegistryError("Invalid data type for '" + name + "'");
     }
-    return static_cast<std::int32_t>(number);
+    const auto integer = static_cast<std::int32_t>(number);
+    if (static_cast<double>(integer) != number) {
+      throw RegistryError("Invalid data type for '" + name + "'");
+    }
+    return integer;
   }
 
   bool HasValue(const std::string& name) override {

@@ -172,7 +172,7 @@ TEST(Analysis, VanishedPageEndsTheAnalysisWithFileNotFound) {
     AnalyzePlain(*tree.table, "cfm");
     FAIL() << "no error";
   } catch (const platform::IoError& e) {
-    EXPECT_STREQ(e.what(), "File not found");
+    EXPECT_EQ(e.what(), tree.tmp.Dir() + "gone.cfm: File not found");
   }
   EXPECT_EQ(tree.Unused(), (std::set<std::string>{"gone.cfm", "after.cfm"}));
 }
@@ -191,7 +191,7 @@ TEST(Analysis, PageThatIsNoRegularFileEndsTheAnalysisWithFileAccessDenied) {
         try {
           AnalyzePlain(*tree.table, "cfm");
         } catch (const platform::IoError& e) {
-          EXPECT_STREQ(e.what(), "File access denied");
+          EXPECT_EQ(e.what(), path + ": File access denied");
           throw;
         }
       },

@@ -76,6 +76,63 @@ TEST(UnlistedPages, PagesBehindLinkedDirectoriesCountAndCyclesEnd) {
                             {"banner.gif", 0}, {"logo.png", 0}, {"menu.cfm", 0}, {"old.gif", 1}}));
 }
 
+// Links that lead out of the project are followed within a budget of
+// entries and page bytes; past it the run goes on without the rest, says
+// so, and leaves nothing checked, since a page left unread might name any
+// file. Links within the project cost nothing of it.
+TEST(UnlistedPages, LinksOutOfTheProjectAreFollowedWithinABudget) {
+  testsupport::TempDir tmp;
+  for (int i = 0; i < 20; ++i) tmp.Write("outside/f" + std::to_string(i) + ".gif");
+  tmp.Write("outside/header.cfm", "banner.gif");  // 10 bytes
+  tmp.Write("site/banner.gif");
+  tmp.Write("site/old.gif");
+  tmp.Write("site/inner/nav.cfm", "plain");
+  fs::create_directory_symlink("../outside", tmp.Dir() + "site/shared");
+  fs::create_directory_symlink("inner", tmp.Dir() + "site/again");
+
+  struct Case {
+    std::size_t entries;
+    std::uint64_t bytes;
+    bool cut;
+  };
+  for (const Case c : {Case{21, 10, false}, Case{20, 10, true}, Case{21, 9, true}}) {
+    SCOPED_TRACE(std::to_string(c.entries) + " entries, " + std::to_string(c.bytes) + " bytes");
+    analysis::TScanOptions options;
+    options.OutsideLinks = {c.entries, c.bytes};
+    bool warned = false;
+    analysis::TProcessHooks hooks;
+    hooks.WarnOutsideCut = [&warned] { warned = true; };
+    auto table = std::make_unique<analysis::TFileTable>();
+    SortedSource source;
+    analysis::ScanAndAnalyze(tmp.Dir() + "site/", *table, source, hooks, options);
+    EXPECT_EQ(warned, c.cut);
+    std::map<std::string, std::pair<int, int>> flags;  // name: unused, checked
+    for (int i = 1; i <= table->FileCount; ++i) {
+      flags[(*table)[i].Name] = {(*table)[i].Unused, (*table)[i].Checked};
+    }
+    const std::pair<int, int> old = c.cut ? std::pair(1, 0) : std::pair(1, 1);
+    const std::pair<int, int> banner = c.cut ? std::pair(1, 0) : std::pair(0, 0);
+    EXPECT_EQ(flags, (std::map<std::string, std::pair<int, int>>{
+                         {"banner.gif", banner}, {"old.gif", old}, {"nav.cfm", {1, 0 + !c.cut}}}));
+  }
+
+  // A link to the root of the file system: the walk ends within the budget.
+  // Out there a page that is a link into /proc is left out like the rest,
+  // not read (nor an error that would end the run).
+  fs::create_directory_symlink("/", tmp.Dir() + "site/r");
+  fs::create_directory(tmp.Dir() + "elsewhere");
+  fs::create_symlink("/proc/self/pagemap", tmp.Dir() + "elsewhere/x.js");
+  fs::create_directory_symlink("../elsewhere", tmp.Dir() + "site/q");
+  std::vector<std::string> warnings;
+  analysis::TProcessHooks hooks;
+  hooks.WarnOutsideCut = [&warnings] { warnings.push_back("cut"); };
+  auto table = std::make_unique<analysis::TFileTable>();
+  SortedSource source;
+  analysis::ScanAndAnalyze(tmp.Dir() + "site/", *table, source, hooks);
+  EXPECT_EQ(warnings, std::vector<std::string>{"cut"});
+  for (int i = 1; i <= table->FileCount; ++i) EXPECT_EQ((*table)[i].Checked, 0);
+}
+
 // Removes a chain of single directories from the bottom up, without holding
 // one descriptor per level.
 void RemoveChain(const std::string& top, const std::string& step, int depth) {

@@ -162,7 +162,7 @@ TEST_F(ProcessTest, UnreadablePageEndsTheRunWithNothingLeftToDelete) {
   vanishing.active = true;
   Process(site.Dir());
   ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_EQ(boxes[0].text, "File not found.");
+  EXPECT_EQ(boxes[0].text, site.Dir() + "ghost.cfm: File not found.");
   EXPECT_EQ(boxes[0].title, "Quilmere");
   // The half-analysed table is gone and the grid shows that; Delete is off.
   EXPECT_EQ(FileTable.FileCount, 0);

@@ -109,6 +109,42 @@ TEST_F(SettingsTest, ValueOfTheWrongTypeEndsTheReadingAndSavesTheLayout) {
   EXPECT_EQ(Key().value("MRU1").toString(), "/a/");
 }
 
+// Recent entries that no directory can be (a NUL byte, which would end the
+// path early and make the scan list one folder for ever; a text past the path
+// limit; a number) are dropped when read: never listed, no error, and the
+// next update writes over them instead of failing on them.
+TEST_F(SettingsTest, RecentEntriesThatCannotBeDirectoriesAreDropped) {
+  analysis::FileTable.Reset();
+  testsupport::TempDir site;
+  site.Write("index.htm", "plain");
+  site.Write("x/a.gif");  // what the text would name if the NUL were dropped
+  const std::string withNul = site.Dir() + std::string("\0/x/", 4);
+  QJsonObject values = Layout(200);
+  values.insert("MRU1", QString::fromLocal8Bit(withNul.data(), static_cast<int>(withNul.size())));
+  values.insert("MRU2", 5);
+  values.insert("MRU3", "/a/");
+  values.insert("MRU4", QString(PATH_MAX, QChar('d')));
+  WriteKey(values);
+  platform::SetMessageBoxHandler([this](const QString& text, const QString& title,
+                                        platform::MessageIcon) {
+    boxes.push_back({text.toStdString(), title.toStdString()});
+  });
+  OpenWindow();
+  EXPECT_TRUE(boxes.empty());
+  ASSERT_EQ(window->CBProjectDir->count(), 1);
+  EXPECT_EQ(window->CBProjectDir->itemText(0), "/a/");
+  EXPECT_EQ(window->StringGrid1->ColWidth(2), 90);  // read after the recent list
+
+  Process(withNul);
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].text, "Invalid directory");
+  EXPECT_EQ(analysis::FileTable.FileCount, 0);
+
+  Process(site.Dir());
+  EXPECT_EQ(window->StatusBar1->PanelText(0).toStdString(), "  2 files.  ");
+  EXPECT_EQ(Key().value("MRU1").toString().toStdString(), site.Dir());
+}
+
 TEST_F(SettingsTest, CorruptRegistryFileIsNeverAnError) {
   config.Write("registry.json", "\x01garbage{");
   OpenWindow();

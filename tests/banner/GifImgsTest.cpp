@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "banner/BannerLimits.h"
 #include "banner/qt/GifImgs.h"
 #include "tests/gif/GifBuilder.h"
 #include "tests/gif/GifTestSupport.h"
@@ -84,6 +85,13 @@ testing::AssertionResult Shows(const QImage& picture, QSize size, const Scene& s
   return wrong == 0 ? testing::AssertionSuccess() : failure << wrong << " pixels differ";
 }
 
+// A control large enough to show the pictures of these tests whole (frames
+// are drawn only on what the control shows).
+class WholeGifImage : public TGifImage {
+ public:
+  WholeGifImage() { resize(1024, 1024); }
+};
+
 class GifImage : public testing::Test {
  protected:
   void SetUp() override { EnsureApp(); }
@@ -92,7 +100,7 @@ class GifImage : public testing::Test {
 // ---- Disposal methods on real animated pictures ---------------------------
 
 TEST_F(GifImage, Disposal3RestoresFrame1UnderTheSmallFrame) {
-  TGifImage control;
+  WholeGifImage control;
   LoadFixture(control, "disposal3.gif");
   const QSize screen(20, 10);
   const Scene halves{[](int x, int) { return x < 10 ? kRed : kBlue; }, {}};
@@ -110,7 +118,7 @@ TEST_F(GifImage, Disposal3RestoresFrame1UnderTheSmallFrame) {
 }
 
 TEST_F(GifImage, Disposal2GivesBackgroundForOpaqueAndWhatLayUnderForTransparent) {
-  TGifImage control;
+  WholeGifImage control;
   LoadFixture(control, "disposal2.gif");
   const QSize screen(20, 10);
   const auto checker = [](int x, int y) { return (x + y) % 2 == 0 ? kRed : kBlue; };
@@ -177,7 +185,7 @@ struct DelayCase {
 class GifImageDelays : public GifImage, public testing::WithParamInterface<DelayCase> {};
 
 TEST_P(GifImageDelays, TimerIntervalFollowsTheFrames) {
-  TGifImage control;
+  WholeGifImage control;
   LoadFixture(control, GetParam().file);
   std::vector<int> seen{control.GetFrameTimer().interval()};
   for (std::size_t i = 1; i < GetParam().intervals.size(); ++i) {
@@ -191,10 +199,10 @@ TEST_P(GifImageDelays, TimerIntervalFollowsTheFrames) {
 INSTANTIATE_TEST_SUITE_P(
     Pictures, GifImageDelays,
     testing::Values(
-        // First delay 0 is 10 ms; a later 0 keeps the interval before it.
-        DelayCase{"delays_0_25_0.gif", {10, 250, 250, 250, 250}},
+        // A delay of 0 is taken as 10 hundredths, first or later.
+        DelayCase{"delays_0_25_0.gif", {100, 250, 100, 100, 250}},
         // Delays 10, 20, 0, 125; then round to frame 1 again.
-        DelayCase{"animation.gif", {100, 200, 200, 1250, 100}},
+        DelayCase{"animation.gif", {100, 200, 100, 1250, 100}},
         DelayCase{"banner.gif", {250, 250}}),
     [](const auto& info) {
       std::string name = info.param.file.substr(0, info.param.file.find('.'));
@@ -203,8 +211,40 @@ INSTANTIATE_TEST_SUITE_P(
       return name;
     });
 
-TEST_F(GifImage, StartImmediatelyStartsAnAnimationButNotAStillPicture) {
+// A banner at its budgets costs what the control shows: the frames are
+// drawn there only, and no faster than every 20 ms whatever their delays.
+// A control grown past what was drawn starts again from the first frame.
+TEST_F(GifImage, FramesAreDrawnOnlyWhereTheControlShowsThemAndNeverTooFast) {
+  for (int delay = 0; delay <= 3; ++delay) {
+    EXPECT_EQ(banner::FrameIntervalMs(delay), delay <= 1 ? 100 : delay * 10);
+  }
+  // Two opaque frames of 32 x 32, colours 1 and 2, both with delay 0.
+  using namespace giftest;
+  const std::string bytes = Head(32, 32) + GraphicControl(0, false, 0, 0) +
+                            SimpleImage(32, 32, std::vector<int>(32 * 32, 1)) +
+                            GraphicControl(0, false, 0, 0) +
+                            SimpleImage(32, 32, std::vector<int>(32 * 32, 2)) + ";";
+  const QRgb first = qRgb(1, 2, 3), second = qRgb(2, 4, 6);
   TGifImage control;
+  control.resize(16, 8);
+  LoadBytes(control, bytes);
+  EXPECT_EQ(control.GetFrameTimer().interval(), 100);
+  const Scene white{Solid(kWhite), {}};
+  EXPECT_TRUE(Shows(control.PictureImage(), QSize(32, 32), white.Over(QRect(0, 0, 16, 8), Solid(first))));
+  control.NextFrame();
+  EXPECT_EQ(control.GetFrameTimer().interval(), 100);
+  EXPECT_TRUE(Shows(control.PictureImage(), QSize(32, 32), white.Over(QRect(0, 0, 16, 8), Solid(second))));
+
+  control.resize(40, 20);
+  control.NextFrame();
+  EXPECT_EQ(control.GetFrameIndex(), 1);
+  EXPECT_TRUE(Shows(control.PictureImage(), QSize(32, 32), white.Over(QRect(0, 0, 32, 20), Solid(first))));
+  control.NextFrame();
+  EXPECT_TRUE(Shows(control.PictureImage(), QSize(32, 32), white.Over(QRect(0, 0, 32, 20), Solid(second))));
+}
+
+TEST_F(GifImage, StartImmediatelyStartsAnAnimationButNotAStillPicture) {
+  WholeGifImage control;
   control.SetStartImmediately(true);
   LoadFixture(control, "animation.gif");
   EXPECT_TRUE(control.Animating());
@@ -213,7 +253,7 @@ TEST_F(GifImage, StartImmediatelyStartsAnAnimationButNotAStillPicture) {
 }
 
 TEST_F(GifImage, OneFrameKeepsTheIntervalAndRedrawsFrame1OnEveryTick) {
-  TGifImage control;
+  WholeGifImage control;
   LoadFixture(control, "codesize_3.gif");
   EXPECT_EQ(control.GetFrameTimer().interval(), 1000);
   LoadFixture(control, "animation.gif");
@@ -230,7 +270,7 @@ TEST_F(GifImage, OneFrameKeepsTheIntervalAndRedrawsFrame1OnEveryTick) {
 }
 
 TEST_F(GifImage, ALongAnimationPlaysWholeWithoutABitmapPerFrame) {
-  TGifImage control;
+  WholeGifImage control;
   LoadFixture(control, "long_animation.gif");
   ASSERT_EQ(control.GetGifFile().SubImages.Count(), 300);
   const auto frame = [](int i) {
@@ -253,7 +293,7 @@ TEST_F(GifImage, ALongAnimationPlaysWholeWithoutABitmapPerFrame) {
 // ---- The timer -----------------------------------------------------------
 
 TEST_F(GifImage, RunningTimerStepsThroughTheFrames) {
-  TGifImage control;
+  WholeGifImage control;
   LoadFixture(control, "delays_0_25_0.gif");
   control.SetAnimating(true);
   EXPECT_TRUE(QTest::qWaitFor([&] { return control.GetFrameIndex() == 2; }, 10000));
@@ -261,7 +301,7 @@ TEST_F(GifImage, RunningTimerStepsThroughTheFrames) {
 }
 
 TEST_F(GifImage, SettingAnimatingToItsValueKeepsTheCountdown) {
-  TGifImage control;  // interval 1000
+  WholeGifImage control;  // interval 1000
   control.SetAnimating(true);
   ASSERT_TRUE(QTest::qWaitFor([&] { return control.GetFrameTimer().remainingTime() <= 900; }, 10000));
   control.SetAnimating(true);
@@ -291,7 +331,7 @@ TEST_F(GifImage, FailedLoadKeepsThePictureAndIgnoresTicksUntilALoadSucceeds) {
   };
   for (const Bad& b : bad) {
     SCOPED_TRACE(b.what);
-    TGifImage control;
+    WholeGifImage control;
     LoadFixture(control, "disposal3.gif");
     control.SetAnimating(true);
     const QImage before = control.PictureImage().copy();
@@ -314,7 +354,7 @@ TEST_F(GifImage, FailedLoadKeepsThePictureAndIgnoresTicksUntilALoadSucceeds) {
 TEST_F(GifImage, FailedLoadDuringTheFrameStepsPumpEndsTheStepQuietly) {
   // Wrapping round to frame 1 handles pending messages; a banner load that
   // fails in there leaves a file without frames behind.
-  TGifImage control;
+  WholeGifImage control;
   LoadFixture(control, "delays_0_25_0.gif");
   control.NextFrame();
   control.NextFrame();
@@ -353,7 +393,7 @@ class GifImageFirstFrame : public GifImage, public testing::WithParamInterface<F
 constexpr QRgb kScreen = 0x0963C7;  // what the injected screen shows
 
 TEST_P(GifImageFirstFrame, ShowsAtItsOwnPlaceOverItsBackground) {
-  TGifImage control;
+  WholeGifImage control;
   QRect copied;
   control.SetScreenCopier([&](const QRect& rect, gif::TBitmap& bitmap) {
     copied = rect;
@@ -400,7 +440,7 @@ TEST_F(GifImage, FramesBeyondTheScreenAreCutOff) {
                             GraphicControl(2, true, 1, 0) + PlacedFrame(5, 3, 7, 3, {3}) +
                             GraphicControl(2, false, 1, 0) + PlacedFrame(65000, 65000, 3, 3, {2}) +
                             GraphicControl(3, true, 1, 0) + PlacedFrame(65530, 1, 6, 2, {3}) + ";";
-  TGifImage control;
+  WholeGifImage control;
   LoadBytes(control, bytes);
   const QRgb c1 = qRgb(1, 2, 3), c2 = qRgb(2, 4, 6), c3 = qRgb(3, 6, 9);
   const Scene base{Solid(c1), {}};
@@ -416,7 +456,7 @@ TEST_F(GifImage, FramesBeyondTheScreenAreCutOff) {
 }
 
 TEST_F(GifImage, TicksBeforeAnyLoadRedrawTheEmptyPicture) {
-  TGifImage control;
+  WholeGifImage control;
   control.SetAnimating(true);
   control.TimerTick();
   control.TimerTick();

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <climits>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -55,29 +56,70 @@ TEST(DirectoryListing, MapsKindsOntoAttributeBits) {
   EXPECT_TRUE(attrs.count(".."));
 }
 
-TEST(DirectoryListing, MissingDirectoryCannotBeOpened) {
-  platform::PosixDirectorySource source;
-  EXPECT_EQ(source.Open("/nonexistent-quilmere-dir/"), nullptr);
+// The error text of opening path for reading; empty when it opens.
+std::string OpenError(const std::string& path) {
+  try {
+    platform::InputFile file(path);
+  } catch (const platform::IoError& e) {
+    EXPECT_EQ(e.Path(), path);
+    EXPECT_EQ(e.what(), path + ": " + e.Text());
+    return e.Text();
+  }
+  return {};
 }
 
-TEST(FileSystem, InputFileReportsUserTexts) {
+// Pages that no site holds, as a cloned repository may: each is refused at
+// the open, naming its path, without a byte read (the kernel's views would
+// stream without end or block for ever).
+TEST(FileSystem, InputFileRefusesWhatIsNoStoredFileNamingThePath) {
   TempDir tmp;
-  EXPECT_THROW(
-      {
-        try {
-          platform::InputFile file(tmp.Dir() + "gone.cfm");
-        } catch (const platform::IoError& e) {
-          EXPECT_STREQ(e.what(), "File not found");
-          throw;
-        }
-      },
-      platform::IoError);
-  Touch(tmp.Dir() + "a.cfm");
-  platform::InputFile file(tmp.Dir() + "a.cfm");
-  char buffer[8];
-  EXPECT_EQ(file.Read(buffer, sizeof buffer), 1u);
-  EXPECT_EQ(file.Read(buffer, sizeof buffer), 0u);
+  mkfifo((tmp.Dir() + "fifo.js").c_str(), 0600);
+  fs::create_symlink("/proc/self/pagemap", tmp.Dir() + "pagemap.js");
+  fs::create_symlink("/proc/kmsg", tmp.Dir() + "kmsg.js");
+  fs::create_symlink("/sys/kernel/uevent_seqnum", tmp.Dir() + "seqnum.css");
+  const std::map<std::string, std::string> expected = {
+      {"gone.cfm", "File not found"},
+      {"fifo.js", "File access denied"},
+      {"pagemap.js", "File access denied"},
+      {"kmsg.js", fs::exists("/proc/kmsg") ? "File access denied" : "File not found"},
+      {"seqnum.css", fs::exists("/sys/kernel/uevent_seqnum") ? "File access denied"
+                                                              : "File not found"},
+  };
+  for (const auto& [name, text] : expected) EXPECT_EQ(OpenError(tmp.Dir() + name), text) << name;
   EXPECT_EQ(platform::IoErrorText(EACCES), "File access denied");
+}
+
+// A file that grows while it is read is read to the size it had at the open.
+TEST(FileSystem, InputFileReadsToTheSizeItHadWhenOpened) {
+  TempDir tmp;
+  const std::string path = tmp.Write("growing.js", "0123456789");
+  platform::InputFile file(path);
+  std::ofstream(path, std::ios::app) << std::string(100000, 'x');
+  std::string text;
+  char buffer[4096];
+  for (std::size_t n; (n = file.Read(buffer, sizeof buffer)) != 0;) text.append(buffer, n);
+  EXPECT_EQ(text, "0123456789");
+}
+
+// A folder that cannot be listed is an error naming it; only one that is
+// gone is nothing. A path past the system's limit cannot be listed even by
+// root, and a text with a NUL byte names no folder at all.
+TEST(DirectoryListing, FolderThatCannotBeListedIsAnErrorNamingIt) {
+  TempDir tmp;
+  platform::PosixDirectorySource source;
+  EXPECT_EQ(source.Open(tmp.Dir() + "gone/"), nullptr);
+  Touch(tmp.Dir() + "file");
+  EXPECT_EQ(source.Open(tmp.Dir() + "file/"), nullptr);  // a folder replaced by a file
+  const std::string tooLong = tmp.Dir() + std::string(PATH_MAX, 'd') + "/";
+  const std::string withNul = tmp.Dir() + std::string("x\0/", 3);
+  for (const std::string& dir : {tooLong, withNul}) {
+    try {
+      source.Open(dir);
+      ADD_FAILURE() << "listed";
+    } catch (const platform::IoError& e) {
+      EXPECT_EQ(e.Path(), dir);
+    }
+  }
 }
 
 TEST(FileSystem, DirectoryExistsAndDelete) {

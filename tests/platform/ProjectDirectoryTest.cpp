@@ -1,12 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <string>
 
+#include "platform/DirectoryListing.h"
 #include "platform/ProjectDirectory.h"
 #include "tests/support/TempDir.h"
 
@@ -37,12 +41,13 @@ TEST_P(ProjectDirectoryTest, RemovesOnlyTheFileThatWasListed) {
   fs::create_directory_symlink("releases/r1", root + "current");
   const std::string project = root + "current/";
   const platform::FileId projectId = platform::IdentityOf(project);
-  const platform::FileId fileId = platform::IdentityOf(project + "sub/old.gif");
+  const platform::DirEntry listed = platform::Examine(project + "sub/old.gif", "old.gif");
 
   GetParam().change(root);
 
   const platform::ProjectDirectory dir(project, projectId);
-  EXPECT_EQ(dir.DeleteFile(project + "sub/", "old.gif", fileId), GetParam().deleted);
+  EXPECT_EQ(dir.DeleteFile(project + "sub/", "old.gif", listed.Id, listed.Stamp),
+            GetParam().deleted);
   if (GetParam().deleted) {
     EXPECT_FALSE(fs::exists(root + "releases/r1/sub/old.gif"));
   }
@@ -84,6 +89,39 @@ INSTANTIATE_TEST_SUITE_P(
                     fs::rename(path + ".new", path);
                   },
                   false, "releases/r1/sub/old.gif"},
+        // An inode number freed by the removal may go to the new file at
+        // once (ext4 does so): the stamp still tells them apart.
+        Tampering{"file removed and made again",
+                  [](const std::string& root) {
+                    const std::string path = root + "releases/r1/sub/old.gif";
+                    fs::remove(path);
+                    testsupport::TempDir::WriteFile(path, "new");
+                  },
+                  false, "releases/r1/sub/old.gif"},
+        Tampering{"file rewritten in place",
+                  [](const std::string& root) {
+                    std::ofstream(root + "releases/r1/sub/old.gif", std::ios::app) << "more";
+                  },
+                  false, "releases/r1/sub/old.gif"},
+        // Same size and modification time as listed: only the change time
+        // (or the birth time) tells.
+        Tampering{"file rewritten with its old size and time",
+                  [](const std::string& root) {
+                    const std::string path = root + "releases/r1/sub/old.gif";
+                    struct stat st {};
+                    ASSERT_EQ(stat(path.c_str(), &st), 0);
+                    std::ofstream(path, std::ios::trunc) << "y";
+                    // The change time follows a coarse clock: the times are
+                    // put back until it has moved on from the listed one.
+                    const timespec times[2] = {st.st_atim, st.st_mtim};
+                    for (struct stat now {}; stat(path.c_str(), &now) == 0 &&
+                                             now.st_ctim.tv_sec == st.st_ctim.tv_sec &&
+                                             now.st_ctim.tv_nsec == st.st_ctim.tv_nsec;) {
+                      ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+                    }
+                    ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+                  },
+                  false, "releases/r1/sub/old.gif"},
         Tampering{"file already gone",
                   [](const std::string& root) { fs::remove(root + "releases/r1/sub/old.gif"); },
                   false, nullptr}),
@@ -102,9 +140,9 @@ TEST(ProjectDirectory, RefusesPathsOutsideTheProjectAndUnknownIdentities) {
   const std::string site = tmp.Dir() + "site/";
   const platform::ProjectDirectory dir(site, platform::IdentityOf(site));
   ASSERT_TRUE(dir.IsOpen());
-  EXPECT_FALSE(dir.DeleteFile(tmp.Dir(), "outside.gif", platform::IdentityOf(outside)));
-  EXPECT_FALSE(dir.DeleteFile(site + "../", "outside.gif", platform::IdentityOf(outside)));
-  EXPECT_FALSE(dir.DeleteFile(site, "a.gif", {}));
+  EXPECT_FALSE(dir.DeleteFile(tmp.Dir(), "outside.gif", platform::IdentityOf(outside), {}));
+  EXPECT_FALSE(dir.DeleteFile(site + "../", "outside.gif", platform::IdentityOf(outside), {}));
+  EXPECT_FALSE(dir.DeleteFile(site, "a.gif", {}, {}));
   EXPECT_TRUE(fs::exists(outside));
   EXPECT_TRUE(fs::exists(inside));
   // A project whose identity was never known opens nothing.
@@ -119,7 +157,7 @@ TEST(ProjectDirectory, FileTheSystemRefusesToRemoveIsNotDeleted) {
   const std::string site = tmp.Dir() + "site/";
   ASSERT_EQ(std::system(("chattr +i '" + path + "'").c_str()), 0);
   const platform::ProjectDirectory dir(site, platform::IdentityOf(site));
-  const bool deleted = dir.DeleteFile(site, "locked.gif", platform::IdentityOf(path));
+  const bool deleted = dir.DeleteFile(site, "locked.gif", platform::IdentityOf(path), {});
   std::system(("chattr -i '" + path + "'").c_str());
   EXPECT_FALSE(deleted);
   EXPECT_TRUE(fs::exists(path));

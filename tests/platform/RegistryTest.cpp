@@ -100,15 +100,21 @@ TEST_F(RegistryTest, KeyThatCannotBeCreatedDoesNotOpen) {
   EXPECT_EQ(fresh.OpenKey(kKey, false), nullptr);
 }
 
-TEST_F(RegistryTest, NonIntegralNumbersAreNotIntegers) {
+// Numbers far outside any integer's range are refused before any cast (the
+// sanitizer build traps a float-to-integer cast that overflows).
+TEST_F(RegistryTest, NonIntegralAndOutOfRangeNumbersAreNotIntegers) {
   tmp.Write("cfg/registry.json",
-            R"({"\\Software\\Orvanta\\Quilmere": {"A": 1.5, "B": 4294967296, "C": 7}})");
+            R"({"\\Software\\Orvanta\\Quilmere": {"A": 1.5, "B": 4294967296, "C": 7,
+                "D": 1e300, "E": -1e300, "F": 2147483647.5, "G": -2147483648, "H": 2147483647}})");
   platform::Registry registry(Path());
   auto key = registry.OpenKey(kKey, false);
   ASSERT_TRUE(key);
-  EXPECT_THROW(key->ReadInteger("A"), platform::RegistryError);
-  EXPECT_THROW(key->ReadInteger("B"), platform::RegistryError);
+  for (const char* name : {"A", "B", "D", "E", "F"}) {
+    EXPECT_THROW(key->ReadInteger(name), platform::RegistryError) << name;
+  }
   EXPECT_EQ(key->ReadInteger("C"), 7);
+  EXPECT_EQ(key->ReadInteger("G"), -2147483647 - 1);
+  EXPECT_EQ(key->ReadInteger("H"), 2147483647);
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include <sstream>
 #include <string>
 
+#include "platform/DirectoryListing.h"
 #include "platform/Trash.h"
 #include "tests/support/TempDir.h"
 
@@ -63,7 +64,9 @@ struct Site {
     const platform::ProjectDirectory project(site, platform::IdentityOf(site));
     const std::string path = site + relative;
     const std::size_t cut = path.rfind('/') + 1;
-    return trash.MoveToTrash(project, path.substr(0, cut), path.substr(cut), EntryId(path));
+    const platform::DirEntry listed = platform::Examine(path, path.substr(cut));
+    return trash.MoveToTrash(project, path.substr(0, cut), path.substr(cut), listed.Id,
+                             listed.Stamp);
   }
   bool Restore(const platform::TrashedFile& record) const {
     return trash.Restore(platform::ProjectDirectory(site, platform::IdentityOf(site)), record);
@@ -122,7 +125,7 @@ TEST(Trash, TheDesktopsTrashListsTheMovedFile) {
   const platform::Trash trash(data + "/Trash");
   const std::string path = tmp.Write("site/old page.cfm", "x");
   ASSERT_TRUE(trash.MoveToTrash(platform::ProjectDirectory(site, platform::IdentityOf(site)),
-                                site, "old page.cfm", EntryId(path)));
+                                site, "old page.cfm", EntryId(path), {}));
   const std::string out = tmp.Dir() + "list";
   const std::string command = "XDG_DATA_HOME='" + data +
                               "' dbus-run-session -- gio trash --list >'" + out +
@@ -172,7 +175,7 @@ TEST(Trash, MovesOnlyTheListedEntryAndNeverWhatALinkPointsTo) {
   testsupport::TempDir::WriteFile(path + ".new", "new");
   fs::rename(path + ".new", path);
   const platform::ProjectDirectory project(s.site, platform::IdentityOf(s.site));
-  EXPECT_FALSE(s.trash.MoveToTrash(project, s.site, "old.cfm", listed));
+  EXPECT_FALSE(s.trash.MoveToTrash(project, s.site, "old.cfm", listed, {}));
   EXPECT_EQ(ReadText(path), "new");
   EXPECT_FALSE(fs::exists(s.home + "/info/old.cfm.trashinfo"));
 }
@@ -222,7 +225,7 @@ std::string MoveFromOtherFileSystem(const std::string& top, const std::string& h
   c.prepare(top);
   const platform::Trash trash(home, getuid(), FixedTime);
   const platform::ProjectDirectory project(site, platform::IdentityOf(site));
-  const auto record = trash.MoveToTrash(project, site, "a.cfm", platform::IdentityOf(file));
+  const auto record = trash.MoveToTrash(project, site, "a.cfm", platform::IdentityOf(file), {});
   if (fs::exists(home)) return "the home Trash was used";
   if (c.trash.empty()) return record || !fs::exists(file) ? "moved where no Trash takes it" : "";
   const std::string folder = top + "/" + c.trash;

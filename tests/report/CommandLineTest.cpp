@@ -1,6 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
+
+#include <climits>
 
 #include <algorithm>
 #include <cerrno>
@@ -13,6 +18,7 @@
 #include "analysis/ProcessCommand.h"
 #include "report/CommandLine.h"
 #include "analysis/UseReason.h"
+#include "platform/FileSystem.h"
 #include "tests/support/FlatSource.h"
 #include "tests/support/SortedSource.h"
 #include "tests/support/TempDir.h"
@@ -273,7 +279,81 @@ TEST(Report, PageGoneBeforeItsTurnExitsOneWithTheErrorText) {
   const ReportRun run = Report({tmp.Dir()}, source);
   EXPECT_EQ(run.code, 1);
   EXPECT_EQ(run.out, "");
-  EXPECT_EQ(run.err, "File not found\n");
+  EXPECT_EQ(run.err, tmp.Dir() + "ghost.cfm: File not found\n");
+}
+
+// The real file system, except that one folder refuses to be listed, as a
+// folder without read permission does for an ordinary user.
+class RefusingSource : public platform::DirectorySource {
+ public:
+  explicit RefusingSource(std::string refused) : refused_(std::move(refused)) {}
+  std::unique_ptr<platform::DirectoryListing> Open(const std::string& dir) override {
+    if (dir == refused_) throw platform::IoError(platform::IoErrorText(EACCES), dir);
+    return real_.Open(dir);
+  }
+
+ private:
+  std::string refused_;
+  platform::PosixDirectorySource real_;
+};
+
+// Makes the folders of steps, one inside the other, below top (relative
+// steps, since the whole path may be past the system's limit); the
+// descriptor of the deepest.
+int MakeChain(const std::string& top, const std::vector<std::string>& steps) {
+  int fd = open(top.c_str(), O_RDONLY | O_DIRECTORY);
+  for (const std::string& step : steps) {
+    mkdirat(fd, step.c_str(), 0700);
+    const int next = openat(fd, step.c_str(), O_RDONLY | O_DIRECTORY);
+    close(fd);
+    fd = next;
+  }
+  return fd;
+}
+
+// Removes what MakeChain made, with a file left in the deepest folder.
+void RemoveChain(const std::string& top, const std::vector<std::string>& steps,
+                 const std::string& file) {
+  for (std::size_t depth = steps.size(); depth > 0; --depth) {
+    const int fd = MakeChain(top, std::vector<std::string>(steps.begin(), steps.begin() + depth));
+    if (depth == steps.size()) unlinkat(fd, file.c_str(), 0);
+    const int parent = openat(fd, "..", O_RDONLY | O_DIRECTORY);
+    unlinkat(parent, steps[depth - 1].c_str(), AT_REMOVEDIR);
+    close(parent);
+    close(fd);
+  }
+}
+
+// A part of the tree that cannot be read leaves no verdict: a page there
+// could name any file. The report says which path and exits 1, and writes
+// nothing that a script could take for a whole report.
+TEST(Report, FolderThatCannotBeListedExitsOneNamingIt) {
+  testsupport::TempDir tmp;
+  const std::string d = tmp.Dir();
+  tmp.Write("index.cfm");
+  tmp.Write("x.gif");
+  tmp.Write("admin/page.cfm", "x.gif");
+  RefusingSource refusing(d + "admin/");
+  ReportRun run = Report({"--check", d}, refusing);
+  EXPECT_EQ(run.code, 1);
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(run.err, d + "admin/: File access denied\n");
+
+  // A page deeper than the path limit: the folder holding it cannot be
+  // listed by its path, by root either.
+  const std::vector<std::string> steps(PATH_MAX / 200 + 1, std::string(199, 'd'));
+  const int deepest = MakeChain(d + "admin", steps);
+  ASSERT_GE(deepest, 0);
+  const int page = openat(deepest, "page.cfm", O_WRONLY | O_CREAT, 0600);
+  ASSERT_EQ(write(page, "x.gif", 5), 5);
+  close(page);
+  close(deepest);
+  run = Report({"--check", d});
+  RemoveChain(d + "admin", steps, "page.cfm");
+  EXPECT_EQ(run.code, 1);
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(run.err.rfind(d + "admin/" + steps[0] + "/", 0), 0u) << run.err;
+  EXPECT_NE(run.err.find(": File name too long\n"), std::string::npos) << run.err;
 }
 
 // --- tsv escaping ---------------------------------------------------------
