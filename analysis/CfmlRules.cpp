@@ -77,16 +77,15 @@ std::vector<std::string> BundleNames(const std::string& stem) {
   return names;
 }
 
-// The first MaxSettingsFile bytes of the file at path; nothing when it
-// cannot be read (the analysis reports that when it reads the file itself).
-std::string ReadHead(const std::string& path) {
+// The first limit bytes of the file at path; nothing when it cannot be read
+// (the analysis reports that when it reads the file itself).
+std::string ReadHead(const std::string& path, std::size_t limit) {
   std::string text;
   try {
     platform::InputFile file(path);
     char block[65536];
-    for (std::size_t n; text.size() < MaxSettingsFile &&
-                        (n = file.Read(block, sizeof block)) != 0;) {
-      text.append(block, std::min(n, MaxSettingsFile - text.size()));
+    for (std::size_t n; text.size() < limit && (n = file.Read(block, sizeof block)) != 0;) {
+      text.append(block, std::min(n, limit - text.size()));
     }
   } catch (const platform::IoError&) {
     text.clear();
@@ -94,11 +93,21 @@ std::string ReadHead(const std::string& path) {
   return text;
 }
 
+// What the aliases of a run have used of their budget so far.
+struct AliasBudget {
+  std::size_t count = 0;
+  std::size_t bytes = 0;   // of their names and folders
+  std::size_t read = 0;    // of the application files read for them
+};
+
 // The aliases that this.mappings["/name"] = ... "folder" ...; statements of
 // text make: each name (its last path segment, upper-cased) stands for the
-// last folder of the statement's last string literal.
+// last folder of the statement's last string literal. Reading stops at the
+// first alias that would exceed the budget.
 void ReadMappings(const std::string& text,
-                  std::map<std::string, std::vector<std::string>>& aliases) {
+                  std::map<std::string, std::vector<std::string>>& aliases,
+                  AliasBudget& budget) {
+  std::size_t inFile = 0;
   static const std::string kMappings = "THIS.MAPPINGS[";
   const std::string upper = UpperAscii(text);
   auto lastSegment = [](std::string s) {
@@ -136,7 +145,16 @@ void ReadMappings(const std::string& text,
       }
     }
     const std::string folder = lastSegment(last);
-    if (!name.empty() && !folder.empty()) aliases[name].push_back(folder);
+    if (name.empty() || folder.empty()) continue;
+    const std::size_t bytes = name.size() + folder.size();
+    if (inFile == TCfmlRules::MaxAliasesPerFile || budget.count == TCfmlRules::MaxAliases ||
+        bytes > TCfmlRules::MaxAliasBytes - budget.bytes) {
+      return;
+    }
+    ++inFile;
+    ++budget.count;
+    budget.bytes += bytes;
+    aliases[name].push_back(folder);
   }
 }
 
@@ -210,6 +228,7 @@ struct TCfmlRules::Impl {
   TFileTable& table;
   std::int32_t count;
   std::uint32_t base = 0;  // the first pattern id of these rules
+  std::size_t aliasCount = 0;
   std::vector<Pattern> patterns;
   std::vector<std::vector<std::int32_t>> owners;  // entry groups of patterns
   std::vector<StemGroups> stemGroups;
@@ -890,20 +909,27 @@ struct TCfmlRules::Impl {
 };
 
 TCfmlRules::TCfmlRules(TFileTable& table, std::int32_t count, std::vector<std::string>& patterns,
-                       std::vector<bool>& positional)
+                       std::vector<bool>& positional, const HeadReader& readHead)
     : impl_(std::make_unique<Impl>(table, count)) {
   positional.resize(patterns.size(), false);
   // The aliases of this.mappings come first: they name folders that places
   // anywhere, read before or after, may compute paths below. The engine
   // takes them from the application's own file.
   std::map<std::string, std::vector<std::string>> aliases;
-  for (std::int32_t i = 1; i <= count; ++i) {
+  AliasBudget budget;
+  for (std::int32_t i = 1; i <= count && budget.read < TCfmlRules::MaxSettingsBytes; ++i) {
     if (!OneOf(UpperAscii(table[i].Name), {"APPLICATION.CFC", "APPLICATION.CFM",
                                            "APPLICATION.LUCEE"})) {
       continue;
     }
-    ReadMappings(ReadHead(table[i].Directory + table[i].Name), aliases);
+    const std::string path = table[i].Directory + table[i].Name;
+    const std::size_t limit =
+        std::min(MaxSettingsFile, TCfmlRules::MaxSettingsBytes - budget.read);
+    const std::string head = readHead ? readHead(path, limit) : ReadHead(path, limit);
+    budget.read += head.size();
+    ReadMappings(head, aliases, budget);
   }
+  impl_->aliasCount = budget.count;
   impl_->Build(patterns, positional, aliases);
   for (std::size_t k = impl_->base; k < patterns.size(); ++k) {
     impl_->lengths.push_back(patterns[k].size());
@@ -911,6 +937,8 @@ TCfmlRules::TCfmlRules(TFileTable& table, std::int32_t count, std::vector<std::s
 }
 
 TCfmlRules::~TCfmlRules() = default;
+
+std::size_t TCfmlRules::AliasCount() const { return impl_->aliasCount; }
 
 bool TCfmlRules::IsReadExtension(const std::string& upperExt) {
   return OneOf(upperExt, {".CFC", ".CFML", ".CFS", ".LUCEE", ".XML", ".HTACCESS", ".CONFIG",

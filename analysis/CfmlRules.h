@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -42,12 +43,30 @@ class TCfmlRules : public match::TMatchSink {
   // for checks that wait for bytes of the next block.
   static constexpr std::size_t History = 4096;
 
+  // Reads the first limit bytes of the file at path (nothing when it cannot
+  // be read); what it throws otherwise leaves the constructor.
+  using HeadReader = std::function<std::string(const std::string& path, std::size_t limit)>;
+
   // Builds the rules over entries 1..count of table and appends their
   // literals to patterns (ids from patterns.size() on), with positional
-  // flags to match.
+  // flags to match. The application files' heads are read with readHead
+  // (on the calling thread when null).
   TCfmlRules(TFileTable& table, std::int32_t count, std::vector<std::string>& patterns,
-             std::vector<bool>& positional);
+             std::vector<bool>& positional, const HeadReader& readHead = nullptr);
   ~TCfmlRules() override;
+
+  // The budget of the aliases of this.mappings, read before the pass: each
+  // alias costs the matcher eight literals, so files of nothing but
+  // mappings could otherwise grow a run by gigabytes. A real application
+  // declares a few dozen; the aliases past a bound are not read. (An
+  // alias's name and folder are bounded on their own by the statement's
+  // bounds in CfmlRules.cpp.)
+  static constexpr std::size_t MaxAliasesPerFile = 4096;
+  static constexpr std::size_t MaxAliases = 16384;           // of all application files
+  static constexpr std::size_t MaxAliasBytes = 1 << 20;      // their names and folders
+  static constexpr std::size_t MaxSettingsBytes = 16u << 20; // read of all application files
+  // The aliases these rules read.
+  std::size_t AliasCount() const;
 
   // True for the upper-cased extensions whose files these rules also read.
   static bool IsReadExtension(const std::string& upperExt);

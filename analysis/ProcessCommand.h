@@ -36,7 +36,8 @@ std::string FileCountText(std::int32_t count);
 
 struct TProcessHooks {
   StatusSink ShowStatus;                   // panel 0 of the status bar
-  platform::MessagePump ProcessMessages;   // between subdirectories and entries
+  platform::MessagePump ProcessMessages;   // between subdirectories and entries, and
+                                           // while a file is read, every 50 ms or so
   std::function<void()> BeforeScan;        // after the table is emptied
   std::function<void()> WarnTooManyFiles;  // the count exceeds the capacity
   ProgressSink Progress;                   // right before each ProcessMessages

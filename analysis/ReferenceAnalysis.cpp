@@ -1,6 +1,7 @@
 #include "analysis/ReferenceAnalysis.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <memory>
 #include <optional>
@@ -41,16 +42,65 @@ TNameSet CollectNames(const TFileTable& table, std::int32_t count) {
   return set;
 }
 
+// The window's messages are handled at least this often while one file is
+// read, however long its open, its blocks or their matching take.
+constexpr std::chrono::milliseconds PumpInterval{50};
+
+// The message pump, run when PumpInterval has passed since it last ran.
+class TPacedPump {
+ public:
+  explicit TPacedPump(const platform::MessagePump& pump)
+      : pump_(pump), last_(std::chrono::steady_clock::now()) {}
+  void Tick() {
+    if (!pump_) return;
+    const auto now = std::chrono::steady_clock::now();
+    if (now - last_ < PumpInterval) return;
+    last_ = now;
+    pump_();
+  }
+  // For the waits on the reader, which come in slices of their own.
+  const platform::MessagePump& WhileWaiting() const { return pump_; }
+
+ private:
+  const platform::MessagePump& pump_;
+  std::chrono::steady_clock::time_point last_;
+};
+
+// The head of an application file, read on a reader thread of its own so
+// that an open or a read that blocks leaves the pump running.
+std::string ReadHead(const std::string& path, std::size_t limit, TPacedPump& pump) {
+  std::string text;
+  try {
+    platform::TBlockReader reader({path}, BlockSize, 0);
+    reader.Open(0);
+    unsigned char* block = nullptr;
+    while (text.size() < limit) {
+      const std::size_t n = reader.Next(block, pump.WhileWaiting());
+      if (n == 0) break;
+      text.append(reinterpret_cast<const char*>(block), std::min(n, limit - text.size()));
+      pump.Tick();
+    }
+  } catch (const platform::IoError&) {
+    text.clear();  // the analysis reports it when it reads the file itself
+  }
+  return text;
+}
+
 // What one run reads with: the names of the table (and the literals of the
 // CFML rules, when they run), the matcher over them, and the last bytes of
 // the current text's previous block, which go in front of its next block.
 class TRun {
  public:
-  TRun(TFileTable& table, std::int32_t count, TRuleSet rules)
+  TRun(TFileTable& table, std::int32_t count, TRuleSet rules, TPacedPump& pump)
       : names_(CollectNames(table, count)) {
     std::vector<std::string> patterns = names_.names;
     std::vector<bool> positional(patterns.size(), false);
-    if (rules == TRuleSet::Cfml) rules_.emplace(table, count, patterns, positional);
+    if (rules == TRuleSet::Cfml) {
+      rules_.emplace(table, count, patterns, positional,
+                     [&pump](const std::string& path, std::size_t limit) {
+                       return ReadHead(path, limit, pump);
+                     });
+    }
     matcher_.emplace(patterns, TNameMatcher::DefaultBudget, positional,
                      rules_ ? rules_->WordEnds() : match::TWordEnds{});
     tail_ = std::make_unique<unsigned char[]>(TCfmlRules::History);
@@ -67,15 +117,16 @@ class TRun {
   // only the CFML rules see the text and nothing is searched for in it.
   std::vector<std::int32_t> Search(std::int32_t entry, const std::string& path,
                                    platform::TBlockReader& blocks, std::size_t index,
-                                   bool names = true) {
+                                   TPacedPump& pump, bool names = true) {
     matcher_->Start();
     if (rules_) rules_->StartText(entry, path);
     blocks.Open(index);
     std::size_t history = 0;
     for (;;) {
       unsigned char* block = nullptr;
-      const std::size_t n = blocks.Next(block);
+      const std::size_t n = blocks.Next(block, pump.WhileWaiting());
       if (n == 0) break;
+      pump.Tick();
       if (rules_) {
         // The bytes before the block, in front of it.
         std::memcpy(block - history, tail_.get(), history);
@@ -148,7 +199,8 @@ void AnalyzeReferences(TFileTable& table, const std::string& pageExtension,
     table[i].Referrer.clear();
     table[i].ReasonLine = 0;
   }
-  TRun run(table, count, rules);
+  TPacedPump pump(processMessages);
+  TRun run(table, count, rules, pump);
   TCfmlRules* const cfml = run.Rules();
 
   // The files this run may read, in the order it reads them, announced a few
@@ -204,7 +256,7 @@ void AnalyzeReferences(TFileTable& table, const std::string& pageExtension,
     const std::size_t index = place[static_cast<std::size_t>(e)];
     readAhead.Reached(index);
     const bool names = plainRead || !TCfmlRules::ReadsReferencesOnly(ext);
-    const std::vector<std::int32_t> owners = run.Search(e, path, blocks, index, names);
+    const std::vector<std::int32_t> owners = run.Search(e, path, blocks, index, pump, names);
     if (plainRead) {
       for (std::int32_t i : owners) MarkUsed(table, i, TUseRule::Named, path);
       if (!owners.empty()) MarkUsed(table, e, TUseRule::NamesAFile, std::string());
@@ -222,7 +274,7 @@ void AnalyzeReferences(TFileTable& table, const std::string& pageExtension,
     }
     if (processMessages) processMessages();
     readAhead.Reached(unlistedFrom + u);
-    for (std::int32_t i : run.Search(0, path, blocks, unlistedFrom + u)) {
+    for (std::int32_t i : run.Search(0, path, blocks, unlistedFrom + u, pump)) {
       MarkUsed(table, i, TUseRule::Named, path);
     }
   }

@@ -61,7 +61,9 @@ bool IsReadExtension(const std::string& ext, const std::string& pageKey);
 // may be empty). Pending window events therefore run between entries: the
 // caller keeps commands that change the table from running meanwhile.
 // progress, when given, hears of every file just before processMessages
-// runs; a processMessages that throws ends the analysis there.
+// runs; a processMessages that throws ends the analysis there. While a file
+// is opened and read (on a thread of its own), processMessages also runs
+// every 50 ms or so, however long the file takes.
 //
 // Then each of unlistedPages (full paths of files that the table does not
 // hold) is read the same way, after the entries, with its own status text;

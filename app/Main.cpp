@@ -184,7 +184,12 @@ void TFrmmain::FormShow() {
   LoadSettings();
 }
 
-void TFrmmain::FormClose() { SaveSettings(); }
+void TFrmmain::FormClose() {
+  // A run goes on only for the window that shows it: closing ends it at the
+  // next message, as Cancel does.
+  BtnCancelClick();
+  SaveSettings();
+}
 
 void TFrmmain::ShellTreeView1Change() {
   // The Process command moves the tree to its directory; the box keeps the

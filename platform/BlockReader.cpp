@@ -7,7 +7,7 @@
 
 namespace platform {
 
-TBlockReader::TBlockReader(std::vector<std::string> paths, std::size_t blockSize,
+TBlockReader::State::State(std::vector<std::string> paths, std::size_t blockSize,
                            std::size_t prefix, Prepare prepare)
     : paths_(std::move(paths)),
       blockSize_(blockSize),
@@ -18,19 +18,26 @@ TBlockReader::TBlockReader(std::vector<std::string> paths, std::size_t blockSize
     slots_[k].storage = std::make_unique<unsigned char[]>(prefix_ + blockSize_);
     free_.push_back(k);
   }
-  if (!paths_.empty()) thread_ = std::thread([this] { Run(); });
+}
+
+TBlockReader::TBlockReader(std::vector<std::string> paths, std::size_t blockSize,
+                           std::size_t prefix, Prepare prepare)
+    : state_(std::make_shared<State>(std::move(paths), blockSize, prefix, std::move(prepare))) {
+  if (!state_->paths_.empty()) thread_ = std::thread([state = state_] { state->Run(); });
 }
 
 TBlockReader::~TBlockReader() {
   {
-    std::lock_guard<std::mutex> lock(mutex_);
-    stop_ = true;
+    std::lock_guard<std::mutex> lock(state_->mutex_);
+    state_->stop_ = true;
   }
-  freed_.notify_all();
-  if (thread_.joinable()) thread_.join();
+  state_->freed_.notify_all();
+  // The thread sees stop_ as soon as the open or read it may be in returns,
+  // which another process's lease can delay by a minute: nobody waits.
+  if (thread_.joinable()) thread_.detach();
 }
 
-void TBlockReader::Release(std::size_t& slot) {
+void TBlockReader::State::Release(std::size_t& slot) {
   if (slot == SIZE_MAX) return;
   free_.push_back(slot);
   slot = SIZE_MAX;
@@ -39,46 +46,53 @@ void TBlockReader::Release(std::size_t& slot) {
 }
 
 void TBlockReader::Open(std::size_t index) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  Release(before_);
-  Release(held_);
-  wanted_ = index;
-  opened_ = true;
+  State& s = *state_;
+  std::lock_guard<std::mutex> lock(s.mutex_);
+  s.Release(s.before_);
+  s.Release(s.held_);
+  s.wanted_ = index;
+  s.opened_ = true;
   // The blocks of files passed over go back to the reader.
-  while (!ready_.empty() && slots_[ready_.front()].file < index) {
-    free_.push_back(ready_.front());
-    ready_.pop_front();
+  while (!s.ready_.empty() && s.slots_[s.ready_.front()].file < index) {
+    s.free_.push_back(s.ready_.front());
+    s.ready_.pop_front();
   }
-  freed_.notify_one();
+  s.freed_.notify_one();
 }
 
-std::size_t TBlockReader::Next(unsigned char*& data) {
-  std::unique_lock<std::mutex> lock(mutex_);
-  Release(before_);
-  before_ = held_;
-  held_ = SIZE_MAX;
+std::size_t TBlockReader::Next(unsigned char*& data, const MessagePump& whileWaiting) {
+  State& s = *state_;
+  std::unique_lock<std::mutex> lock(s.mutex_);
+  s.Release(s.before_);
+  s.before_ = s.held_;
+  s.held_ = SIZE_MAX;
   for (;;) {
-    filled_.wait(lock, [&] { return !ready_.empty(); });
-    const std::size_t k = ready_.front();
-    ready_.pop_front();
-    Slot& slot = slots_[k];
-    if (slot.file < wanted_) {  // passed over after it was queued
-      free_.push_back(k);
-      freed_.notify_one();
+    while (!s.filled_.wait_for(lock, WaitSlice, [&] { return !s.ready_.empty(); })) {
+      if (!whileWaiting) continue;
+      lock.unlock();
+      whileWaiting();
+      lock.lock();
+    }
+    const std::size_t k = s.ready_.front();
+    s.ready_.pop_front();
+    Slot& slot = s.slots_[k];
+    if (slot.file < s.wanted_) {  // passed over after it was queued
+      s.free_.push_back(k);
+      s.freed_.notify_one();
       continue;
     }
-    held_ = k;
+    s.held_ = k;
     if (slot.error) {
       const std::exception_ptr error = slot.error;
       lock.unlock();
       std::rethrow_exception(error);
     }
-    data = slot.storage.get() + prefix_;
+    data = slot.storage.get() + s.prefix_;
     return slot.size;
   }
 }
 
-void TBlockReader::Run() {
+void TBlockReader::State::Run() {
   std::unique_lock<std::mutex> lock(mutex_);
   // Nothing is read before the taker asks for its first file.
   freed_.wait(lock, [&] { return stop_ || opened_; });

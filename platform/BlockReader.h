@@ -1,4 +1,5 @@
 #pragma once
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <deque>
@@ -9,6 +10,8 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "platform/MessagePump.h"
 
 namespace platform {
 
@@ -29,15 +32,23 @@ namespace platform {
 // never touches them. A Prepare function, when given, works on each block on
 // the reader's thread before the taker gets it.
 //
+// The taker never waits for the reader longer than WaitSlice at a time
+// without calling the pump it gave Next: an open can block for as long as
+// another process holds a lease on the file, and a read as long as the disk
+// takes. What the pump throws ends the wait. The reader's thread then need
+// not have ended when the reader goes: it keeps what it works on alive
+// (State) and ends by itself once the call it is in returns.
+//
 // Owned by the taker; Open and Next are called from one thread only.
 class TBlockReader {
  public:
   static constexpr std::size_t Slots = 16;
+  static constexpr std::chrono::milliseconds WaitSlice{50};
 
   using Prepare = std::function<void(unsigned char* data, std::size_t size)>;
   TBlockReader(std::vector<std::string> paths, std::size_t blockSize, std::size_t prefix,
                Prepare prepare = nullptr);
-  // Stops the thread (after the read it is in, if any).
+  // Tells the thread to stop and leaves without waiting for it to end.
   ~TBlockReader();
   TBlockReader(const TBlockReader&) = delete;
   TBlockReader& operator=(const TBlockReader&) = delete;
@@ -48,8 +59,10 @@ class TBlockReader {
   // bytes in front of it are the taker's) and its size, 0 at the end of the
   // file. It stays valid through the next call of Next too (so the block
   // before the end is there when the end comes), until the one after or
-  // Open. Throws what reading the file threw.
-  std::size_t Next(unsigned char*& data);
+  // Open. Throws what reading the file threw. While no block is ready,
+  // whileWaiting (when given) runs every WaitSlice, and what it throws
+  // leaves Next.
+  std::size_t Next(unsigned char*& data, const MessagePump& whileWaiting = {});
 
  private:
   struct Slot {
@@ -58,24 +71,30 @@ class TBlockReader {
     std::size_t size = 0;      // 0: the file's end (or its failure)
     std::exception_ptr error;  // what opening or reading threw
   };
-  void Run();
-  // Hands back a slot the taker held (mutex held).
-  void Release(std::size_t& slot);
+  // What the taker and the thread share; the thread holds it until it ends.
+  struct State {
+    State(std::vector<std::string> paths, std::size_t blockSize, std::size_t prefix,
+          Prepare prepare);
+    void Run();
+    // Hands back a slot the taker held (mutex held).
+    void Release(std::size_t& slot);
 
-  const std::vector<std::string> paths_;
-  const std::size_t blockSize_;
-  const std::size_t prefix_;
-  const Prepare prepare_;
-  std::vector<Slot> slots_;
-  std::mutex mutex_;
-  std::condition_variable filled_, freed_;
-  std::deque<std::size_t> ready_;  // filled slots, in reading order
-  std::vector<std::size_t> free_;
-  std::size_t held_ = SIZE_MAX;    // the slots the taker holds: the last
-  std::size_t before_ = SIZE_MAX;  // handed out, and the one before it
-  std::size_t wanted_ = 0;       // the file the taker is on
-  bool opened_ = false;
-  bool stop_ = false;
+    const std::vector<std::string> paths_;
+    const std::size_t blockSize_;
+    const std::size_t prefix_;
+    const Prepare prepare_;
+    std::vector<Slot> slots_;
+    std::mutex mutex_;
+    std::condition_variable filled_, freed_;
+    std::deque<std::size_t> ready_;  // filled slots, in reading order
+    std::vector<std::size_t> free_;
+    std::size_t held_ = SIZE_MAX;    // the slots the taker holds: the last
+    std::size_t before_ = SIZE_MAX;  // handed out, and the one before it
+    std::size_t wanted_ = 0;       // the file the taker is on
+    bool opened_ = false;
+    bool stop_ = false;
+  };
+  std::shared_ptr<State> state_;
   std::thread thread_;
 };
 

@@ -2,7 +2,9 @@
 
 #include <charconv>
 #include <limits>
+#include <exception>
 #include <memory>
+#include <new>
 #include <optional>
 
 #include "analysis/ProcessCommand.h"
@@ -207,8 +209,10 @@ std::string ParseReportArguments(const std::vector<std::string>& args, TReportOp
   return {};
 }
 
-int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-              platform::DirectorySource& source, const TReportProgram& program) {
+namespace {
+
+int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+        platform::DirectorySource& source, const TReportProgram& program) {
   TReportOptions options;
   if (const std::string error = ParseReportArguments(args, options); !error.empty()) {
     return UsageError(err, error);
@@ -268,6 +272,23 @@ int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
   if (outsideCut) return Finish(out, err, program, ReportIoError);
   const int status = options.Check ? CheckStatus(*table, count, baseline, err) : ReportOk;
   return Finish(out, err, program, status);
+}
+
+}  // namespace
+
+int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+              platform::DirectorySource& source, const TReportProgram& program) {
+  // Whatever a run cannot get (memory under a limit, a thread) ends it with
+  // a message and the I/O status, never with an abort. The messages are
+  // plain literals: a run out of memory may not be able to build a string.
+  try {
+    return Run(args, out, err, source, program);
+  } catch (const std::bad_alloc&) {
+    err << ProgramName << ": out of memory\n" << std::flush;
+  } catch (const std::exception& e) {
+    err << ProgramName << ": " << e.what() << '\n' << std::flush;
+  }
+  return ReportIoError;
 }
 
 }  // namespace report

@@ -9,8 +9,10 @@
 #include <sstream>
 #include <string>
 
+#include "analysis/CfmlRules.h"
 #include "analysis/ProcessCommand.h"
 #include "analysis/ReferenceAnalysis.h"
+#include "tests/support/AliasFlood.h"
 #include "tests/support/CfmlSite.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/VectorLevels.h"
@@ -186,6 +188,24 @@ TEST(CfmlRules, NeverUnmarkWhatThePlainRuleKeeps) {
         EXPECT_EQ((*table)[i].Referrer, (*cfml)[i].Referrer) << (*table)[i].Name;
       }
     }
+  }
+}
+
+// Application files of nothing but mappings give the rules no more aliases
+// than their budget allows, per file and in all.
+TEST(CfmlRules, MappingAliasesStayWithinTheirBudget) {
+  testsupport::TempDir tmp;
+  testsupport::WriteAliasFlood(tmp, 10);
+  auto table = std::make_unique<TFileTable>();
+  for (int f = 0; f < 10; ++f) {
+    table->Append("Application.cfc", tmp.Dir() + "d" + std::to_string(f) + "/");
+  }
+  for (const int files : {1, 10}) {
+    std::vector<std::string> patterns;
+    std::vector<bool> positional;
+    const analysis::TCfmlRules rules(*table, files, patterns, positional);
+    EXPECT_EQ(rules.AliasCount(), files == 1 ? analysis::TCfmlRules::MaxAliasesPerFile
+                                             : analysis::TCfmlRules::MaxAliases);
   }
 }
 

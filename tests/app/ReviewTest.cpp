@@ -25,6 +25,7 @@
 #include "platform/qt/DesignUnits.h"
 #include "platform/qt/StatusBar.h"
 #include "results/qt/StringGrid.h"
+#include "tests/support/LeaseHolder.h"
 #include "tests/support/WindowFixture.h"
 
 using analysis::FileTable;
@@ -106,6 +107,31 @@ TEST_F(ReviewTest, CancelGivesThePreviousRunBack) {
     EXPECT_FALSE(window->ProgressBar1->isVisible());
     EXPECT_EQ(window->CBProjectDir->findText(QString::fromStdString(other.Dir())), -1);
   }
+}
+
+// A page that cannot be opened yet (another process holds a lease on it)
+// leaves the window answering, and closing the window ends the run there.
+TEST_F(ReviewTest, ClosingTheWindowEndsARunWaitingForAPage) {
+  Process(site.Dir());
+  const std::string before = Rows();
+  testsupport::TempDir other;
+  other.Write("page.cfm", "x");
+  testsupport::LeaseHolder lease(other.Dir() + "page.cfm");
+  ASSERT_TRUE(lease.Held());
+  // The scan and the entry pump a few times; past that only the wait does.
+  constexpr int WhileBlocked = 10;
+  int pumps = 0;
+  QTimer pump;
+  pump.setInterval(0);
+  QObject::connect(&pump, &QTimer::timeout, [&] {
+    if (window->Processing() && ++pumps == WhileBlocked) window.get()->close();
+  });
+  pump.start();
+  Process(other.Dir());
+  pump.stop();
+  EXPECT_GE(pumps, WhileBlocked);
+  EXPECT_EQ(Status(), "  Cancelled.");
+  EXPECT_EQ(Rows(), before);
 }
 
 // With checked rows only, the commands reach the rows shown and no others;

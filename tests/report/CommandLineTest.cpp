@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -19,6 +20,7 @@
 #include "report/CommandLine.h"
 #include "analysis/UseReason.h"
 #include "platform/FileSystem.h"
+#include "tests/support/AliasFlood.h"
 #include "tests/support/FlatSource.h"
 #include "tests/support/SortedSource.h"
 #include "tests/support/TempDir.h"
@@ -380,6 +382,54 @@ INSTANTIATE_TEST_SUITE_P(
                     EscapeCase{"all at the ends", "\t\\\r\n", "\\t\\\\\\r\\n"},
                     EscapeCase{"other bytes stay", std::string("caf\xE9 \x01\x7f\0.gif", 12),
                                std::string("caf\xE9 \x01\x7f\0.gif", 12)}));
+
+#if defined(__SANITIZE_ADDRESS__)
+#define QUILMERE_UNDER_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define QUILMERE_UNDER_ASAN 1
+#endif
+#endif
+
+// A run that memory runs out under (a limit a little above what the process
+// has mapped, and a site of mapping aliases) ends with the I/O status and a
+// message, never with an abort.
+TEST(Report, OutOfMemoryExitsOneWithAMessage) {
+#ifdef QUILMERE_UNDER_ASAN
+  GTEST_SKIP() << "the address sanitizer maps more than any limit allows";
+#else
+  testsupport::TempDir tmp;
+  testsupport::WriteAliasFlood(tmp, 10);
+  int pipeFds[2];
+  ASSERT_EQ(pipe(pipeFds), 0);
+  const pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    close(pipeFds[0]);
+    long pages = 0;
+    std::ifstream("/proc/self/statm") >> pages;
+    const rlim_t limit = static_cast<rlim_t>(pages) * sysconf(_SC_PAGESIZE) + (32u << 20);
+    const rlimit bound{limit, limit};
+    setrlimit(RLIMIT_AS, &bound);
+    std::ostringstream out, err;
+    platform::PosixDirectorySource source;
+    const int code = report::RunReport({tmp.Dir()}, out, err, source);
+    const std::string text = err.str();
+    (void)!write(pipeFds[1], text.data(), text.size());
+    _exit(code);
+  }
+  close(pipeFds[1]);
+  std::string err;
+  char buffer[256];
+  for (ssize_t n; (n = read(pipeFds[0], buffer, sizeof buffer)) > 0;) err.append(buffer, n);
+  close(pipeFds[0]);
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status)) << "signal " << WTERMSIG(status);
+  EXPECT_EQ(WEXITSTATUS(status), report::ReportIoError);
+  EXPECT_EQ(err.rfind("quilmere-report: ", 0), 0u) << err;
+#endif
+}
 
 // What a script does with a tsv line: split on tabs, undo the escapes.
 std::vector<std::string> SplitTsvLine(const std::string& line) {
