@@ -1015,10 +1015,14 @@ match::TWordEnds TCfmlRules::WordEnds() const {
   const Impl& m = *impl_;
   match::TWordEnds ends;
   ends.names.assign(m.base + m.patterns.size(), false);
+  ends.starts.assign(m.base + m.patterns.size(), false);
   for (std::size_t k = 0; k < m.patterns.size(); ++k) {
     const Kind kind = m.patterns[k].kind;
     ends.names[m.base + k] =
         kind == Kind::Stem || kind == Kind::Package || kind == Kind::TestBase || kind == Kind::Remote;
+    // Every check of these wants a byte before them that no name is made
+    // of: a stem's component, template and tag places, a package's, remote.
+    ends.starts[m.base + k] = kind == Kind::Stem || kind == Kind::Package || kind == Kind::Remote;
   }
   for (int c = 0; c < 256; ++c) ends.wordBytes[c] = IsTokenByte(c);
   return ends;

@@ -104,8 +104,9 @@ class TCfmlRules : public match::TMatchSink {
 
   bool OnMatch(std::uint32_t id, const unsigned char* end) override;
   // The literals whose places matter only at the end of a word (every check
-  // of theirs wants a byte after them that no name is made of), for the
-  // matcher to report them there alone.
+  // of theirs wants a byte after them that no name is made of), and those
+  // that matter only where a word starts, for the matcher to report them
+  // there alone.
   match::TWordEnds WordEnds() const;
   // Literals that no longer matter anywhere, beyond those declined in
   // OnMatch: for the matcher to retire. Each is handed out once.

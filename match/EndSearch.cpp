@@ -49,6 +49,7 @@ TEndSearch::TEndSearch(TVectorLevel level, const std::vector<std::string>& names
                        bool judge)
     : level_(std::min(level, Supported())), judge_(judge), keys_(names), wordEnds_(wordEnds) {
   wordEnds_.names.resize(names.size(), false);
+  wordEnds_.starts.resize(names.size(), false);
   const std::size_t n = names.size();
   positional_.assign(n, 0);
   retired_.assign(n, Live);
@@ -58,7 +59,7 @@ TEndSearch::TEndSearch(TVectorLevel level, const std::vector<std::string>& names
     positional_[k] = k < positional.size() && positional[k];
     longest = std::max(longest, names[k].size());
   }
-  tail_.assign(std::max(longest, Depth), 0);
+  tail_.assign(std::max(longest + 1, Depth), 0);  // and the byte before a name
   BuildFilter(names, {TByteWeights()});
   if (passesTooMuch_) return;  // never fed: the matcher takes the automaton
   BuildTrie(names);
@@ -245,12 +246,15 @@ std::uint32_t TEndSearch::Child(std::uint32_t node, unsigned char byte) const {
   return None;
 }
 
-void TEndSearch::Report(const Node& node, const unsigned char* end) {
-  // Word-end names only where the next byte, when in the block, ends the word.
+void TEndSearch::Report(const Node& node, const unsigned char* end, int before) {
+  // Word-end names only where the next byte, when in the block, ends the word;
+  // word-start names only where the byte before (if any) is not a word byte.
   const bool wordEnds = end == dataEnd_ || !wordEnds_.wordBytes[*end];
+  const bool wordStarts = before < 0 || !wordEnds_.wordBytes[before];
   for (std::uint32_t j = node.outStart; j < node.outEnd; ++j) {
     const std::uint32_t id = outIds_[j];
     if (retired_[id] != Live) continue;  // found already, if in this text
+    if (!wordStarts && wordEnds_.starts[id]) continue;
     if (stamp_[id] != generation_) {
       stamp_[id] = generation_;
       found_.push_back(id);
@@ -280,7 +284,10 @@ void TEndSearch::Verify(std::ptrdiff_t e) {
     if (node == None) return;
     const Node& n = nodes_[node];
     if (n.live == 0) return;
-    if (n.outStart != n.outEnd) Report(n, end);
+    if (n.outStart != n.outEnd) {
+      // The tail holds the byte before every name, unless the text starts.
+      Report(n, end, k - 1 < lowest ? -1 : k - 1 >= 0 ? data_[k - 1] : tail_[tailLen_ + k - 1]);
+    }
   }
 }
 

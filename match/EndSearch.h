@@ -176,7 +176,7 @@ class TEndSearch {
   static void Fold512(const unsigned char* from, unsigned char* to, std::size_t size);
   void CheckSteps(std::size_t from, std::size_t count, std::size_t width);
   void Verify(std::ptrdiff_t e);
-  void Report(const Node& node, const unsigned char* end);
+  void Report(const Node& node, const unsigned char* end, int before);
   void KeepTail(const unsigned char* data, std::size_t size);
 
   TVectorLevel level_ = TVectorLevel::None;

@@ -10,6 +10,7 @@
 namespace match {
 
 class TEndSearch;
+class TAutomaton;
 
 // TNameMatcher: finds which of a set of names occur in a text that arrives in
 // blocks, ignoring the case of the ASCII letters a to z only.
@@ -19,20 +20,10 @@ class TEndSearch;
 // name, and no text is ever held whole in memory. "Occurs" is plain substring containment over all bytes,
 // NUL bytes included; a name that straddles two blocks is found.
 //
-// How: an Aho-Corasick automaton turned into a dense transition table. Bytes
-// are first mapped to classes (every byte that appears in some folded name
-// gets a class of its own, all others share class 0, and a-z map to the class
-// of A-Z), so a row has one entry per class rather than 256. Entries hold the
-// target row's offset, so a step is two loads and an add. Large blocks are cut
-// into several overlapping stretches walked in lockstep: the walks are
-// independent chains of loads, which the processor overlaps. The rows of
-// states that end a name carry one address bit of their own; the walks or
-// their states together and look at that bit once per eight bytes, going over
-// those bytes again, step by step, only when it is set.
-//
-// When the dense table of all names would exceed the memory budget, the names
-// are split into groups with a table each, and every block goes through each
-// group's table in turn.
+// How: an Aho-Corasick automaton (TAutomaton, Automaton.h) with dense rows
+// for the shallow states, where a step is two loads and an add, and compact
+// ones for the deep states, so that however many names there are, each
+// block is walked once and memory grows with the names' bytes.
 //
 // That automaton is the portable path. Where the processor has the vector
 // instructions (AVX2, or AVX-512 with VBMI), the matcher takes the vector path instead: TEndSearch
@@ -75,15 +66,21 @@ class TMatchSink {
 // ends at every byte of a long word (one of many nested names, "a" to 250
 // "a"s, in a text of "a"s) is then reported once per word instead of once
 // per byte.
+//
+// Names that matter only where a word starts (starts, any names) are found
+// and reported only where the byte before them is not a word byte, or
+// where they start the text. A short name that ends inside many words of
+// a text ("en", "form") then costs nothing there.
 struct TWordEnds {
-  std::vector<bool> names;  // by id; for positional names only
+  std::vector<bool> names;   // by id; for positional names only
+  std::vector<bool> starts;  // by id
   bool wordBytes[256] = {};
 };
 
 class TNameMatcher {
  public:
-  // Table entries allowed per automaton (4 bytes each) before the names are
-  // split into groups.
+  // Dense table entries allowed (4 bytes each); the states beyond the
+  // depth they reach are kept compactly.
   static constexpr std::size_t DefaultBudget = std::size_t{1} << 22;
   static constexpr std::uint32_t None = UINT32_MAX;
 
@@ -122,8 +119,9 @@ class TNameMatcher {
   // longer matters.
   void Retire(std::uint32_t id);
 
-  // Number of groups the names were split into (1 unless over budget).
-  std::size_t GroupCount() const { return groupCount_; }
+  // The deepest state of the automaton with a dense row (0 while on the
+  // vector path): the longest name's length unless over budget.
+  std::uint32_t DenseDepth() const;
 
   // The most vector instructions that matchers built from now on may use
   // (default: StartupVectorLevel, all the processor has unless
@@ -150,87 +148,26 @@ class TNameMatcher {
   std::uint64_t Work() const;
 
  private:
-  struct Automaton {
-    // Rows of classes entries, each entry the offset of the target row. The
-    // rows of states without output lie below outputBit, those of states with
-    // output from outputBit on (a power of two, the gap between never
-    // touched), so "some walk ended a name" is one bit of the walks' states
-    // or-ed together.
-    std::unique_ptr<std::uint32_t[]> next;
-    std::uint32_t outputBit = 0;
-    std::uint32_t maxLength = 0;           // longest name in the group
-    // Indexed by output state k (state number minus the first output state's):
-    // the next output state beyond k on its suffix chain that ends names of
-    // its own (None if there is none), and the ids of the names k ends,
-    // ids[idStart[k] .. idStart[k+1]).
-    std::vector<std::uint32_t> chainNext;
-    std::vector<std::uint32_t> idStart;
-    std::vector<std::uint32_t> ids;
-    std::vector<std::uint32_t> hitStamp;     // generation in which k was met
-    std::vector<std::uint32_t> expandStamp;  // generation in which k was reported
-    std::vector<std::uint32_t> hits;         // output states met in this text
-    // Per output state: the positional ids it ends, its own and those of its
-    // suffix chain (most states have none).
-    // placeIds[placeStart[k] .. placeWords[k]) are reported at every
-    // place, the rest up to placeStart[k + 1] only at the end of a word.
-    std::vector<std::uint32_t> placeStart;
-    std::vector<std::uint32_t> placeWords;
-    std::vector<std::uint32_t> placeIds;
-    // For output states that can retire (a leaf ending one positional name
-    // only): where their transitions should lead instead, and the table
-    // slots that lead into them, slotStart[r] .. slotStart[r + 1).
-    std::vector<std::uint32_t> retireTo;   // by output state; None: cannot
-    std::vector<std::uint32_t> slotStart;
-    std::vector<std::uint32_t> slots;
-    std::vector<char> retired;
-    std::uint32_t state = 0;                // carried across blocks
-  };
-
-  struct TrieBuild;
-  void BuildAutomata(const std::vector<std::string>& folded);
+  void BuildAutomaton(const std::vector<std::string>& folded);
   void LeaveVectorPath();
   void LeaveVectorPathWithin(const unsigned char* data, std::size_t done);
-  void Build(Automaton& a, const std::vector<std::string>& folded,
-             const std::vector<std::uint32_t>& members);
-  void AddNames(Automaton& a, TrieBuild& t, const std::vector<std::string>& folded,
-                const std::vector<std::uint32_t>& members);
-  static void LinkFailures(TrieBuild& t);
-  static void LayOutTable(Automaton& a, TrieBuild& t);
-  static std::uint32_t Offset(const Automaton& a, const TrieBuild& t, std::uint32_t n);
-  void DescribeOutputs(Automaton& a, TrieBuild& t);
-  static void FindRetireSlots(Automaton& a, const TrieBuild& t);
-  void Walk(Automaton& a, const unsigned char* data, std::size_t size);
-  void WalkSerial(Automaton& a, std::uint32_t& s, const unsigned char* p, std::size_t n);
-  void WalkQuiet(Automaton& a, const unsigned char* p, std::size_t n);
-  void Hit(Automaton& a, std::uint32_t s, const unsigned char* end);
-  void RetireInAutomaton(std::uint32_t id);
 
-  std::size_t groupCount_ = 0;
+  std::size_t budget_;
   std::unique_ptr<TEndSearch> ends_;        // the vector path, when taken
-  // While on the vector path: the folded names and their groups, to build
-  // the automaton from if it is left.
+  // While on the vector path: the folded names, to build the automaton
+  // from if it is left.
   std::vector<std::string> folded_;
-  std::vector<std::vector<std::uint32_t>> members_;
   std::size_t filterBuilds_ = 0;            // by the vector path once left
   std::uint32_t classOf_[256] = {};
   std::uint32_t classes_ = 1;
-  std::vector<Automaton> groups_;
+  std::unique_ptr<TAutomaton> automaton_;   // the portable path, when taken
   std::vector<std::uint32_t> alwaysFound_;  // ids of empty names
   std::vector<bool> positional_;
   TWordEnds wordEnds_;
   // Found by the vector path in the current text before the matcher left it.
   std::vector<std::uint32_t> carried_;
-  std::uint64_t work_ = 0;                  // on the automaton path, and the vector path's once left
-  // Per id: live, retired during the current text, or retired before it
-  // (the automaton path; TEndSearch keeps its own).
-  enum : char { Live, Retiring, Gone };
-  std::vector<char> retired_;
-  std::vector<std::uint32_t> retiring_;
-  // Per name id: its automaton and output state (None when it has none).
-  std::vector<std::uint32_t> idGroup_, idOutput_;
-  TMatchSink* sink_ = nullptr;              // during Feed
-  const unsigned char* blockEnd_ = nullptr; // during Feed
-  std::uint32_t generation_ = 1;
+  std::uint64_t work_ = 0;                  // of the vector path once left
+  std::size_t textFed_ = 0;                 // bytes of the text on the vector path
 };
 
 }  // namespace match

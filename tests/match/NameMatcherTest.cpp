@@ -170,14 +170,21 @@ TEST_P(NameMatcherPaths, AgreesWithThePerNameSearch) {
   }
 }
 
-TEST_P(NameMatcherPaths, SplitsIntoGroupsOnlyOverBudget) {
+// Over its budget the automaton keeps its deep states compactly: a text is
+// still walked once, and names that share long prefixes are all found.
+TEST(NameMatcher, KeepsDeepStatesCompactlyOverBudget) {
+  VectorLevelScope scalar(match::TVectorLevel::None, false);
   std::vector<std::string> names;
   for (int k = 0; k < 100; ++k) names.push_back("page" + std::to_string(k) + ".cfm");
-  EXPECT_EQ(TNameMatcher(names).GroupCount(), 1u);
-  TNameMatcher split(names, 500);
-  EXPECT_GT(split.GroupCount(), 1u);
-  EXPECT_EQ(Sorted(Match(split, "PAGE7.CFM page42.cfm", 0)),
+  EXPECT_EQ(TNameMatcher(names).DenseDepth(), 10u);
+  TNameMatcher compact(names, 100);
+  EXPECT_EQ(compact.DenseDepth(), 4u);
+  EXPECT_EQ(Sorted(Match(compact, "PAGE7.CFM page42.cfm page4.cf page9", 0)),
             (std::vector<std::uint32_t>{7, 42}));
+  std::string text;
+  for (int k = 99; k >= 0; k -= 3) text += "xpage" + std::to_string(k) + ".cf" + Filler(200);
+  text += "page33.cfm" + Filler(70000) + "page66.CFM";
+  EXPECT_EQ(Sorted(Match(compact, text, 65536)), (std::vector<std::uint32_t>{33, 66}));
 }
 
 }  // namespace
@@ -247,6 +254,28 @@ TEST_P(NameMatcherPaths, PositionalNamesReportEveryPlaceUntilRetired) {
 // dropped from reported: those in a word ending at a multiple of block.
 using Places = std::set<std::pair<std::uint32_t, std::size_t>>;
 
+bool StartsWord(const match::TWordEnds& wordEnds, const std::string& text, std::size_t at) {
+  return at == 0 || !wordEnds.wordBytes[static_cast<unsigned char>(text[at - 1])];
+}
+
+// Expected, but a word-start name only where it starts a word.
+std::vector<std::uint32_t> ExpectedAtStarts(const std::vector<std::string>& names,
+                                            const match::TWordEnds& wordEnds,
+                                            const std::string& text) {
+  std::vector<std::uint32_t> found;
+  const std::string upper = Upper(text);
+  for (std::uint32_t k : Expected(names, text)) {
+    bool starts = !wordEnds.starts[k] || names[k].empty();
+    const std::string name = Upper(names[k]);
+    for (std::size_t at = upper.find(name); !starts && at != std::string::npos;
+         at = upper.find(name, at + 1)) {
+      starts = StartsWord(wordEnds, text, at);
+    }
+    if (starts) found.push_back(k);
+  }
+  return found;
+}
+
 Places PlacesOf(const std::vector<std::string>& names, const std::vector<bool>& positional,
                 const match::TWordEnds& wordEnds, const std::string& text,
                 const std::vector<bool>& gone) {
@@ -261,6 +290,16 @@ Places PlacesOf(const std::vector<std::string>& names, const std::vector<bool>& 
   for (std::uint32_t k = 0; k < names.size(); ++k) {
     const std::string name = Upper(names[k]);
     if (!positional[k] || gone[k] || name.empty()) continue;
+    if (k < wordEnds.starts.size() && wordEnds.starts[k]) {
+      for (std::size_t at = upper.find(name); at != std::string::npos; at = upper.find(name, at + 1)) {
+        const std::size_t end = at + name.size();
+        if (StartsWord(wordEnds, text, at) &&
+            (!wordEnds.names[k] || std::binary_search(ends.begin(), ends.end(), end))) {
+          places.emplace(k, end);
+        }
+      }
+      continue;
+    }
     // (Where words are long, by the few places where they end.)
     if (wordEnds.names[k] && ends.size() * 8 < text.size()) {
       for (std::size_t end : ends) {
@@ -290,7 +329,8 @@ Places WithoutBlockEnds(const Places& reported, const match::TWordEnds& wordEnds
   return kept;
 }
 
-// Every place of every positional name (some only at word ends), against a
+// Every place of every positional name (some only at word ends, some only
+// where words start), against a
 // search for all places
 // of each name, over random names and texts fed in random blocks; then the
 // positional names that the sink gave up in one text (at a place of theirs)
@@ -321,6 +361,7 @@ TEST_P(NameMatcherPaths, ReportsEveryPlaceAndRetiresAgainstThePerNameSearch) {
       }
       positional.push_back(pick(3) != 0);
       wordEnds.names.push_back(positional.back() && pick(3) == 0);
+      wordEnds.starts.push_back(pick(4) == 0);
     }
     auto text = [&] {
       std::string t;
@@ -342,7 +383,8 @@ TEST_P(NameMatcherPaths, ReportsEveryPlaceAndRetiresAgainstThePerNameSearch) {
       return WithoutBlockEnds(Places(sink.places.begin(), sink.places.end()), wordEnds, t, block);
     };
 
-    TNameMatcher matcher(names, TNameMatcher::DefaultBudget, positional, wordEnds);
+    TNameMatcher matcher(names, pick(3) == 0 ? 8 + pick(400) : TNameMatcher::DefaultBudget,
+                         positional, wordEnds);
     const std::vector<bool> none(names.size(), false);
     const std::string first = text();
     RecordingSink keep;
@@ -365,7 +407,7 @@ TEST_P(NameMatcherPaths, ReportsEveryPlaceAndRetiresAgainstThePerNameSearch) {
     RecordingSink after;
     ASSERT_EQ(feed(matcher, second, after), expectedPlaces(second, gone));
     std::vector<std::uint32_t> found;
-    for (std::uint32_t k : Expected(names, second)) {
+    for (std::uint32_t k : ExpectedAtStarts(names, wordEnds, second)) {
       if (!gone[k]) found.push_back(k);
     }
     ASSERT_EQ(Sorted(matcher.Found()), found);

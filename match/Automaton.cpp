@@ -1,0 +1,618 @@
+#include "match/Automaton.h"
+
+#include <algorithm>
+#include <cassert>
+#include <numeric>
+
+namespace match {
+
+namespace {
+
+// Blocks at least this long are walked as Lanes overlapping stretches at once.
+constexpr std::size_t Lanes = 8;
+constexpr std::size_t MinLaneBlock = 4096;
+constexpr std::size_t Chunk = 8;
+
+}  // namespace
+
+// What building works with: the trie with its children in one array by
+// parent (each parent's by class), what each state ends, the breadth-first
+// order, failure links, the complete rows of the dense states, and where
+// each state went in the layout.
+struct TAutomaton::Build {
+  std::uint32_t nc = 0;
+  std::vector<std::uint32_t> parent, cls, depth;
+  std::vector<std::uint32_t> childStart, children;
+  std::vector<std::uint32_t> ownStart, own;
+  std::vector<std::uint32_t> order, fail;
+  std::vector<char> output;
+  std::uint32_t dense = 0;             // states with dense rows: order[0 .. dense)
+  std::vector<std::uint32_t> denseGo;  // order index * nc + class -> state
+  std::vector<std::uint32_t> rep;      // state -> as the walk carries it
+  std::vector<std::uint32_t> outNumber;
+  std::vector<std::uint32_t> original;  // output number -> state
+  std::vector<std::uint32_t> denseIndex;  // state -> order index, None if deep
+
+  // The trie's transition from v on class c: the dense row's entry, or the
+  // child, or the failure state's transition.
+  std::uint32_t Delta(std::uint32_t v, std::uint32_t c) const {
+    for (;;) {
+      if (denseIndex[v] != None) return denseGo[std::size_t{denseIndex[v]} * nc + c];
+      const std::uint32_t child = ChildOf(v, c);
+      if (child != None) return child;
+      v = fail[v];
+    }
+  }
+
+  std::size_t Count() const { return parent.size(); }
+  std::uint32_t ChildOf(std::uint32_t s, std::uint32_t c) const {
+    for (std::uint32_t j = childStart[s]; j < childStart[s + 1]; ++j) {
+      if (cls[children[j]] == c) return children[j];
+    }
+    return None;
+  }
+};
+
+TAutomaton::TAutomaton(const std::vector<std::string>& folded,
+                       const std::uint32_t (&classOf)[256], std::uint32_t classes,
+                       std::size_t budget, const std::vector<bool>& positional,
+                       const TWordEnds& wordEnds)
+    : classes_(classes), positional_(positional), wordEnds_(wordEnds) {
+  std::copy(std::begin(classOf), std::end(classOf), classOf_);
+  retired_.assign(folded.size(), Live);
+  outputOf_.assign(folded.size(), None);
+  wordEnds_.names.resize(folded.size(), false);
+  Build b;
+
+  // Names that matter only where a word starts: the automaton reads the text
+  // as if a mark followed every byte that is not a word byte (and came
+  // before the text), and such a name is the mark and the name. So that
+  // every other name still occurs where it did, the mark follows each such
+  // byte in every name too. The mark is a class of its own, which no byte
+  // has; a step on a byte that is not a word byte is the step on the byte
+  // and then on the mark, one entry of the table.
+  std::vector<std::uint16_t> symbols;  // the names as classes, one after another
+  std::vector<std::size_t> symbolStart(folded.size() + 1, 0);
+  bool marks = false;
+  for (std::uint32_t k = 0; k < folded.size(); ++k) {
+    marks = marks || (k < wordEnds.starts.size() && wordEnds.starts[k] && !folded[k].empty());
+  }
+  if (marks) {
+    // The bytes that no name holds share class 0: the word bytes among
+    // them get one of their own.
+    std::uint32_t otherWord = None;
+    for (int c = 0; c < 256; ++c) {
+      if (classOf_[c] != 0 || !wordEnds.wordBytes[c]) continue;
+      if (otherWord == None) otherWord = classes_++;
+      classOf_[c] = otherWord;
+    }
+    mark_ = classes_++;
+    for (int c = 0; c < 256; ++c) nonWord_[classOf_[c]] = !wordEnds.wordBytes[c];
+    nonWord_[mark_] = 0;
+  }
+  for (std::uint32_t k = 0; k < folded.size(); ++k) {
+    if (!folded[k].empty() && marks && k < wordEnds.starts.size() && wordEnds.starts[k]) {
+      symbols.push_back(static_cast<std::uint16_t>(mark_));
+    }
+    for (char ch : folded[k]) {
+      const std::uint32_t c = classOf_[static_cast<unsigned char>(ch)];
+      symbols.push_back(static_cast<std::uint16_t>(c));
+      if (marks && nonWord_[c]) symbols.push_back(static_cast<std::uint16_t>(mark_));
+    }
+    symbolStart[k + 1] = symbols.size();
+    maxLength_ = std::max(maxLength_, static_cast<std::uint32_t>(folded[k].size()));
+  }
+  b.nc = classes_;
+
+  // The trie, from the names in the order of their classes: each name
+  // shares the path of its predecessor's common prefix, and each state's
+  // children are made in the order of their classes.
+  auto symbolsOf = [&](std::uint32_t k) {
+    return std::make_pair(symbols.data() + symbolStart[k], symbols.data() + symbolStart[k + 1]);
+  };
+  std::vector<std::uint32_t> sorted;
+  for (std::uint32_t k = 0; k < folded.size(); ++k) {
+    if (!folded[k].empty()) sorted.push_back(k);
+  }
+  std::stable_sort(sorted.begin(), sorted.end(), [&](std::uint32_t x, std::uint32_t y) {
+    const auto [xa, xb] = symbolsOf(x);
+    const auto [ya, yb] = symbolsOf(y);
+    return std::lexicographical_compare(xa, xb, ya, yb);
+  });
+  b.parent.push_back(None);
+  b.cls.push_back(0);
+  b.depth.push_back(0);
+  std::vector<std::uint32_t> endOf(folded.size(), None);
+  std::vector<std::uint32_t> path{0};
+  const std::uint16_t* previous = nullptr;
+  std::size_t previousSize = 0;
+  for (std::uint32_t k : sorted) {
+    const auto [name, nameEnd] = symbolsOf(k);
+    const auto size = static_cast<std::size_t>(nameEnd - name);
+    std::size_t common = 0;
+    const std::size_t most = std::min(previousSize, size);
+    while (common < most && previous[common] == name[common]) ++common;
+    path.resize(common + 1);
+    for (std::size_t d = common; d < size; ++d) {
+      const auto s = static_cast<std::uint32_t>(b.parent.size());
+      b.parent.push_back(path[d]);
+      b.cls.push_back(name[d]);
+      b.depth.push_back(static_cast<std::uint32_t>(d + 1));
+      path.push_back(s);
+    }
+    endOf[k] = path[size];
+    previous = name;
+    previousSize = size;
+  }
+  const std::size_t count = b.Count();
+  b.childStart.assign(count + 1, 0);
+  for (std::size_t s = 1; s < count; ++s) ++b.childStart[b.parent[s] + 1];
+  std::partial_sum(b.childStart.begin(), b.childStart.end(), b.childStart.begin());
+  b.children.resize(count > 0 ? count - 1 : 0);
+  {
+    std::vector<std::uint32_t> at(b.childStart.begin(), b.childStart.end() - 1);
+    for (std::uint32_t s = 1; s < count; ++s) b.children[at[b.parent[s]]++] = s;
+  }
+  b.ownStart.assign(count + 1, 0);
+  for (std::uint32_t k : sorted) ++b.ownStart[endOf[k] + 1];
+  std::partial_sum(b.ownStart.begin(), b.ownStart.end(), b.ownStart.begin());
+  b.own.resize(sorted.size());
+  {
+    std::vector<std::uint32_t> at(b.ownStart.begin(), b.ownStart.end() - 1);
+    std::vector<std::uint32_t> byId = sorted;
+    std::sort(byId.begin(), byId.end());
+    for (std::uint32_t k : byId) b.own[at[endOf[k]]++] = k;
+  }
+
+  // Breadth first; the dense states are those down to the deepest depth
+  // whose rows all fit the budget (the root's at least).
+  b.order.reserve(count);
+  b.order.push_back(0);
+  for (std::size_t q = 0; q < b.order.size(); ++q) {
+    const std::uint32_t s = b.order[q];
+    for (std::uint32_t j = b.childStart[s]; j < b.childStart[s + 1]; ++j) {
+      b.order.push_back(b.children[j]);
+    }
+  }
+  {
+    std::size_t q = 1;
+    while (q < count) {
+      std::size_t end = q;
+      while (end < count && b.depth[b.order[end]] == b.depth[b.order[q]]) ++end;
+      if (end * std::size_t{b.nc} > budget) break;
+      denseDepth_ = b.depth[b.order[q]];
+      q = end;
+    }
+    b.dense = static_cast<std::uint32_t>(q);
+  }
+
+  // Failure links, and the dense rows complete: a missing transition is
+  // taken from the failure state's row (shallower, so done already).
+  b.fail.assign(count, 0);
+  b.output.assign(count, 0);
+  b.denseIndex.assign(count, None);
+  b.denseGo.assign(std::size_t{b.dense} * b.nc, 0);
+  for (std::size_t q = 0; q < count; ++q) {
+    const std::uint32_t u = b.order[q];
+    if (q > 0) {
+      const std::uint32_t p = b.parent[u];
+      b.fail[u] = p == 0 ? 0 : b.Delta(b.fail[p], b.cls[u]);
+      b.output[u] = b.ownStart[u] != b.ownStart[u + 1] || b.output[b.fail[u]];
+    }
+    if (q < b.dense) {
+      b.denseIndex[u] = static_cast<std::uint32_t>(q);
+      std::uint32_t* row = b.denseGo.data() + q * b.nc;
+      if (q > 0) {
+        const std::uint32_t* inherited = b.denseGo.data() + std::size_t{b.denseIndex[b.fail[u]]} * b.nc;
+        std::copy(inherited, inherited + b.nc, row);
+      }
+      for (std::uint32_t j = b.childStart[u]; j < b.childStart[u + 1]; ++j) {
+        row[b.cls[b.children[j]]] = b.children[j];
+      }
+    }
+  }
+  LayOut(b);
+  Describe(b);
+  FindRetireSlots();
+}
+
+TAutomaton::~TAutomaton() = default;
+
+// Numbers the states: dense rows without output first, then those with
+// output, then the escape row; the deep states in breadth-first order.
+// Outputs are numbered dense ones first, in row order, then deep ones.
+void TAutomaton::LayOut(Build& b) {
+  const std::uint32_t nc = b.nc;
+  const std::size_t count = b.Count();
+  b.rep.assign(count, 0);
+  b.outNumber.assign(count, None);
+  std::uint32_t low = 0, high = 0;
+  for (std::uint32_t q = 0; q < b.dense; ++q) (b.output[b.order[q]] ? high : low)++;
+  lowRows_ = low;
+  denseRows_ = b.dense;
+  std::size_t bit = 1;
+  while (bit < std::max<std::size_t>(std::size_t{low} * nc, (std::size_t{high} + 1) * nc)) bit <<= 1;
+  assert(bit + (std::size_t{high} + 1) * nc < DeepTag);
+  outputBit_ = static_cast<std::uint32_t>(bit);
+  escape_ = outputBit_ + high * nc;
+  std::uint32_t lowAt = 0, highAt = 0, deepAt = 0;
+  for (std::uint32_t q = 0; q < count; ++q) {
+    const std::uint32_t s = b.order[q];
+    if (q >= b.dense) {
+      b.rep[s] = DeepTag + deepAt++;
+    } else if (b.output[s]) {
+      b.outNumber[s] = highAt;
+      b.rep[s] = outputBit_ + highAt++ * nc;
+    } else {
+      b.rep[s] = lowAt++ * nc;
+    }
+  }
+  std::uint32_t outputs = high;
+  for (std::uint32_t q = b.dense; q < count; ++q) {
+    if (b.output[b.order[q]]) b.outNumber[b.order[q]] = outputs++;
+  }
+  b.original.assign(outputs, 0);
+  for (std::uint32_t s = 0; s < count; ++s) {
+    if (b.outNumber[s] != None) b.original[b.outNumber[s]] = s;
+  }
+
+  // The dense rows, and the edges: where a dense row's entry leads into a
+  // deep state, the entry is the escape row and an edge of the row's gives
+  // the state; the deep states' edges are their children. By owner, each
+  // owner's by class.
+  next_.reset(new std::uint32_t[bit + (std::size_t{high} + 1) * nc]);
+  const std::uint32_t deep = deepAt;
+  edgeStart_.assign(std::size_t{denseRows_} + deep + 1, 0);
+  for (std::uint32_t q = 0; q < b.dense; ++q) {
+    const std::uint32_t s = b.order[q];
+    const std::uint32_t owner = OwnerOfRow(b.rep[s]);
+    std::uint32_t* row = next_.get() + b.rep[s];
+    const std::uint32_t* go = b.denseGo.data() + std::size_t{q} * nc;
+    for (std::uint32_t c = 0; c < nc; ++c) {
+      // After a byte that is not a word byte, the mark.
+      const std::uint32_t t = b.rep[nonWord_[c] ? b.Delta(go[c], mark_) : go[c]];
+      row[c] = t >= DeepTag ? escape_ : t;
+      if (t >= DeepTag) {
+        ++edgeStart_[owner + 1];
+        edgeClass_.push_back(c);
+        edgeTarget_.push_back(t);
+      }
+    }
+  }
+  start_ = mark_ == None ? 0 : b.rep[b.Delta(0, mark_)];
+  std::fill(next_.get() + escape_, next_.get() + escape_ + nc, escape_);
+  // The dense rows' edges went in by row in breadth-first order; sorted by
+  // owner, stably, they keep their classes' order.
+  {
+    std::vector<std::uint32_t> ownerOfEdge;
+    for (std::uint32_t q = 0; q < b.dense; ++q) {
+      const std::uint32_t owner = OwnerOfRow(b.rep[b.order[q]]);
+      for (std::uint32_t j = 0; j < edgeStart_[owner + 1]; ++j) ownerOfEdge.push_back(owner);
+    }
+    std::vector<std::uint32_t> index(ownerOfEdge.size());
+    std::iota(index.begin(), index.end(), 0);
+    std::stable_sort(index.begin(), index.end(),
+                     [&](std::uint32_t x, std::uint32_t y) { return ownerOfEdge[x] < ownerOfEdge[y]; });
+    std::vector<std::uint32_t> cls(index.size()), target(index.size());
+    for (std::size_t j = 0; j < index.size(); ++j) {
+      cls[j] = edgeClass_[index[j]];
+      target[j] = edgeTarget_[index[j]];
+    }
+    edgeClass_ = std::move(cls);
+    edgeTarget_ = std::move(target);
+  }
+  const std::size_t denseEdges = edgeClass_.size();
+  deepFail_.assign(deep, 0);
+  deepOutput_.assign(deep, None);
+  auto ownerOf = [&](std::uint32_t s) {
+    const std::uint32_t r = b.rep[s];
+    return r >= DeepTag ? denseRows_ + (r - DeepTag) : None;
+  };
+  for (std::uint32_t q = b.dense; q < count; ++q) {
+    const std::uint32_t owner = ownerOf(b.parent[b.order[q]]);
+    if (owner != None) ++edgeStart_[owner + 1];
+  }
+  std::partial_sum(edgeStart_.begin(), edgeStart_.end(), edgeStart_.begin());
+  edgeClass_.resize(denseEdges + (count - b.dense));
+  edgeTarget_.resize(edgeClass_.size());
+  std::vector<std::uint32_t> at(edgeStart_.begin(), edgeStart_.end() - 1);
+  // Breadth-first order keeps each parent's children in class order.
+  for (std::uint32_t q = b.dense; q < count; ++q) {
+    const std::uint32_t s = b.order[q];
+    const std::uint32_t d = b.rep[s] - DeepTag;
+    deepFail_[d] = b.rep[b.fail[s]];
+    deepOutput_[d] = b.outNumber[s];
+    const std::uint32_t owner = ownerOf(b.parent[s]);
+    if (owner == None) continue;  // a dense row's edge already
+    const std::uint32_t e = at[owner]++;
+    edgeClass_[e] = b.cls[s];
+    edgeTarget_[e] = b.rep[s];
+  }
+  edgeClass_.resize(edgeStart_.back());
+  edgeTarget_.resize(edgeStart_.back());
+  b.denseGo = {};
+}
+
+std::uint32_t TAutomaton::OwnerOfRow(std::uint32_t offset) const {
+  return offset < outputBit_ ? offset / classes_ : lowRows_ + (offset - outputBit_) / classes_;
+}
+
+// Per output: the names it ends, the next state on its suffix chain that
+// ends names of its own, the positional names to report at it, and
+// whether it can retire.
+void TAutomaton::Describe(Build& b) {
+  const std::size_t outputs = b.original.size();
+  const std::size_t count = b.Count();
+  // The first state beyond s on its suffix chain that ends names of its own,
+  // in breadth-first order so that the failure state's answer is known.
+  std::vector<std::uint32_t> ownBeyond(count, None);
+  auto owns = [&](std::uint32_t s) { return b.ownStart[s] != b.ownStart[s + 1]; };
+  for (std::size_t q = 1; q < count; ++q) {
+    const std::uint32_t s = b.order[q];
+    const std::uint32_t f = b.fail[s];
+    ownBeyond[s] = owns(f) ? f : ownBeyond[f];
+  }
+  chainNext_.assign(outputs, None);
+  idStart_.assign(outputs + 1, 0);
+  placeStart_.assign(outputs + 1, 0);
+  placeWords_.assign(outputs, 0);
+  retireTo_.assign(outputs, None);
+  for (std::size_t k = 0; k < outputs; ++k) {
+    const std::uint32_t s = b.original[k];
+    const std::uint32_t* own = b.own.data() + b.ownStart[s];
+    const std::size_t owned = b.ownStart[s + 1] - b.ownStart[s];
+    for (std::size_t j = 0; j < owned; ++j) outputOf_[own[j]] = static_cast<std::uint32_t>(k);
+    // Leaves that end exactly one name, a positional one: their stand-in
+    // is their failure state. The states of longer names that hold such a
+    // name still report it through their suffix chains; the flag stops those.
+    if (owned == 1 && positional_[own[0]] && b.childStart[s] == b.childStart[s + 1]) {
+      retireTo_[k] = b.rep[b.fail[s]];
+    }
+    if (ownBeyond[s] != None) chainNext_[k] = b.outNumber[ownBeyond[s]];
+    idStart_[k + 1] = idStart_[k] + static_cast<std::uint32_t>(owned);
+    ids_.insert(ids_.end(), own, own + owned);
+    for (bool wordEnd : {false, true}) {
+      for (std::uint32_t u = s; u != None && u != 0; u = ownBeyond[u]) {
+        for (std::uint32_t j = b.ownStart[u]; j < b.ownStart[u + 1]; ++j) {
+          const std::uint32_t id = b.own[j];
+          if (positional_[id] && wordEnds_.names[id] == wordEnd) placeIds_.push_back(id);
+        }
+      }
+      if (!wordEnd) placeWords_[k] = static_cast<std::uint32_t>(placeIds_.size());
+    }
+    placeStart_[k + 1] = static_cast<std::uint32_t>(placeIds_.size());
+  }
+  hitStamp_.assign(outputs, 0);
+  expandStamp_.assign(outputs, 0);
+  retiredOutput_.assign(outputs, 0);
+}
+
+// The dense entries and the edges that lead into each output that can
+// retire (an edge's slot is DeepTag plus its index).
+void TAutomaton::FindRetireSlots() {
+  const std::size_t outputs = retireTo_.size();
+  std::vector<std::uint32_t> counts(outputs + 1, 0);
+  auto eachSlot = [&](auto visit) {
+    for (std::uint32_t row = 0; row < denseRows_; ++row) {
+      const std::uint32_t start =
+          row < lowRows_ ? row * classes_ : outputBit_ + (row - lowRows_) * classes_;
+      for (std::uint32_t c = 0; c < classes_; ++c) {
+        const std::uint32_t v = next_[start + c];
+        if (v < outputBit_ || v == escape_) continue;
+        const std::uint32_t k = (v - outputBit_) / classes_;
+        if (retireTo_[k] != None) visit(k, start + c);
+      }
+    }
+    for (std::uint32_t e = 0; e < edgeTarget_.size(); ++e) {
+      const std::uint32_t k = OutputOf(edgeTarget_[e]);
+      if (k != None && retireTo_[k] != None) visit(k, DeepTag + e);
+    }
+  };
+  eachSlot([&](std::uint32_t k, std::uint32_t) { ++counts[k + 1]; });
+  std::partial_sum(counts.begin(), counts.end(), counts.begin());
+  slotStart_ = counts;
+  slots_.resize(counts[outputs]);
+  eachSlot([&](std::uint32_t k, std::uint32_t slot) { slots_[counts[k]++] = slot; });
+}
+
+void TAutomaton::Retire(std::uint32_t id) {
+  if (retired_[id] != Live) return;
+  retired_[id] = Retiring;
+  retiring_.push_back(id);
+  const std::uint32_t k = outputOf_[id];
+  if (k == None || retireTo_[k] == None || retiredOutput_[k]) return;
+  retiredOutput_[k] = 1;
+  for (std::uint32_t j = slotStart_[k]; j < slotStart_[k + 1]; ++j) {
+    const std::uint32_t slot = slots_[j];
+    (slot < DeepTag ? next_[slot] : edgeTarget_[slot - DeepTag]) = retireTo_[k];
+  }
+}
+
+void TAutomaton::Start() {
+  if (++generation_ == 0) {
+    generation_ = 1;
+    std::fill(hitStamp_.begin(), hitStamp_.end(), 0);
+    std::fill(expandStamp_.begin(), expandStamp_.end(), 0);
+  }
+  hits_.clear();
+  state_ = start_;
+  for (std::uint32_t id : retiring_) retired_[id] = Gone;
+  retiring_.clear();
+}
+
+// The edge of owner on class c, or None.
+std::uint32_t TAutomaton::Child(std::uint32_t owner, std::uint32_t c) const {
+  std::uint32_t lo = edgeStart_[owner], hi = edgeStart_[owner + 1];
+  while (hi - lo > 8) {
+    const std::uint32_t mid = lo + (hi - lo) / 2;
+    if (edgeClass_[mid] < c) {
+      lo = mid + 1;
+    } else {
+      hi = mid + 1;
+    }
+  }
+  for (; lo < hi; ++lo) {
+    if (edgeClass_[lo] == c) return lo;
+  }
+  return None;
+}
+
+// One exact step: through the dense rows, the edges out of the deepest of
+// them, and the deep states' children and failure links. A dense entry, or
+// a dense row's edge, is the whole step; a deep state's child still takes
+// the mark after a byte that is not a word byte.
+std::uint32_t TAutomaton::Step(std::uint32_t s, std::uint32_t c) {
+  std::uint32_t t;
+  for (;;) {
+    if (s < DeepTag) {
+      t = next_[s + c];
+      return t != escape_ ? t : edgeTarget_[Child(OwnerOfRow(s), c)];
+    }
+    const std::uint32_t d = s - DeepTag;
+    const std::uint32_t e = Child(denseRows_ + d, c);
+    if (e != None) {
+      t = edgeTarget_[e];
+      break;
+    }
+    s = deepFail_[d];
+    ++work_;
+  }
+  return nonWord_[c] ? Step(t, mark_) : t;
+}
+
+void TAutomaton::Hit(std::uint32_t k, const unsigned char* end) {
+  if (hitStamp_[k] != generation_) {
+    hitStamp_[k] = generation_;
+    hits_.push_back(k);
+  }
+  if (placeStart_[k] != placeStart_[k + 1] && sink_ != nullptr) [[unlikely]] {
+    // Word-end names only where the next byte, when in the block, ends the word.
+    const bool wordEnds = end == blockEnd_ || !wordEnds_.wordBytes[*end];
+    const std::uint32_t last = wordEnds ? placeStart_[k + 1] : placeWords_[k];
+    for (std::uint32_t j = placeStart_[k]; j < last; ++j) {
+      const std::uint32_t id = placeIds_[j];
+      ++work_;
+      if (retired_[id] == Live && !sink_->OnMatch(id, end)) Retire(id);
+    }
+  }
+}
+
+void TAutomaton::WalkExact(std::uint32_t& state, const unsigned char* p, std::size_t n) {
+  const std::uint32_t* next = next_.get();
+  const std::uint32_t bit = outputBit_;
+  std::uint32_t s = state;
+  for (std::size_t i = 0; i < n; ++i) {
+    const std::uint32_t c = classOf_[p[i]];
+    if (s < DeepTag) [[likely]] {
+      const std::uint32_t t = next[s + c];
+      if (t < bit) [[likely]] {
+        s = t;
+        continue;
+      }
+      s = t != escape_ ? t : Step(s, c);
+    } else {
+      s = Step(s, c);
+    }
+    const std::uint32_t k = OutputOf(s);
+    if (k != None) Hit(k, p + i + 1);
+  }
+  state = s;
+  work_ += n;
+}
+
+void TAutomaton::Skip(const unsigned char* p, std::size_t n, bool textStart) {
+  std::uint32_t s = textStart ? start_ : 0;
+  for (std::size_t i = 0; i < n; ++i) s = Step(s, classOf_[p[i]]);
+  state_ = s;
+  work_ += n;
+}
+
+void TAutomaton::Feed(const unsigned char* data, std::size_t size, TMatchSink* sink) {
+  sink_ = sink;
+  blockEnd_ = data + size;
+  Walk(data, size);
+  sink_ = nullptr;
+  blockEnd_ = nullptr;
+}
+
+// A name found by the automaton ends at some byte and is at most maxLength_
+// long. A walk started from the root maxLength_ bytes before a position is in
+// the same state at that position as a walk over the whole text, so stretches
+// that overlap by maxLength_ bytes find every name between them, and the last
+// stretch ends in the state to carry into the next block. A name found twice
+// in an overlap is reported once.
+void TAutomaton::Walk(const unsigned char* data, std::size_t size) {
+  const std::size_t overlap = maxLength_;
+  if (size < MinLaneBlock || size < 2 * Lanes * (overlap + 1)) {
+    WalkExact(state_, data, size);
+    return;
+  }
+  const std::size_t step = (size + Lanes - 1) / Lanes;
+  const std::size_t length = step + overlap;  // <= size by the test above
+  const unsigned char* p[Lanes];
+  // Each walk's state over the dense rows (the escape row while it is in a
+  // deep state), and its exact deep state then.
+  std::uint32_t s[Lanes], deep[Lanes];
+  for (std::size_t j = 0; j < Lanes; ++j) {
+    p[j] = data + std::min(j * step, size - length);
+    s[j] = 0;
+  }
+  if (state_ >= DeepTag) {
+    s[0] = escape_;
+    deep[0] = state_;
+  } else {
+    s[0] = state_;
+  }
+  const std::uint32_t* next = next_.get();
+  const std::uint32_t* classOf = classOf_;
+  const std::uint32_t bit = outputBit_;
+  const std::uint32_t escape = escape_;
+  std::size_t i = 0;
+  for (; i + Chunk <= length; i += Chunk) {
+    std::uint32_t before[Lanes], seen[Lanes];
+    for (std::size_t j = 0; j < Lanes; ++j) before[j] = seen[j] = s[j];
+    for (std::size_t b = 0; b < Chunk; ++b) {
+      for (std::size_t j = 0; j < Lanes; ++j) {
+        s[j] = next[s[j] + classOf[p[j][i + b]]];
+        seen[j] |= s[j];
+      }
+    }
+    std::uint32_t any = 0;
+    for (std::size_t j = 0; j < Lanes; ++j) any |= seen[j];
+    if (any & bit) [[unlikely]] {
+      // Some walks met a name or went deep: those go over the chunk again,
+      // exactly, stopping at the names they meet.
+      for (std::size_t j = 0; j < Lanes; ++j) {
+        if (!(seen[j] & bit)) continue;
+        std::uint32_t e = before[j] == escape ? deep[j] : before[j];
+        WalkExact(e, p[j] + i, Chunk);
+        if (e >= DeepTag) {
+          deep[j] = e;
+          e = escape;
+        }
+        s[j] = e;
+      }
+    }
+  }
+  work_ += i * Lanes;
+  for (std::size_t j = 0; j < Lanes; ++j) {
+    std::uint32_t e = s[j] == escape ? deep[j] : s[j];
+    WalkExact(e, p[j] + i, length - i);
+    s[j] = e;
+  }
+  state_ = s[Lanes - 1];
+}
+
+void TAutomaton::AppendFound(std::vector<std::uint32_t>& found) {
+  for (std::uint32_t k : hits_) {
+    // Everything beyond an output already listed was listed with it.
+    for (std::uint32_t t = k; t != None && expandStamp_[t] != generation_; t = chainNext_[t]) {
+      expandStamp_[t] = generation_;
+      for (std::uint32_t j = idStart_[t]; j < idStart_[t + 1]; ++j) {
+        if (retired_[ids_[j]] != Gone) found.push_back(ids_[j]);
+      }
+    }
+  }
+}
+
+}  // namespace match

@@ -1,0 +1,157 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "match/NameMatcher.h"
+
+namespace match {
+
+// TAutomaton: the portable path of TNameMatcher, one Aho-Corasick automaton
+// over all the names, whatever their number.
+//
+// Bytes are first mapped to classes (the caller's classOf), so a row has one
+// entry per class rather than 256. The states down to some depth, those a
+// text keeps returning to, have dense rows: an entry holds the target row's
+// offset, so a step is two loads and an add. The depth is the deepest whose
+// rows all fit the memory budget. The deeper states, which a text reaches
+// only where it spells out the start of a long name, are kept compactly:
+// their children, sorted by class, and their failure link; a step from one
+// follows failure links until a child or a dense row answers, which costs
+// at most as many steps over a text as it has bytes (each failure step
+// goes one byte up, and each byte goes at most one byte down). So the
+// memory grows with the names' bytes, not with their bytes times the
+// classes, and no text is walked twice however many names there are.
+//
+// The rows of states that end a name lie at and beyond outputBit, a power
+// of two above the other rows, so "some walk met a name" is one bit of the
+// states or-ed together. Large blocks are cut into several overlapping
+// stretches walked in lockstep over the dense rows alone: the walks are
+// independent chains of loads, which the processor overlaps. A transition
+// into a deep state leads to the escape row, which has the output bit and
+// leads to itself; a walk whose states had that bit in a stretch of eight
+// bytes goes over those bytes again, step by step and exactly, reporting
+// the names it meets and stepping through deep states.
+//
+// Owned by its TNameMatcher.
+class TAutomaton {
+ public:
+  static constexpr std::uint32_t None = UINT32_MAX;
+
+  // folded[k] is name k with a-z folded to A-Z; empty names are left out
+  // (the matcher finds them itself). classOf maps every byte to its class,
+  // below classes.
+  TAutomaton(const std::vector<std::string>& folded, const std::uint32_t (&classOf)[256],
+             std::uint32_t classes, std::size_t budget, const std::vector<bool>& positional,
+             const TWordEnds& wordEnds);
+  ~TAutomaton();
+
+  // A new text.
+  void Start();
+  void Feed(const unsigned char* data, std::size_t size, TMatchSink* sink);
+  // Sets the state to the one that a walk over these bytes from the root
+  // ends in, reporting nothing: for bytes whose places were dealt with
+  // already (by the vector path); at most MaxLength() + 1 of them matter.
+  // textStart: the bytes start the text.
+  void Skip(const unsigned char* data, std::size_t size, bool textStart);
+  std::uint32_t MaxLength() const { return maxLength_; }
+  // Appends the ids of the names met since Start (each once).
+  void AppendFound(std::vector<std::uint32_t>& found);
+  void Retire(std::uint32_t id);
+  // Marks id as retired before the current text (by the vector path).
+  void MarkGone(std::uint32_t id) { retired_[id] = Gone; }
+
+  std::uint64_t Work() const { return work_; }
+  // The deepest state whose row is dense.
+  std::uint32_t DenseDepth() const { return denseDepth_; }
+
+ private:
+  struct Build;
+  // A state as the exact walk carries it: a dense row's offset, or DeepTag
+  // plus the number of a deep state.
+  static constexpr std::uint32_t DeepTag = 0x80000000u;
+
+  void LayOut(Build& b);
+  void Describe(Build& b);
+  void FindRetireSlots();
+  std::uint32_t Child(std::uint32_t owner, std::uint32_t c) const;
+  std::uint32_t OwnerOfRow(std::uint32_t offset) const;
+  std::uint32_t Step(std::uint32_t s, std::uint32_t c);
+  std::uint32_t OutputOf(std::uint32_t s) const {
+    if (s < DeepTag) return s & outputBit_ ? (s - outputBit_) / classes_ : None;
+    return deepOutput_[s - DeepTag];
+  }
+  void WalkExact(std::uint32_t& state, const unsigned char* p, std::size_t n);
+  void Walk(const unsigned char* data, std::size_t size);
+  void Hit(std::uint32_t k, const unsigned char* end);
+
+  std::uint32_t classOf_[256] = {};
+  std::uint32_t classes_ = 1;
+  std::vector<bool> positional_;
+  TWordEnds wordEnds_;
+  std::uint32_t maxLength_ = 0;
+  std::uint32_t denseDepth_ = 0;
+  // The class of the mark that follows each byte that is not a word byte
+  // (None when no name needs it), and those bytes' classes.
+  std::uint32_t mark_ = None;
+  char nonWord_[259] = {};
+  std::uint32_t start_ = 0;  // the state before a text
+
+  // The dense rows: those without output below outputBit_, in breadth-first
+  // order so the hot shallow rows sit together; from outputBit_ on those
+  // with output, then the escape row (the gap between is never touched).
+  std::unique_ptr<std::uint32_t[]> next_;
+  std::uint32_t outputBit_ = 0;
+  std::uint32_t escape_ = 0;
+  std::uint32_t lowRows_ = 0;    // rows below outputBit_
+  std::uint32_t denseRows_ = 0;  // rows of dense states
+  // Edges, by owner (a dense row's number, or denseRows_ plus a deep
+  // state's number): edgeClass_/edgeTarget_[edgeStart_[o] .. edgeStart_[o + 1]),
+  // by class. A dense row's lead from its escape entries to deep states; a
+  // deep state's are its children.
+  std::vector<std::uint32_t> edgeStart_;
+  std::vector<std::uint32_t> edgeClass_;
+  std::vector<std::uint32_t> edgeTarget_;
+  std::vector<std::uint32_t> deepFail_;
+  std::vector<std::uint32_t> deepOutput_;  // its output number, or None
+
+  // By output number k (dense outputs first, in row order, then deep ones):
+  // the next output beyond k on its suffix chain that ends names of its own
+  // (None if none), and the names k ends, ids_[idStart_[k] .. idStart_[k+1]).
+  std::vector<std::uint32_t> chainNext_;
+  std::vector<std::uint32_t> idStart_;
+  std::vector<std::uint32_t> ids_;
+  std::vector<std::uint32_t> hitStamp_;     // generation in which k was met
+  std::vector<std::uint32_t> expandStamp_;  // generation in which k was listed
+  std::vector<std::uint32_t> hits_;         // outputs met in this text
+  // The positional ids k ends, its own and its suffix chain's:
+  // placeIds_[placeStart_[k] .. placeWords_[k]) are reported at every
+  // place, the rest up to placeStart_[k + 1] only at the end of a word.
+  std::vector<std::uint32_t> placeStart_;
+  std::vector<std::uint32_t> placeWords_;
+  std::vector<std::uint32_t> placeIds_;
+  // Outputs that can retire (a leaf ending one positional name only): the
+  // state their transitions should lead to instead (their failure state,
+  // whose row a leaf's repeats), and the dense entries and edges that lead
+  // into them, slots_[slotStart_[k] .. slotStart_[k + 1]).
+  std::vector<std::uint32_t> retireTo_;
+  std::vector<std::uint32_t> slotStart_;
+  std::vector<std::uint32_t> slots_;
+  std::vector<char> retiredOutput_;
+  std::vector<std::uint32_t> outputOf_;  // by id: the output that ends it
+
+  // Per id: live, retired during the current text, or retired before it.
+  enum : char { Live, Retiring, Gone };
+  std::vector<char> retired_;
+  std::vector<std::uint32_t> retiring_;
+
+  std::uint32_t state_ = 0;  // carried across blocks
+  std::uint32_t generation_ = 1;
+  std::uint64_t work_ = 0;
+  TMatchSink* sink_ = nullptr;               // during Feed
+  const unsigned char* blockEnd_ = nullptr;  // during Feed
+};
+
+}  // namespace match
