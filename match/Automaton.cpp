@@ -32,6 +32,15 @@ struct TAutomaton::Build {
   std::vector<std::uint32_t> outNumber;
   std::vector<std::uint32_t> original;  // output number -> state
   std::vector<std::uint32_t> denseIndex;  // state -> order index, None if deep
+  // The dense entries that lead into states that can retire: state, slot.
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> retireSlots;
+
+  // Whether s can retire: a leaf (no name goes on from it) that ends
+  // exactly one name, a positional one.
+  bool CanRetire(std::uint32_t s, const std::vector<bool>& positional) const {
+    return childStart[s] == childStart[s + 1] && ownStart[s] + 1 == ownStart[s + 1] &&
+           positional[own[ownStart[s]]];
+  }
 
   // The trie's transition from v on class c: the dense row's entry, or the
   // child, or the failure state's transition.
@@ -213,7 +222,7 @@ TAutomaton::TAutomaton(const std::vector<std::string>& folded,
   }
   LayOut(b);
   Describe(b);
-  FindRetireSlots();
+  FindRetireSlots(b);
 }
 
 TAutomaton::~TAutomaton() = default;
@@ -263,6 +272,14 @@ void TAutomaton::LayOut(Build& b) {
   next_.reset(new std::uint32_t[bit + (std::size_t{high} + 1) * nc]);
   const std::uint32_t deep = deepAt;
   edgeStart_.assign(std::size_t{denseRows_} + deep + 1, 0);
+  // Each dense state's step on the mark, apart, for the rows' many looks.
+  std::vector<std::uint32_t> marked;
+  if (mark_ != None) {
+    marked.resize(b.dense);
+    for (std::uint32_t q = 0; q < b.dense; ++q) marked[q] = b.denseGo[std::size_t{q} * nc + mark_];
+  }
+  std::vector<char> canRetire(count);
+  for (std::uint32_t s = 1; s < count; ++s) canRetire[s] = b.CanRetire(s, positional_);
   for (std::uint32_t q = 0; q < b.dense; ++q) {
     const std::uint32_t s = b.order[q];
     const std::uint32_t owner = OwnerOfRow(b.rep[s]);
@@ -270,12 +287,19 @@ void TAutomaton::LayOut(Build& b) {
     const std::uint32_t* go = b.denseGo.data() + std::size_t{q} * nc;
     for (std::uint32_t c = 0; c < nc; ++c) {
       // After a byte that is not a word byte, the mark.
-      const std::uint32_t t = b.rep[nonWord_[c] ? b.Delta(go[c], mark_) : go[c]];
-      row[c] = t >= DeepTag ? escape_ : t;
+      std::uint32_t ts = go[c];
+      if (nonWord_[c]) {
+        ts = b.denseIndex[ts] != None ? marked[b.denseIndex[ts]] : b.Delta(ts, mark_);
+      }
+      const std::uint32_t t = b.rep[ts];
       if (t >= DeepTag) {
+        row[c] = escape_;
         ++edgeStart_[owner + 1];
         edgeClass_.push_back(c);
         edgeTarget_.push_back(t);
+      } else {
+        row[c] = t;
+        if (canRetire[ts]) b.retireSlots.emplace_back(ts, b.rep[s] + c);
       }
     }
   }
@@ -362,10 +386,10 @@ void TAutomaton::Describe(Build& b) {
     const std::uint32_t* own = b.own.data() + b.ownStart[s];
     const std::size_t owned = b.ownStart[s + 1] - b.ownStart[s];
     for (std::size_t j = 0; j < owned; ++j) outputOf_[own[j]] = static_cast<std::uint32_t>(k);
-    // Leaves that end exactly one name, a positional one: their stand-in
-    // is their failure state. The states of longer names that hold such a
-    // name still report it through their suffix chains; the flag stops those.
-    if (owned == 1 && positional_[own[0]] && b.childStart[s] == b.childStart[s + 1]) {
+    // Their stand-in is their failure state. The states of longer names
+    // that hold such a name still report it through their suffix chains;
+    // the flag stops those.
+    if (b.CanRetire(s, positional_)) {
       retireTo_[k] = b.rep[b.fail[s]];
     }
     if (ownBeyond[s] != None) chainNext_[k] = b.outNumber[ownBeyond[s]];
@@ -389,30 +413,21 @@ void TAutomaton::Describe(Build& b) {
 
 // The dense entries and the edges that lead into each output that can
 // retire (an edge's slot is DeepTag plus its index).
-void TAutomaton::FindRetireSlots() {
+void TAutomaton::FindRetireSlots(Build& b) {
   const std::size_t outputs = retireTo_.size();
-  std::vector<std::uint32_t> counts(outputs + 1, 0);
-  auto eachSlot = [&](auto visit) {
-    for (std::uint32_t row = 0; row < denseRows_; ++row) {
-      const std::uint32_t start =
-          row < lowRows_ ? row * classes_ : outputBit_ + (row - lowRows_) * classes_;
-      for (std::uint32_t c = 0; c < classes_; ++c) {
-        const std::uint32_t v = next_[start + c];
-        if (v < outputBit_ || v == escape_) continue;
-        const std::uint32_t k = (v - outputBit_) / classes_;
-        if (retireTo_[k] != None) visit(k, start + c);
-      }
-    }
-    for (std::uint32_t e = 0; e < edgeTarget_.size(); ++e) {
-      const std::uint32_t k = OutputOf(edgeTarget_[e]);
-      if (k != None && retireTo_[k] != None) visit(k, DeepTag + e);
-    }
-  };
-  eachSlot([&](std::uint32_t k, std::uint32_t) { ++counts[k + 1]; });
-  std::partial_sum(counts.begin(), counts.end(), counts.begin());
-  slotStart_ = counts;
-  slots_.resize(counts[outputs]);
-  eachSlot([&](std::uint32_t k, std::uint32_t slot) { slots_[counts[k]++] = slot; });
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> found;  // output, slot
+  found.reserve(b.retireSlots.size());
+  for (const auto& [s, slot] : b.retireSlots) found.emplace_back(b.outNumber[s], slot);
+  for (std::uint32_t e = 0; e < edgeTarget_.size(); ++e) {
+    const std::uint32_t k = OutputOf(edgeTarget_[e]);
+    if (k != None && retireTo_[k] != None) found.emplace_back(k, DeepTag + e);
+  }
+  slotStart_.assign(outputs + 1, 0);
+  for (const auto& [k, slot] : found) ++slotStart_[k + 1];
+  std::partial_sum(slotStart_.begin(), slotStart_.end(), slotStart_.begin());
+  slots_.resize(found.size());
+  std::vector<std::uint32_t> at(slotStart_.begin(), slotStart_.end() - 1);
+  for (const auto& [k, slot] : found) slots_[at[k]++] = slot;
 }
 
 void TAutomaton::Retire(std::uint32_t id) {

@@ -75,7 +75,7 @@ class TAutomaton {
 
   void LayOut(Build& b);
   void Describe(Build& b);
-  void FindRetireSlots();
+  void FindRetireSlots(Build& b);
   std::uint32_t Child(std::uint32_t owner, std::uint32_t c) const;
   std::uint32_t OwnerOfRow(std::uint32_t offset) const;
   std::uint32_t Step(std::uint32_t s, std::uint32_t c);

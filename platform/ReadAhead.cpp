@@ -19,23 +19,26 @@ bool Cached(int fd, off_t offset) {
   return ::preadv2(fd, &io, 1, offset, RWF_NOWAIT) == 1;
 }
 
+struct TAnnounced {
+  std::size_t size = 0;  // 0 when it cannot be opened
+  bool cached = false;   // its first and last bytes were in the page cache
+};
+
 // Starts reading the file at path into the page cache, unless its first and
 // last bytes are there already (announcing a cached file only costs the
-// kernel a walk over its pages); returns its size (0 when it cannot be
-// opened).
-std::size_t Announce(const std::string& path) {
+// kernel a walk over its pages).
+TAnnounced Announce(const std::string& path) {
+  TAnnounced announced;
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return 0;
-  std::size_t size = 0;
+  if (fd < 0) return announced;
   struct stat st {};
   if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
-    size = static_cast<std::size_t>(st.st_size);
-    if (st.st_size == 0 || !Cached(fd, 0) || !Cached(fd, st.st_size - 1)) {
-      ::posix_fadvise(fd, 0, 0, POSIX_FADV_WILLNEED);
-    }
+    announced.size = static_cast<std::size_t>(st.st_size);
+    announced.cached = st.st_size == 0 || (Cached(fd, 0) && Cached(fd, st.st_size - 1));
+    if (!announced.cached) ::posix_fadvise(fd, 0, 0, POSIX_FADV_WILLNEED);
   }
   ::close(fd);
-  return size;
+  return announced;
 }
 
 }  // namespace
@@ -86,10 +89,15 @@ void TReadAhead::Run() {
     wake_.wait(lock, [&] { return stop_ || due(); });
     if (stop_) return;
     const std::size_t k = next_++;
+    // Once a run of files was in the page cache already, only one file in
+    // ProbeEvery is looked at, until one is not: the opens of a warm site's
+    // files would only add to the reader's own.
+    if (cachedRun_ >= CachedRun && k % ProbeEvery != 0) continue;
     lock.unlock();
-    const std::size_t size = Announce(paths_[k]);
+    const TAnnounced announced = Announce(paths_[k]);
     lock.lock();
-    sizes_[k] = size;
+    sizes_[k] = announced.size;
+    cachedRun_ = announced.cached ? cachedRun_ + 1 : 0;
   }
 }
 
