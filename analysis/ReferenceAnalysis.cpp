@@ -7,7 +7,6 @@
 #include <optional>
 #include <utility>
 #include <vector>
-#include <cstdlib>
 
 #include "analysis/CfmlRules.h"
 #include "match/NameMatcher.h"
@@ -102,7 +101,7 @@ class TRun {
                        return ReadHead(path, limit, pump);
                      });
     }
-    matcher_.emplace(patterns, getenv("QM_BUDGET") ? std::size_t{1} << atoi(getenv("QM_BUDGET")) : TNameMatcher::DefaultBudget, positional,
+    matcher_.emplace(patterns, TNameMatcher::DefaultBudget, positional,
                      rules_ ? rules_->WordEnds() : match::TWordEnds{});
     tail_ = std::make_unique<unsigned char[]>(TCfmlRules::History);
   }
@@ -255,7 +254,7 @@ void AnalyzeReferences(TFileTable& table, const std::string& pageExtension,
     if (processMessages) processMessages();
     if (!plainRead && !cfmlRead) continue;
     const std::size_t index = place[static_cast<std::size_t>(e)];
-    if (!getenv("QM_NORA")) readAhead.Reached(index);
+    readAhead.Reached(index);
     const bool names = plainRead || !TCfmlRules::ReadsReferencesOnly(ext);
     const std::vector<std::int32_t> owners = run.Search(e, path, blocks, index, pump, names);
     if (plainRead) {
