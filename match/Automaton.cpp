@@ -26,14 +26,19 @@ struct TAutomaton::Build {
   std::vector<std::uint32_t> ownStart, own;
   std::vector<std::uint32_t> order, fail;
   std::vector<char> output;
+  std::vector<char> weak;  // an output whose names all matter only at word ends
   std::uint32_t dense = 0;             // states with dense rows: order[0 .. dense)
   std::vector<std::uint32_t> denseGo;  // order index * nc + class -> state
   std::vector<std::uint32_t> rep;      // state -> as the walk carries it
   std::vector<std::uint32_t> outNumber;
   std::vector<std::uint32_t> original;  // output number -> state
   std::vector<std::uint32_t> denseIndex;  // state -> order index, None if deep
-  // The dense entries that lead into states that can retire: state, slot.
-  std::vector<std::pair<std::uint32_t, std::uint32_t>> retireSlots;
+  // The dense entries that lead into states that can retire: the state,
+  // the entry's slot, and what it is to hold once the state retires.
+  struct TRetireSlot {
+    std::uint32_t state, slot, instead;
+  };
+  std::vector<TRetireSlot> retireSlots;
 
   // Whether s can retire: a leaf (no name goes on from it) that ends
   // exactly one name, a positional one.
@@ -82,11 +87,12 @@ TAutomaton::TAutomaton(const std::vector<std::string>& folded,
   // and then on the mark, one entry of the table.
   std::vector<std::uint16_t> symbols;  // the names as classes, one after another
   std::vector<std::size_t> symbolStart(folded.size() + 1, 0);
-  bool marks = false;
+  bool marks = false, wordEnd = false;
   for (std::uint32_t k = 0; k < folded.size(); ++k) {
     marks = marks || (k < wordEnds.starts.size() && wordEnds.starts[k] && !folded[k].empty());
+    wordEnd = wordEnd || (positional_[k] && wordEnds_.names[k]);
   }
-  if (marks) {
+  if (marks || wordEnd) {
     // The bytes that no name holds share class 0: the word bytes among
     // them get one of their own.
     std::uint32_t otherWord = None;
@@ -95,10 +101,9 @@ TAutomaton::TAutomaton(const std::vector<std::string>& folded,
       if (otherWord == None) otherWord = classes_++;
       classOf_[c] = otherWord;
     }
-    mark_ = classes_++;
     for (int c = 0; c < 256; ++c) nonWord_[classOf_[c]] = !wordEnds.wordBytes[c];
-    nonWord_[mark_] = 0;
   }
+  if (marks) mark_ = classes_++;  // a class of no byte, so no word byte
   for (std::uint32_t k = 0; k < folded.size(); ++k) {
     if (!folded[k].empty() && marks && k < wordEnds.starts.size() && wordEnds.starts[k]) {
       symbols.push_back(static_cast<std::uint16_t>(mark_));
@@ -199,6 +204,8 @@ TAutomaton::TAutomaton(const std::vector<std::string>& folded,
   // taken from the failure state's row (shallower, so done already).
   b.fail.assign(count, 0);
   b.output.assign(count, 0);
+  b.weak.assign(count, 0);
+  std::vector<char> allWeak(count, 1);  // every name it ends matters at word ends only
   b.denseIndex.assign(count, None);
   b.denseGo.assign(std::size_t{b.dense} * b.nc, 0);
   for (std::size_t q = 0; q < count; ++q) {
@@ -207,6 +214,11 @@ TAutomaton::TAutomaton(const std::vector<std::string>& folded,
       const std::uint32_t p = b.parent[u];
       b.fail[u] = p == 0 ? 0 : b.Delta(b.fail[p], b.cls[u]);
       b.output[u] = b.ownStart[u] != b.ownStart[u + 1] || b.output[b.fail[u]];
+      allWeak[u] = allWeak[b.fail[u]];
+      for (std::uint32_t j = b.ownStart[u]; j < b.ownStart[u + 1] && allWeak[u]; ++j) {
+        allWeak[u] = positional_[b.own[j]] && wordEnds_.names[b.own[j]];
+      }
+      b.weak[u] = b.output[u] && allWeak[u];
     }
     if (q < b.dense) {
       b.denseIndex[u] = static_cast<std::uint32_t>(q);
@@ -235,20 +247,66 @@ void TAutomaton::LayOut(Build& b) {
   const std::size_t count = b.Count();
   b.rep.assign(count, 0);
   b.outNumber.assign(count, None);
-  std::uint32_t low = 0, high = 0;
-  for (std::uint32_t q = 0; q < b.dense; ++q) (b.output[b.order[q]] ? high : low)++;
-  lowRows_ = low;
+  std::uint32_t low = 0, weak = 0, high = 0;
+  for (std::uint32_t q = 0; q < b.dense; ++q) {
+    const std::uint32_t s = b.order[q];
+    (b.weak[s] ? weak : b.output[s] ? high : low)++;
+  }
+
+  // Each dense state's step on the mark, apart, for the rows' many looks.
+  std::vector<std::uint32_t> marked;
+  if (mark_ != None) {
+    marked.resize(b.dense);
+    for (std::uint32_t q = 0; q < b.dense; ++q) marked[q] = b.denseGo[std::size_t{q} * nc + mark_];
+  }
+  // The whole step from dense state number q on class c: after a byte that
+  // is not a word byte, the mark.
+  auto stepOf = [&](std::uint32_t q, std::uint32_t c) {
+    const std::uint32_t ts = b.denseGo[std::size_t{q} * nc + c];
+    if (mark_ == None || !nonWord_[c]) return ts;
+    return b.denseIndex[ts] != None ? marked[b.denseIndex[ts]] : b.Delta(ts, mark_);
+  };
+  // The dense states without output of their own row that a weak state
+  // leads to on a byte that is not a word byte: each gets a shadow row.
+  // A state that can retire leaves its entries to its failure state, which
+  // then needs a shadow as well.
+  std::vector<char> canRetire(count);
+  for (std::uint32_t s = 1; s < count; ++s) canRetire[s] = b.CanRetire(s, positional_);
+  std::vector<std::uint32_t> shadowOf(count, None);
+  std::vector<std::uint32_t> shadowed;  // by shadow number: the state
+  auto shadow = [&](std::uint32_t ts) {
+    if (b.denseIndex[ts] == None || (b.output[ts] && !b.weak[ts]) || shadowOf[ts] != None) return;
+    shadowOf[ts] = static_cast<std::uint32_t>(shadowed.size());
+    shadowed.push_back(ts);
+  };
+  for (std::uint32_t q = 0; q < b.dense; ++q) {
+    if (!b.weak[b.order[q]]) continue;
+    for (std::uint32_t c = 0; c < nc; ++c) {
+      if (!nonWord_[c]) continue;
+      const std::uint32_t ts = stepOf(q, c);
+      shadow(ts);
+      if (canRetire[ts]) shadow(b.fail[ts]);
+    }
+  }
+
+  belowRows_ = low + weak;
   denseRows_ = b.dense;
+  highOutputs_ = high;
   std::size_t bit = 1;
-  while (bit < std::max<std::size_t>(std::size_t{low} * nc, (std::size_t{high} + 1) * nc)) bit <<= 1;
-  assert(bit + (std::size_t{high} + 1) * nc < DeepTag);
+  const std::size_t flagged = std::size_t{high} + 1 + shadowed.size();
+  while (bit < std::max<std::size_t>(std::size_t{belowRows_} * nc, flagged * nc)) bit <<= 1;
+  assert(bit + flagged * nc < DeepTag);
   outputBit_ = static_cast<std::uint32_t>(bit);
+  weakStart_ = low * nc;
   escape_ = outputBit_ + high * nc;
-  std::uint32_t lowAt = 0, highAt = 0, deepAt = 0;
+  std::uint32_t lowAt = 0, weakAt = 0, highAt = 0, deepAt = 0;
   for (std::uint32_t q = 0; q < count; ++q) {
     const std::uint32_t s = b.order[q];
     if (q >= b.dense) {
       b.rep[s] = DeepTag + deepAt++;
+    } else if (b.weak[s]) {
+      b.outNumber[s] = high + weakAt;
+      b.rep[s] = weakStart_ + weakAt++ * nc;
     } else if (b.output[s]) {
       b.outNumber[s] = highAt;
       b.rep[s] = outputBit_ + highAt++ * nc;
@@ -256,7 +314,7 @@ void TAutomaton::LayOut(Build& b) {
       b.rep[s] = lowAt++ * nc;
     }
   }
-  std::uint32_t outputs = high;
+  std::uint32_t outputs = high + weak;
   for (std::uint32_t q = b.dense; q < count; ++q) {
     if (b.output[b.order[q]]) b.outNumber[b.order[q]] = outputs++;
   }
@@ -268,40 +326,44 @@ void TAutomaton::LayOut(Build& b) {
   // The dense rows, and the edges: where a dense row's entry leads into a
   // deep state, the entry is the escape row and an edge of the row's gives
   // the state; the deep states' edges are their children. By owner, each
-  // owner's by class.
-  next_.reset(new std::uint32_t[bit + (std::size_t{high} + 1) * nc]);
+  // owner's by class. A weak state's row leads on a byte that is not a
+  // word byte into the shadow of its target (flagged, so that the walks
+  // look at that place exactly), unless the target is flagged itself. A
+  // shadow row is its state's row again.
+  next_.reset(new std::uint32_t[bit + flagged * nc]);
   const std::uint32_t deep = deepAt;
   edgeStart_.assign(std::size_t{denseRows_} + deep + 1, 0);
-  // Each dense state's step on the mark, apart, for the rows' many looks.
-  std::vector<std::uint32_t> marked;
-  if (mark_ != None) {
-    marked.resize(b.dense);
-    for (std::uint32_t q = 0; q < b.dense; ++q) marked[q] = b.denseGo[std::size_t{q} * nc + mark_];
-  }
-  std::vector<char> canRetire(count);
-  for (std::uint32_t s = 1; s < count; ++s) canRetire[s] = b.CanRetire(s, positional_);
-  for (std::uint32_t q = 0; q < b.dense; ++q) {
-    const std::uint32_t s = b.order[q];
-    const std::uint32_t owner = OwnerOfRow(b.rep[s]);
-    std::uint32_t* row = next_.get() + b.rep[s];
-    const std::uint32_t* go = b.denseGo.data() + std::size_t{q} * nc;
+  // The entry that stands for state ts in a row: its shadow where a weak
+  // state steps on a byte that is not a word byte.
+  auto entry = [&](std::uint32_t ts, bool shadowing) {
+    return shadowing && shadowOf[ts] != None ? escape_ + (1 + shadowOf[ts]) * nc : b.rep[ts];
+  };
+  auto writeRow = [&](std::uint32_t q, std::uint32_t offset, bool owner) {
+    const bool weakRow = b.weak[b.order[q]];
+    std::uint32_t* row = next_.get() + offset;
     for (std::uint32_t c = 0; c < nc; ++c) {
-      // After a byte that is not a word byte, the mark.
-      std::uint32_t ts = go[c];
-      if (nonWord_[c]) {
-        ts = b.denseIndex[ts] != None ? marked[b.denseIndex[ts]] : b.Delta(ts, mark_);
-      }
+      const std::uint32_t ts = stepOf(q, c);
       const std::uint32_t t = b.rep[ts];
       if (t >= DeepTag) {
         row[c] = escape_;
-        ++edgeStart_[owner + 1];
+        if (!owner) continue;
+        ++edgeStart_[OwnerOfRow(offset) + 1];
         edgeClass_.push_back(c);
         edgeTarget_.push_back(t);
-      } else {
-        row[c] = t;
-        if (canRetire[ts]) b.retireSlots.emplace_back(ts, b.rep[s] + c);
+        continue;
+      }
+      const bool shadowing = weakRow && nonWord_[c];
+      row[c] = entry(ts, shadowing);
+      if (canRetire[ts]) {
+        b.retireSlots.push_back({ts, offset + c, entry(b.fail[ts], shadowing)});
       }
     }
+  };
+  for (std::uint32_t q = 0; q < b.dense; ++q) writeRow(q, b.rep[b.order[q]], true);
+  shadowed_.resize(shadowed.size());
+  for (std::uint32_t j = 0; j < shadowed.size(); ++j) {
+    writeRow(b.denseIndex[shadowed[j]], escape_ + (1 + j) * nc, false);
+    shadowed_[j] = b.rep[shadowed[j]];
   }
   start_ = mark_ == None ? 0 : b.rep[b.Delta(0, mark_)];
   std::fill(next_.get() + escape_, next_.get() + escape_ + nc, escape_);
@@ -358,7 +420,7 @@ void TAutomaton::LayOut(Build& b) {
 }
 
 std::uint32_t TAutomaton::OwnerOfRow(std::uint32_t offset) const {
-  return offset < outputBit_ ? offset / classes_ : lowRows_ + (offset - outputBit_) / classes_;
+  return offset < outputBit_ ? offset / classes_ : belowRows_ + (offset - outputBit_) / classes_;
 }
 
 // Per output: the names it ends, the next state on its suffix chain that
@@ -415,19 +477,26 @@ void TAutomaton::Describe(Build& b) {
 // retire (an edge's slot is DeepTag plus its index).
 void TAutomaton::FindRetireSlots(Build& b) {
   const std::size_t outputs = retireTo_.size();
-  std::vector<std::pair<std::uint32_t, std::uint32_t>> found;  // output, slot
+  struct TFound {
+    std::uint32_t output, slot, instead;
+  };
+  std::vector<TFound> found;
   found.reserve(b.retireSlots.size());
-  for (const auto& [s, slot] : b.retireSlots) found.emplace_back(b.outNumber[s], slot);
+  for (const Build::TRetireSlot& r : b.retireSlots) found.push_back({b.outNumber[r.state], r.slot, r.instead});
   for (std::uint32_t e = 0; e < edgeTarget_.size(); ++e) {
     const std::uint32_t k = OutputOf(edgeTarget_[e]);
-    if (k != None && retireTo_[k] != None) found.emplace_back(k, DeepTag + e);
+    if (k != None && retireTo_[k] != None) found.push_back({k, DeepTag + e, retireTo_[k]});
   }
   slotStart_.assign(outputs + 1, 0);
-  for (const auto& [k, slot] : found) ++slotStart_[k + 1];
+  for (const TFound& f : found) ++slotStart_[f.output + 1];
   std::partial_sum(slotStart_.begin(), slotStart_.end(), slotStart_.begin());
   slots_.resize(found.size());
+  slotInstead_.resize(found.size());
   std::vector<std::uint32_t> at(slotStart_.begin(), slotStart_.end() - 1);
-  for (const auto& [k, slot] : found) slots_[at[k]++] = slot;
+  for (const TFound& f : found) {
+    slotInstead_[at[f.output]] = f.instead;
+    slots_[at[f.output]++] = f.slot;
+  }
 }
 
 void TAutomaton::Retire(std::uint32_t id) {
@@ -439,7 +508,7 @@ void TAutomaton::Retire(std::uint32_t id) {
   retiredOutput_[k] = 1;
   for (std::uint32_t j = slotStart_[k]; j < slotStart_[k + 1]; ++j) {
     const std::uint32_t slot = slots_[j];
-    (slot < DeepTag ? next_[slot] : edgeTarget_[slot - DeepTag]) = retireTo_[k];
+    (slot < DeepTag ? next_[slot] : edgeTarget_[slot - DeepTag]) = slotInstead_[j];
   }
 }
 
@@ -481,7 +550,8 @@ std::uint32_t TAutomaton::Step(std::uint32_t s, std::uint32_t c) {
   for (;;) {
     if (s < DeepTag) {
       t = next_[s + c];
-      return t != escape_ ? t : edgeTarget_[Child(OwnerOfRow(s), c)];
+      if (t < escape_) return t;
+      return t == escape_ ? edgeTarget_[Child(OwnerOfRow(s), c)] : Unshadow(t);
     }
     const std::uint32_t d = s - DeepTag;
     const std::uint32_t e = Child(denseRows_ + d, c);
@@ -514,17 +584,17 @@ void TAutomaton::Hit(std::uint32_t k, const unsigned char* end) {
 
 void TAutomaton::WalkExact(std::uint32_t& state, const unsigned char* p, std::size_t n) {
   const std::uint32_t* next = next_.get();
-  const std::uint32_t bit = outputBit_;
+  const std::uint32_t plain = weakStart_;
   std::uint32_t s = state;
   for (std::size_t i = 0; i < n; ++i) {
     const std::uint32_t c = classOf_[p[i]];
     if (s < DeepTag) [[likely]] {
       const std::uint32_t t = next[s + c];
-      if (t < bit) [[likely]] {
+      if (t < plain) [[likely]] {
         s = t;
         continue;
       }
-      s = t != escape_ ? t : Step(s, c);
+      s = t < escape_ ? t : t == escape_ ? Step(s, c) : Unshadow(t);
     } else {
       s = Step(s, c);
     }
@@ -600,6 +670,9 @@ void TAutomaton::Walk(const unsigned char* data, std::size_t size) {
       for (std::size_t j = 0; j < Lanes; ++j) {
         if (!(seen[j] & bit)) continue;
         std::uint32_t e = before[j] == escape ? deep[j] : before[j];
+        // A weak state the chunk starts in: its places end at the chunk's
+        // start, where the walk over the chunk before did not look.
+        if (e >= weakStart_ && e < bit) Hit(OutputOf(e), p[j] + i);
         WalkExact(e, p[j] + i, Chunk);
         if (e >= DeepTag) {
           deep[j] = e;
@@ -612,6 +685,7 @@ void TAutomaton::Walk(const unsigned char* data, std::size_t size) {
   work_ += i * Lanes;
   for (std::size_t j = 0; j < Lanes; ++j) {
     std::uint32_t e = s[j] == escape ? deep[j] : s[j];
+    if (e >= weakStart_ && e < bit) Hit(OutputOf(e), p[j] + i);
     WalkExact(e, p[j] + i, length - i);
     s[j] = e;
   }

@@ -79,10 +79,14 @@ class TAutomaton {
   std::uint32_t Child(std::uint32_t owner, std::uint32_t c) const;
   std::uint32_t OwnerOfRow(std::uint32_t offset) const;
   std::uint32_t Step(std::uint32_t s, std::uint32_t c);
+  // The output number of a state the exact walk holds, or None.
   std::uint32_t OutputOf(std::uint32_t s) const {
-    if (s < DeepTag) return s & outputBit_ ? (s - outputBit_) / classes_ : None;
-    return deepOutput_[s - DeepTag];
+    if (s >= DeepTag) return deepOutput_[s - DeepTag];
+    if (s >= outputBit_) return (s - outputBit_) / classes_;
+    return s >= weakStart_ ? highOutputs_ + (s - weakStart_) / classes_ : None;
   }
+  // The state whose shadow row starts at offset t (> escape_).
+  std::uint32_t Unshadow(std::uint32_t t) const { return shadowed_[(t - escape_) / classes_ - 1]; }
   void WalkExact(std::uint32_t& state, const unsigned char* p, std::size_t n);
   void Walk(const unsigned char* data, std::size_t size);
   void Hit(std::uint32_t k, const unsigned char* end);
@@ -99,13 +103,20 @@ class TAutomaton {
   char nonWord_[259] = {};
   std::uint32_t start_ = 0;  // the state before a text
 
-  // The dense rows: those without output below outputBit_, in breadth-first
-  // order so the hot shallow rows sit together; from outputBit_ on those
-  // with output, then the escape row (the gap between is never touched).
+  // The dense rows: those without output, in breadth-first order so the hot
+  // shallow rows sit together, then the weak ones (whose names all matter
+  // only where a word ends), below outputBit_; from outputBit_ on those with
+  // output, then the escape row, then the shadow rows (the gap between is
+  // never touched). Weak rows do not flag a walk: their steps on bytes that
+  // are not word bytes, where their names' places are, lead into shadow
+  // rows, copies of their targets' rows that do.
   std::unique_ptr<std::uint32_t[]> next_;
   std::uint32_t outputBit_ = 0;
   std::uint32_t escape_ = 0;
-  std::uint32_t lowRows_ = 0;    // rows below outputBit_
+  std::uint32_t weakStart_ = 0;   // the first weak row
+  std::uint32_t belowRows_ = 0;   // rows below outputBit_
+  std::uint32_t highOutputs_ = 0; // output rows from outputBit_ on
+  std::vector<std::uint32_t> shadowed_;  // by shadow row: its state's offset
   std::uint32_t denseRows_ = 0;  // rows of dense states
   // Edges, by owner (a dense row's number, or denseRows_ plus a deep
   // state's number): edgeClass_/edgeTarget_[edgeStart_[o] .. edgeStart_[o + 1]),
@@ -134,11 +145,12 @@ class TAutomaton {
   std::vector<std::uint32_t> placeIds_;
   // Outputs that can retire (a leaf ending one positional name only): the
   // state their transitions should lead to instead (their failure state,
-  // whose row a leaf's repeats), and the dense entries and edges that lead
-  // into them, slots_[slotStart_[k] .. slotStart_[k + 1]).
+  // whose row a leaf's repeats, or its shadow), and the dense entries and
+  // edges that lead into them, slots_[slotStart_[k] .. slotStart_[k + 1]).
   std::vector<std::uint32_t> retireTo_;
   std::vector<std::uint32_t> slotStart_;
   std::vector<std::uint32_t> slots_;
+  std::vector<std::uint32_t> slotInstead_;  // by slot: its entry once retired
   std::vector<char> retiredOutput_;
   std::vector<std::uint32_t> outputOf_;  // by id: the output that ends it
 

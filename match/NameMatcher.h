@@ -65,7 +65,9 @@ class TMatchSink {
 // the block (the caller then judges it when that byte comes). A name that
 // ends at every byte of a long word (one of many nested names, "a" to 250
 // "a"s, in a text of "a"s) is then reported once per word instead of once
-// per byte.
+// per byte. Such a name is found where it ends a word; whether Found lists
+// one that occurs only inside words is left open (the automaton does not
+// look there).
 //
 // Names that matter only where a word starts (starts, any names) are found
 // and reported only where the byte before them is not a word byte, or
