@@ -83,7 +83,7 @@ class TNameMatcher {
  public:
   // Dense table entries allowed (4 bytes each); the states beyond the
   // depth they reach are kept compactly.
-  static constexpr std::size_t DefaultBudget = std::size_t{1} << 22;
+  static constexpr std::size_t DefaultBudget = std::size_t{1} << 20;
   static constexpr std::uint32_t None = UINT32_MAX;
 
   // patterns[k] is the name with id k. Duplicates and empty names are fine; an
