@@ -414,8 +414,19 @@ void TAutomaton::LayOut(Build& b) {
     edgeClass_[e] = b.cls[s];
     edgeTarget_[e] = b.rep[s];
   }
-  edgeClass_.resize(edgeStart_.back());
-  edgeTarget_.resize(edgeStart_.back());
+  // Packed for the walk: a deep state's failure link, output and edges
+  // together, each edge's class beside its target.
+  edges_.resize(edgeStart_.back());
+  for (std::size_t e = 0; e < edges_.size(); ++e) edges_[e] = {edgeClass_[e], edgeTarget_[e]};
+  deep_.resize(deep);
+  for (std::uint32_t d = 0; d < deep; ++d) {
+    deep_[d] = {deepFail_[d], deepOutput_[d], edgeStart_[denseRows_ + d], edgeStart_[denseRows_ + d + 1]};
+  }
+  edgeStart_.resize(std::size_t{denseRows_} + 1);
+  edgeClass_ = {};
+  edgeTarget_ = {};
+  deepFail_ = {};
+  deepOutput_ = {};
   b.denseGo = {};
 }
 
@@ -483,8 +494,8 @@ void TAutomaton::FindRetireSlots(Build& b) {
   std::vector<TFound> found;
   found.reserve(b.retireSlots.size());
   for (const Build::TRetireSlot& r : b.retireSlots) found.push_back({b.outNumber[r.state], r.slot, r.instead});
-  for (std::uint32_t e = 0; e < edgeTarget_.size(); ++e) {
-    const std::uint32_t k = OutputOf(edgeTarget_[e]);
+  for (std::uint32_t e = 0; e < edges_.size(); ++e) {
+    const std::uint32_t k = OutputOf(edges_[e].target);
     if (k != None && retireTo_[k] != None) found.push_back({k, DeepTag + e, retireTo_[k]});
   }
   slotStart_.assign(outputs + 1, 0);
@@ -508,7 +519,7 @@ void TAutomaton::Retire(std::uint32_t id) {
   retiredOutput_[k] = 1;
   for (std::uint32_t j = slotStart_[k]; j < slotStart_[k + 1]; ++j) {
     const std::uint32_t slot = slots_[j];
-    (slot < DeepTag ? next_[slot] : edgeTarget_[slot - DeepTag]) = slotInstead_[j];
+    (slot < DeepTag ? next_[slot] : edges_[slot - DeepTag].target) = slotInstead_[j];
   }
 }
 
@@ -524,19 +535,18 @@ void TAutomaton::Start() {
   retiring_.clear();
 }
 
-// The edge of owner on class c, or None.
-std::uint32_t TAutomaton::Child(std::uint32_t owner, std::uint32_t c) const {
-  std::uint32_t lo = edgeStart_[owner], hi = edgeStart_[owner + 1];
+// The edge on class c among edges_[lo .. hi), or None.
+std::uint32_t TAutomaton::Child(std::uint32_t lo, std::uint32_t hi, std::uint32_t c) const {
   while (hi - lo > 8) {
     const std::uint32_t mid = lo + (hi - lo) / 2;
-    if (edgeClass_[mid] < c) {
+    if (edges_[mid].cls < c) {
       lo = mid + 1;
     } else {
       hi = mid + 1;
     }
   }
   for (; lo < hi; ++lo) {
-    if (edgeClass_[lo] == c) return lo;
+    if (edges_[lo].cls == c) return lo;
   }
   return None;
 }
@@ -551,18 +561,20 @@ std::uint32_t TAutomaton::Step(std::uint32_t s, std::uint32_t c) {
     if (s < DeepTag) {
       t = next_[s + c];
       if (t < escape_) return t;
-      return t == escape_ ? edgeTarget_[Child(OwnerOfRow(s), c)] : Unshadow(t);
+      if (t != escape_) return Unshadow(t);
+      const std::uint32_t row = OwnerOfRow(s);
+      return edges_[Child(edgeStart_[row], edgeStart_[row + 1], c)].target;
     }
-    const std::uint32_t d = s - DeepTag;
-    const std::uint32_t e = Child(denseRows_ + d, c);
+    const TDeep& d = deep_[s - DeepTag];
+    const std::uint32_t e = Child(d.first, d.end, c);
     if (e != None) {
-      t = edgeTarget_[e];
+      t = edges_[e].target;
       break;
     }
-    s = deepFail_[d];
+    s = d.fail;
     ++work_;
   }
-  return nonWord_[c] ? Step(t, mark_) : t;
+  return mark_ != None && nonWord_[c] ? Step(t, mark_) : t;
 }
 
 void TAutomaton::Hit(std::uint32_t k, const unsigned char* end) {

@@ -76,12 +76,12 @@ class TAutomaton {
   void LayOut(Build& b);
   void Describe(Build& b);
   void FindRetireSlots(Build& b);
-  std::uint32_t Child(std::uint32_t owner, std::uint32_t c) const;
+  std::uint32_t Child(std::uint32_t lo, std::uint32_t hi, std::uint32_t c) const;
   std::uint32_t OwnerOfRow(std::uint32_t offset) const;
   std::uint32_t Step(std::uint32_t s, std::uint32_t c);
   // The output number of a state the exact walk holds, or None.
   std::uint32_t OutputOf(std::uint32_t s) const {
-    if (s >= DeepTag) return deepOutput_[s - DeepTag];
+    if (s >= DeepTag) return deep_[s - DeepTag].output;
     if (s >= outputBit_) return (s - outputBit_) / classes_;
     return s >= weakStart_ ? highOutputs_ + (s - weakStart_) / classes_ : None;
   }
@@ -122,11 +122,21 @@ class TAutomaton {
   // state's number): edgeClass_/edgeTarget_[edgeStart_[o] .. edgeStart_[o + 1]),
   // by class. A dense row's lead from its escape entries to deep states; a
   // deep state's are its children.
+  // (While building; the walk then has edges_, rows' edges by
+  // edgeStart_[row], and deep_.)
   std::vector<std::uint32_t> edgeStart_;
   std::vector<std::uint32_t> edgeClass_;
   std::vector<std::uint32_t> edgeTarget_;
   std::vector<std::uint32_t> deepFail_;
   std::vector<std::uint32_t> deepOutput_;  // its output number, or None
+  struct TEdge {
+    std::uint32_t cls, target;
+  };
+  struct TDeep {
+    std::uint32_t fail, output, first, end;  // edges_[first .. end)
+  };
+  std::vector<TEdge> edges_;
+  std::vector<TDeep> deep_;
 
   // By output number k (dense outputs first, in row order, then deep ones):
   // the next output beyond k on its suffix chain that ends names of its own
