@@ -52,6 +52,7 @@ void TBlockReader::Open(std::size_t index) {
   s.Release(s.held_);
   s.wanted_ = index;
   s.opened_ = true;
+  s.ended_ = false;
   // The blocks of files passed over go back to the reader.
   while (!s.ready_.empty() && s.slots_[s.ready_.front()].file < index) {
     s.free_.push_back(s.ready_.front());
@@ -66,6 +67,7 @@ std::size_t TBlockReader::Next(unsigned char*& data, const MessagePump& whileWai
   s.Release(s.before_);
   s.before_ = s.held_;
   s.held_ = SIZE_MAX;
+  if (s.ended_) return 0;  // the block before was the file's last
   for (;;) {
     while (!s.filled_.wait_for(lock, WaitSlice, [&] { return !s.ready_.empty(); })) {
       if (!whileWaiting) continue;
@@ -88,6 +90,7 @@ std::size_t TBlockReader::Next(unsigned char*& data, const MessagePump& whileWai
       std::rethrow_exception(error);
     }
     data = slot.storage.get() + s.prefix_;
+    s.ended_ = slot.last;
     return slot.size;
   }
 }
@@ -120,19 +123,21 @@ void TBlockReader::State::Run() {
       Slot& slot = slots_[k];
       slot.file = file;
       slot.size = 0;
+      slot.last = false;
       slot.error = error;
       if (!error) {
         lock.unlock();
         try {
           unsigned char* const data = slot.storage.get() + prefix_;
           slot.size = input->Read(reinterpret_cast<char*>(data), blockSize_);
+          slot.last = slot.size != 0 && input->AtEnd();
           if (prepare_ && slot.size != 0) prepare_(data, slot.size);
         } catch (...) {
           slot.error = std::current_exception();
         }
         lock.lock();
       }
-      more = slot.size != 0 && !slot.error;
+      more = slot.size != 0 && !slot.error && !slot.last;
       ready_.push_back(k);
       filled_.notify_one();
     }

@@ -25,7 +25,8 @@ namespace platform {
 // the price of reading ahead). A file is read exactly as InputFile reads it,
 // and what opening or reading it throws reaches the taker from Next, at the
 // block where the failure came, after the blocks read before it. At most
-// Slots blocks are held at a time, whatever the files' sizes.
+// Slots blocks are held at a time, whatever the files' sizes. A file read
+// whole at its size at the open takes no slot for its end.
 //
 // Each block lies in a buffer with Prefix bytes in front of it that belong
 // to the taker (to put the end of the previous block there, say): the reader
@@ -42,7 +43,7 @@ namespace platform {
 // Owned by the taker; Open and Next are called from one thread only.
 class TBlockReader {
  public:
-  static constexpr std::size_t Slots = 16;
+  static constexpr std::size_t Slots = 32;
   static constexpr std::chrono::milliseconds WaitSlice{50};
 
   using Prepare = std::function<void(unsigned char* data, std::size_t size)>;
@@ -69,6 +70,7 @@ class TBlockReader {
     std::unique_ptr<unsigned char[]> storage;
     std::size_t file = 0;
     std::size_t size = 0;      // 0: the file's end (or its failure)
+    bool last = false;         // the file ends with this block
     std::exception_ptr error;  // what opening or reading threw
   };
   // What the taker and the thread share; the thread holds it until it ends.
@@ -91,6 +93,7 @@ class TBlockReader {
     std::size_t held_ = SIZE_MAX;    // the slots the taker holds: the last
     std::size_t before_ = SIZE_MAX;  // handed out, and the one before it
     std::size_t wanted_ = 0;       // the file the taker is on
+    bool ended_ = false;           // the taker had its file's last block
     bool opened_ = false;
     bool stop_ = false;
   };

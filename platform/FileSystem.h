@@ -61,6 +61,8 @@ class InputFile {
   // Reads up to size bytes into buffer; returns 0 at the end of the file,
   // or once the size it had at the open has been read.
   std::size_t Read(char* buffer, std::size_t size);
+  // Whether the size it had at the open has been read: Read returns 0 now.
+  bool AtEnd() const { return left_ == 0; }
 
  private:
   int fd_ = -1;

@@ -65,8 +65,10 @@ void TReadAhead::Reached(std::size_t index) {
     reached_ = index + 1;
     // The helper keeps Ahead files announced: waking it every Ahead / 2
     // files still leaves at least half of them ahead, at a fraction of the
-    // wake-ups (which cost more than a warm file's read).
-    if (woken_ != 0 && reached_ < woken_ + Ahead / 2) return;
+    // wake-ups (which cost more than a warm file's read). While it only
+    // probes now and then, it is woken as seldom.
+    const std::size_t every = cachedRun_ >= CachedRun ? ProbeEvery * Ahead / 2 : Ahead / 2;
+    if (woken_ != 0 && reached_ < woken_ + every) return;
     woken_ = reached_;
   }
   wake_.notify_one();
