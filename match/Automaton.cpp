@@ -117,6 +117,12 @@ TAutomaton::TAutomaton(const std::vector<std::string>& folded,
     maxLength_ = std::max(maxLength_, static_cast<std::uint32_t>(folded[k].size()));
   }
   b.nc = classes_;
+  {
+    unsigned bits = 0;
+    while ((std::uint64_t{1} << bits) < classes_) ++bits;
+    rowShift_ = 32 + bits;
+    rowMagic_ = ((std::uint64_t{1} << rowShift_) + classes_ - 1) / classes_;
+  }
 
   // The trie, from the names in the order of their classes: each name
   // shares the path of its predecessor's common prefix, and each state's
@@ -431,7 +437,7 @@ void TAutomaton::LayOut(Build& b) {
 }
 
 std::uint32_t TAutomaton::OwnerOfRow(std::uint32_t offset) const {
-  return offset < outputBit_ ? offset / classes_ : belowRows_ + (offset - outputBit_) / classes_;
+  return offset < outputBit_ ? Rows(offset) : belowRows_ + Rows(offset - outputBit_);
 }
 
 // Per output: the names it ends, the next state on its suffix chain that

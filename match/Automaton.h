@@ -82,17 +82,26 @@ class TAutomaton {
   // The output number of a state the exact walk holds, or None.
   std::uint32_t OutputOf(std::uint32_t s) const {
     if (s >= DeepTag) return deep_[s - DeepTag].output;
-    if (s >= outputBit_) return (s - outputBit_) / classes_;
-    return s >= weakStart_ ? highOutputs_ + (s - weakStart_) / classes_ : None;
+    if (s >= outputBit_) return Rows(s - outputBit_);
+    return s >= weakStart_ ? highOutputs_ + Rows(s - weakStart_) : None;
   }
   // The state whose shadow row starts at offset t (> escape_).
-  std::uint32_t Unshadow(std::uint32_t t) const { return shadowed_[(t - escape_) / classes_ - 1]; }
+  std::uint32_t Unshadow(std::uint32_t t) const { return shadowed_[Rows(t - escape_) - 1]; }
+  // offset / classes_ for an offset below DeepTag, by a multiplication: the
+  // walks divide at every output they meet. With s = 32 + ceil(log2 d) and
+  // m = ceil(2^s / d), (x * m) >> s is x / d for every x below 2^31 (the
+  // error x * (m * d - 2^s) stays below 2^s), and x * m fits 64 bits.
+  std::uint32_t Rows(std::uint32_t offset) const {
+    return static_cast<std::uint32_t>((std::uint64_t{offset} * rowMagic_) >> rowShift_);
+  }
   void WalkExact(std::uint32_t& state, const unsigned char* p, std::size_t n);
   void Walk(const unsigned char* data, std::size_t size);
   void Hit(std::uint32_t k, const unsigned char* end);
 
   std::uint32_t classOf_[256] = {};
   std::uint32_t classes_ = 1;
+  std::uint64_t rowMagic_ = 1;  // see Rows
+  unsigned rowShift_ = 0;
   std::vector<bool> positional_;
   TWordEnds wordEnds_;
   std::uint32_t maxLength_ = 0;
