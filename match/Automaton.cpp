@@ -338,7 +338,8 @@ void TAutomaton::LayOut(Build& b) {
   // shadow row is its state's row again.
   next_.reset(new std::uint32_t[bit + flagged * nc]);
   const std::uint32_t deep = deepAt;
-  edgeStart_.assign(std::size_t{denseRows_} + deep + 1, 0);
+  edgeStart_.assign(std::size_t{denseRows_} + 1, 0);
+  std::vector<std::uint32_t> edgeOwner;  // by dense row's edge: its row
   // The entry that stands for state ts in a row: its shadow where a weak
   // state steps on a byte that is not a word byte.
   auto entry = [&](std::uint32_t ts, bool shadowing) {
@@ -353,9 +354,10 @@ void TAutomaton::LayOut(Build& b) {
       if (t >= DeepTag) {
         row[c] = escape_;
         if (!owner) continue;
-        ++edgeStart_[OwnerOfRow(offset) + 1];
-        edgeClass_.push_back(c);
-        edgeTarget_.push_back(t);
+        const std::uint32_t rowNumber = OwnerOfRow(offset);
+        ++edgeStart_[rowNumber + 1];
+        edgeOwner.push_back(rowNumber);
+        edges_.push_back({c, t});
         continue;
       }
       const bool shadowing = weakRow && nonWord_[c];
@@ -374,65 +376,41 @@ void TAutomaton::LayOut(Build& b) {
   start_ = mark_ == None ? 0 : b.rep[b.Delta(0, mark_)];
   std::fill(next_.get() + escape_, next_.get() + escape_ + nc, escape_);
   // The dense rows' edges went in by row in breadth-first order; sorted by
-  // owner, stably, they keep their classes' order.
+  // row, stably, they keep their classes' order.
   {
-    std::vector<std::uint32_t> ownerOfEdge;
-    for (std::uint32_t q = 0; q < b.dense; ++q) {
-      const std::uint32_t owner = OwnerOfRow(b.rep[b.order[q]]);
-      for (std::uint32_t j = 0; j < edgeStart_[owner + 1]; ++j) ownerOfEdge.push_back(owner);
-    }
-    std::vector<std::uint32_t> index(ownerOfEdge.size());
+    std::vector<std::uint32_t> index(edges_.size());
     std::iota(index.begin(), index.end(), 0);
     std::stable_sort(index.begin(), index.end(),
-                     [&](std::uint32_t x, std::uint32_t y) { return ownerOfEdge[x] < ownerOfEdge[y]; });
-    std::vector<std::uint32_t> cls(index.size()), target(index.size());
-    for (std::size_t j = 0; j < index.size(); ++j) {
-      cls[j] = edgeClass_[index[j]];
-      target[j] = edgeTarget_[index[j]];
-    }
-    edgeClass_ = std::move(cls);
-    edgeTarget_ = std::move(target);
-  }
-  const std::size_t denseEdges = edgeClass_.size();
-  deepFail_.assign(deep, 0);
-  deepOutput_.assign(deep, None);
-  auto ownerOf = [&](std::uint32_t s) {
-    const std::uint32_t r = b.rep[s];
-    return r >= DeepTag ? denseRows_ + (r - DeepTag) : None;
-  };
-  for (std::uint32_t q = b.dense; q < count; ++q) {
-    const std::uint32_t owner = ownerOf(b.parent[b.order[q]]);
-    if (owner != None) ++edgeStart_[owner + 1];
+                     [&](std::uint32_t x, std::uint32_t y) { return edgeOwner[x] < edgeOwner[y]; });
+    std::vector<TEdge> sorted(index.size());
+    for (std::size_t j = 0; j < index.size(); ++j) sorted[j] = edges_[index[j]];
+    edges_ = std::move(sorted);
   }
   std::partial_sum(edgeStart_.begin(), edgeStart_.end(), edgeStart_.begin());
-  edgeClass_.resize(denseEdges + (count - b.dense));
-  edgeTarget_.resize(edgeClass_.size());
-  std::vector<std::uint32_t> at(edgeStart_.begin(), edgeStart_.end() - 1);
-  // Breadth-first order keeps each parent's children in class order.
+  // The deep states: their failure links and outputs, and their children
+  // after the rows' edges, by deep state (breadth-first order keeps each
+  // parent's children in class order).
+  deep_.assign(deep, {0, None, 0, 0});
   for (std::uint32_t q = b.dense; q < count; ++q) {
     const std::uint32_t s = b.order[q];
-    const std::uint32_t d = b.rep[s] - DeepTag;
-    deepFail_[d] = b.rep[b.fail[s]];
-    deepOutput_[d] = b.outNumber[s];
-    const std::uint32_t owner = ownerOf(b.parent[s]);
-    if (owner == None) continue;  // a dense row's edge already
-    const std::uint32_t e = at[owner]++;
-    edgeClass_[e] = b.cls[s];
-    edgeTarget_[e] = b.rep[s];
+    deep_[b.rep[s] - DeepTag].fail = b.rep[b.fail[s]];
+    deep_[b.rep[s] - DeepTag].output = b.outNumber[s];
+    const std::uint32_t parent = b.rep[b.parent[s]];
+    if (parent >= DeepTag) ++deep_[parent - DeepTag].end;  // a count for now
   }
-  // Packed for the walk: a deep state's failure link, output and edges
-  // together, each edge's class beside its target.
-  edges_.resize(edgeStart_.back());
-  for (std::size_t e = 0; e < edges_.size(); ++e) edges_[e] = {edgeClass_[e], edgeTarget_[e]};
-  deep_.resize(deep);
-  for (std::uint32_t d = 0; d < deep; ++d) {
-    deep_[d] = {deepFail_[d], deepOutput_[d], edgeStart_[denseRows_ + d], edgeStart_[denseRows_ + d + 1]};
+  std::uint32_t at = static_cast<std::uint32_t>(edges_.size());
+  for (TDeep& d : deep_) {
+    d.first = at;
+    at += d.end;
+    d.end = d.first;  // filled below
   }
-  edgeStart_.resize(std::size_t{denseRows_} + 1);
-  edgeClass_ = {};
-  edgeTarget_ = {};
-  deepFail_ = {};
-  deepOutput_ = {};
+  edges_.resize(at);
+  for (std::uint32_t q = b.dense; q < count; ++q) {
+    const std::uint32_t s = b.order[q];
+    const std::uint32_t parent = b.rep[b.parent[s]];
+    if (parent < DeepTag) continue;  // a dense row's edge already
+    edges_[deep_[parent - DeepTag].end++] = {b.cls[s], b.rep[s]};
+  }
   b.denseGo = {};
 }
 

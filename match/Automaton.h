@@ -127,22 +127,16 @@ class TAutomaton {
   std::uint32_t highOutputs_ = 0; // output rows from outputBit_ on
   std::vector<std::uint32_t> shadowed_;  // by shadow row: its state's offset
   std::uint32_t denseRows_ = 0;  // rows of dense states
-  // Edges, by owner (a dense row's number, or denseRows_ plus a deep
-  // state's number): edgeClass_/edgeTarget_[edgeStart_[o] .. edgeStart_[o + 1]),
-  // by class. A dense row's lead from its escape entries to deep states; a
-  // deep state's are its children.
-  // (While building; the walk then has edges_, rows' edges by
-  // edgeStart_[row], and deep_.)
+  // Edges, each a class and the state it leads to: a dense row's, where
+  // its escape entries lead to deep states, edges_[edgeStart_[row] ..
+  // edgeStart_[row + 1]); a deep state's, its children, edges_[first .. end)
+  // of its TDeep. Each owner's by class.
   std::vector<std::uint32_t> edgeStart_;
-  std::vector<std::uint32_t> edgeClass_;
-  std::vector<std::uint32_t> edgeTarget_;
-  std::vector<std::uint32_t> deepFail_;
-  std::vector<std::uint32_t> deepOutput_;  // its output number, or None
   struct TEdge {
     std::uint32_t cls, target;
   };
   struct TDeep {
-    std::uint32_t fail, output, first, end;  // edges_[first .. end)
+    std::uint32_t fail, output, first, end;
   };
   std::vector<TEdge> edges_;
   std::vector<TDeep> deep_;
