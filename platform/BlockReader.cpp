@@ -14,10 +14,9 @@ TBlockReader::State::State(std::vector<std::string> paths, std::size_t blockSize
       prefix_(prefix),
       prepare_(std::move(prepare)),
       slots_(Slots) {
-  for (std::size_t k = 0; k < Slots; ++k) {
-    slots_[k].storage = std::make_unique<unsigned char[]>(prefix_ + blockSize_);
-    free_.push_back(k);
-  }
+  // A slot's storage comes with its first block (see Run): a reader of one
+  // short file allocates one, and none is cleared for nothing.
+  for (std::size_t k = 0; k < Slots; ++k) free_.push_back(k);
 }
 
 TBlockReader::TBlockReader(std::vector<std::string> paths, std::size_t blockSize,
@@ -128,6 +127,7 @@ void TBlockReader::State::Run() {
       if (!error) {
         lock.unlock();
         try {
+          if (!slot.storage) slot.storage.reset(new unsigned char[prefix_ + blockSize_]);
           unsigned char* const data = slot.storage.get() + prefix_;
           slot.size = input->Read(reinterpret_cast<char*>(data), blockSize_);
           slot.last = slot.size != 0 && input->AtEnd();
