@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "analysis/CfmlRules.h"
+#include "analysis/NameWalk.h"
 #include "match/NameMatcher.h"
 #include "platform/BlockReader.h"
 #include "platform/FileSystem.h"
@@ -87,8 +88,9 @@ std::string ReadHead(const std::string& path, std::size_t limit, TPacedPump& pum
 }
 
 // What one run reads with: the names of the table (and the literals of the
-// CFML rules, when they run), the matcher over them, and the last bytes of
-// the current text's previous block, which go in front of its next block.
+// CFML rules, when they run), the matcher over them, which runs on the block
+// reader's thread (TNameWalk), and the last bytes of the current text's
+// previous block, which go in front of its next block.
 class TRun {
  public:
   TRun(TFileTable& table, std::int32_t count, TRuleSet rules, TPacedPump& pump)
@@ -103,48 +105,65 @@ class TRun {
     }
     matcher_.emplace(patterns, TNameMatcher::DefaultBudget, positional,
                      rules_ ? rules_->WordEnds() : match::TWordEnds{});
+    retiredIn_.assign(patterns.size(), Live);
     tail_ = std::make_unique<unsigned char[]>(TCfmlRules::History);
   }
 
   TCfmlRules* Rules() { return rules_ ? &*rules_ : nullptr; }
-  // Whether the blocks should come folded (see TNameMatcher::PrefersFolded).
-  bool Folded() const { return matcher_->PrefersFolded(); }
+
+  // The block reader's work on each block of files: the matcher's, over the
+  // files marked in walked (by the reader's indices). Call once, before the
+  // first Search.
+  platform::TBlockReader::Prepare Walk(std::vector<bool> walked) {
+    walk_ = std::make_shared<TNameWalk>(std::move(*matcher_), std::move(walked));
+    matcher_.reset();
+    return [walk = walk_](std::size_t file, unsigned char* data, std::size_t size, bool last) {
+      return walk->Block(file, data, size, last);
+    };
+  }
 
   // Reads the file at path (entry, or 0 for a file the table does not hold),
   // which is file index of blocks, whole and returns the entries whose names
   // occur in it (each once or more); the CFML rules see the text on the
-  // way. A read that fails halfway marks nothing by name. Without names,
-  // only the CFML rules see the text and nothing is searched for in it.
+  // way, and the places the matcher met in each block. A read that fails
+  // halfway marks nothing by name. A file the reader does not walk names
+  // nothing: only the CFML rules see its text.
   std::vector<std::int32_t> Search(std::int32_t entry, const std::string& path,
                                    platform::TBlockReader& blocks, std::size_t index,
-                                   TPacedPump& pump, bool names = true) {
-    matcher_->Start();
+                                   TPacedPump& pump) {
+    ++text_;
     if (rules_) rules_->StartText(entry, path);
     blocks.Open(index);
     std::size_t history = 0;
+    std::vector<std::uint32_t> found;
     for (;;) {
       unsigned char* block = nullptr;
-      const std::size_t n = blocks.Next(block, pump.WhileWaiting());
+      platform::TBlockReader::Note note;
+      const std::size_t n = blocks.Next(block, note, pump.WhileWaiting());
+      const auto* met = static_cast<const TBlockNames*>(note.get());
+      if (met != nullptr && met->ended) found = met->found;
       if (n == 0) break;
       pump.Tick();
-      if (rules_) {
-        // The bytes before the block, in front of it.
-        std::memcpy(block - history, tail_.get(), history);
-        rules_->BeginBlock(block, n, history);
+      if (!rules_) continue;
+      // The bytes before the block, in front of it.
+      std::memcpy(block - history, tail_.get(), history);
+      rules_->BeginBlock(block, n, history);
+      if (met != nullptr) {
+        for (const auto& [id, end] : met->places) {
+          if (retiredIn_[id] == Live && !rules_->OnMatch(id, block + end)) Retire(id);
+        }
       }
-      if (names) {
-        matcher_->Feed(reinterpret_cast<const char*>(block), n, rules_ ? &*rules_ : nullptr,
-                       Folded());
-      }
-      if (rules_) {
-        rules_->EndBlock();
-        for (std::uint32_t id : rules_->TakeRetired()) matcher_->Retire(id);
-        const std::size_t keep = std::min(TCfmlRules::History, history + n);
-        std::memcpy(tail_.get(), block + n - keep, keep);
-        history = keep;
-      }
+      rules_->EndBlock();
+      for (std::uint32_t id : rules_->TakeRetired()) Retire(id);
+      const std::size_t keep = std::min(TCfmlRules::History, history + n);
+      std::memcpy(tail_.get(), block + n - keep, keep);
+      history = keep;
     }
-    const std::vector<std::uint32_t> found = names ? matcher_->Found() : std::vector<std::uint32_t>{};
+    // A name retired before this text is not found in it, though the
+    // matcher may not have heard of its retiring yet.
+    found.erase(std::remove_if(found.begin(), found.end(),
+                               [&](std::uint32_t id) { return retiredIn_[id] < text_; }),
+                found.end());
     std::vector<std::int32_t> owners;
     for (std::uint32_t k : found) {
       if (k < names_.owner.size()) owners.push_back(names_.owner[k]);
@@ -154,9 +173,21 @@ class TRun {
   }
 
  private:
+  static constexpr std::uint32_t Live = UINT32_MAX;
+
+  void Retire(std::uint32_t id) {
+    if (id >= retiredIn_.size() || retiredIn_[id] != Live) return;
+    retiredIn_[id] = text_;
+    walk_->Retire(id);
+  }
+
   TNameSet names_;
   std::optional<TCfmlRules> rules_;
-  std::optional<TNameMatcher> matcher_;
+  std::optional<TNameMatcher> matcher_;  // until Walk hands it on
+  std::shared_ptr<TNameWalk> walk_;
+  // By name id: the text in which it was retired (Live: not retired).
+  std::vector<std::uint32_t> retiredIn_;
+  std::uint32_t text_ = 0;
   std::unique_ptr<unsigned char[]> tail_;
 };
 
@@ -206,28 +237,28 @@ void AnalyzeReferences(TFileTable& table, const std::string& pageExtension,
   // The files this run may read, in the order it reads them, announced a few
   // ahead of the reading so that on a cold cache the disk works while the
   // matcher does. Every .html file is on the list: whether one is read
-  // depends on the marks made before its turn.
+  // depends on the marks made before its turn. All but those read for their
+  // references alone are matched as they are read.
   std::vector<std::string> upcoming;
+  std::vector<bool> walked;
   std::vector<std::size_t> place(static_cast<std::size_t>(count) + 1, 0);
   for (std::int32_t e = 1; e <= count; ++e) {
     const std::string ext = UpperExtension(table[e].Name);
-    if (IsReadExtension(ext, pageKey) || ext == ".HTML" ||
-        (cfml && TCfmlRules::IsReadExtension(ext))) {
+    const bool plain = IsReadExtension(ext, pageKey) || ext == ".HTML";
+    if (plain || (cfml && TCfmlRules::IsReadExtension(ext))) {
       place[static_cast<std::size_t>(e)] = upcoming.size();
       upcoming.push_back(table[e].Directory + table[e].Name);
+      walked.push_back(plain || !TCfmlRules::ReadsReferencesOnly(ext));
     }
   }
   const std::size_t unlistedFrom = upcoming.size();
   upcoming.insert(upcoming.end(), unlistedPages.begin(), unlistedPages.end());
+  walked.resize(upcoming.size(), true);
   // The files are read in blocks on a thread of their own, a few blocks
-  // ahead of the matching, which then overlaps the kernel's copying; that
-  // thread also folds their letters where that spares the matcher work (and
-  // nothing of the analysis tells case).
-  platform::TBlockReader::Prepare fold;
-  if (run.Folded()) {
-    fold = [](unsigned char* data, std::size_t size) { TNameMatcher::FoldAscii(data, size); };
-  }
-  platform::TBlockReader blocks(upcoming, BlockSize, TCfmlRules::History, std::move(fold));
+  // ahead of the rules' work, and matched there as they come, so that the
+  // kernel's copying and the matching overlap the rules and the marks.
+  platform::TBlockReader blocks(upcoming, BlockSize, TCfmlRules::History,
+                                run.Walk(std::move(walked)));
   platform::TReadAhead readAhead(std::move(upcoming));
 
   const std::int64_t total = count + static_cast<std::int64_t>(unlistedPages.size());
@@ -255,8 +286,7 @@ void AnalyzeReferences(TFileTable& table, const std::string& pageExtension,
     if (!plainRead && !cfmlRead) continue;
     const std::size_t index = place[static_cast<std::size_t>(e)];
     readAhead.Reached(index);
-    const bool names = plainRead || !TCfmlRules::ReadsReferencesOnly(ext);
-    const std::vector<std::int32_t> owners = run.Search(e, path, blocks, index, pump, names);
+    const std::vector<std::int32_t> owners = run.Search(e, path, blocks, index, pump);
     if (plainRead) {
       for (std::int32_t i : owners) MarkUsed(table, i, TUseRule::Named, path);
       if (!owners.empty()) MarkUsed(table, e, TUseRule::NamesAFile, std::string());

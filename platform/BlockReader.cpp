@@ -22,7 +22,9 @@ TBlockReader::State::State(std::vector<std::string> paths, std::size_t blockSize
 TBlockReader::TBlockReader(std::vector<std::string> paths, std::size_t blockSize,
                            std::size_t prefix, Prepare prepare)
     : state_(std::make_shared<State>(std::move(paths), blockSize, prefix, std::move(prepare))) {
-  if (!state_->paths_.empty()) thread_ = std::thread([state = state_] { state->Run(); });
+  if (state_->paths_.empty()) return;
+  thread_ = std::thread([state = state_] { state->Run(); });
+  if (state_->prepare_) preparer_ = std::thread([state = state_] { state->PrepareRun(); });
 }
 
 TBlockReader::~TBlockReader() {
@@ -31,9 +33,11 @@ TBlockReader::~TBlockReader() {
     state_->stop_ = true;
   }
   state_->freed_.notify_all();
+  state_->read_.notify_all();
   // The thread sees stop_ as soon as the open or read it may be in returns,
   // which another process's lease can delay by a minute: nobody waits.
   if (thread_.joinable()) thread_.detach();
+  if (preparer_.joinable()) preparer_.detach();
 }
 
 void TBlockReader::State::Release(std::size_t& slot) {
@@ -61,6 +65,12 @@ void TBlockReader::Open(std::size_t index) {
 }
 
 std::size_t TBlockReader::Next(unsigned char*& data, const MessagePump& whileWaiting) {
+  Note note;
+  return Next(data, note, whileWaiting);
+}
+
+std::size_t TBlockReader::Next(unsigned char*& data, Note& note, const MessagePump& whileWaiting) {
+  note.reset();
   State& s = *state_;
   std::unique_lock<std::mutex> lock(s.mutex_);
   s.Release(s.before_);
@@ -89,6 +99,7 @@ std::size_t TBlockReader::Next(unsigned char*& data, const MessagePump& whileWai
       std::rethrow_exception(error);
     }
     data = slot.storage.get() + s.prefix_;
+    note = std::move(slot.note);
     s.ended_ = slot.last;
     return slot.size;
   }
@@ -124,6 +135,7 @@ void TBlockReader::State::Run() {
       slot.size = 0;
       slot.last = false;
       slot.error = error;
+      slot.note.reset();
       if (!error) {
         lock.unlock();
         try {
@@ -131,16 +143,45 @@ void TBlockReader::State::Run() {
           unsigned char* const data = slot.storage.get() + prefix_;
           slot.size = input->Read(reinterpret_cast<char*>(data), blockSize_);
           slot.last = slot.size != 0 && input->AtEnd();
-          if (prepare_ && slot.size != 0) prepare_(data, slot.size);
         } catch (...) {
           slot.error = std::current_exception();
         }
         lock.lock();
       }
       more = slot.size != 0 && !slot.error && !slot.last;
-      ready_.push_back(k);
-      filled_.notify_one();
+      if (prepare_) {
+        readSlots_.push_back(k);
+        read_.notify_one();
+      } else {
+        ready_.push_back(k);
+        filled_.notify_one();
+      }
     }
+  }
+}
+
+// The second stage, when there is a Prepare: each block read, in order,
+// unless it failed or its file was passed over meanwhile.
+void TBlockReader::State::PrepareRun() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  for (;;) {
+    read_.wait(lock, [&] { return stop_ || !readSlots_.empty(); });
+    if (stop_) return;
+    const std::size_t k = readSlots_.front();
+    readSlots_.pop_front();
+    Slot& slot = slots_[k];
+    if (!slot.error && slot.file >= wanted_) {
+      lock.unlock();
+      try {
+        unsigned char* const data = slot.storage.get() + prefix_;
+        slot.note = prepare_(slot.file, data, slot.size, slot.last || slot.size == 0);
+      } catch (...) {
+        slot.error = std::current_exception();
+      }
+      lock.lock();
+    }
+    ready_.push_back(k);
+    filled_.notify_one();
   }
 }
 

@@ -31,7 +31,14 @@ namespace platform {
 // Each block lies in a buffer with Prefix bytes in front of it that belong
 // to the taker (to put the end of the previous block there, say): the reader
 // never touches them. A Prepare function, when given, works on each block on
-// the reader's thread before the taker gets it.
+// a second thread of the reader's (so that reading the next blocks overlaps
+// it) before the taker gets it, in reading order, and on
+// the empty block that ends a file not read whole at its open (not on a
+// file whose open or read failed): the file's index, its bytes, and whether
+// the file ends there. What it returns goes to the taker with the block
+// (Next's note); what it throws reaches the taker as a read's failure. It
+// runs until the thread ends, which may be after the reader is gone: what
+// it works on must live as long as it does (hold it by a shared_ptr).
 //
 // The taker never waits for the reader longer than WaitSlice at a time
 // without calling the pump it gave Next: an open can block for as long as
@@ -46,7 +53,9 @@ class TBlockReader {
   static constexpr std::size_t Slots = 32;
   static constexpr std::chrono::milliseconds WaitSlice{50};
 
-  using Prepare = std::function<void(unsigned char* data, std::size_t size)>;
+  using Note = std::shared_ptr<const void>;
+  using Prepare =
+      std::function<Note(std::size_t file, unsigned char* data, std::size_t size, bool last)>;
   TBlockReader(std::vector<std::string> paths, std::size_t blockSize, std::size_t prefix,
                Prepare prepare = nullptr);
   // Tells the thread to stop and leaves without waiting for it to end.
@@ -62,8 +71,10 @@ class TBlockReader {
   // before the end is there when the end comes), until the one after or
   // Open. Throws what reading the file threw. While no block is ready,
   // whileWaiting (when given) runs every WaitSlice, and what it throws
-  // leaves Next.
+  // leaves Next. note gets what Prepare returned for the block (null
+  // without one, and for the end of a file whose last block said so).
   std::size_t Next(unsigned char*& data, const MessagePump& whileWaiting = {});
+  std::size_t Next(unsigned char*& data, Note& note, const MessagePump& whileWaiting = {});
 
  private:
   struct Slot {
@@ -72,12 +83,14 @@ class TBlockReader {
     std::size_t size = 0;      // 0: the file's end (or its failure)
     bool last = false;         // the file ends with this block
     std::exception_ptr error;  // what opening or reading threw
+    Note note;                 // what Prepare made of it
   };
   // What the taker and the thread share; the thread holds it until it ends.
   struct State {
     State(std::vector<std::string> paths, std::size_t blockSize, std::size_t prefix,
           Prepare prepare);
     void Run();
+    void PrepareRun();
     // Hands back a slot the taker held (mutex held).
     void Release(std::size_t& slot);
 
@@ -87,8 +100,9 @@ class TBlockReader {
     const Prepare prepare_;
     std::vector<Slot> slots_;
     std::mutex mutex_;
-    std::condition_variable filled_, freed_;
-    std::deque<std::size_t> ready_;  // filled slots, in reading order
+    std::condition_variable filled_, freed_, read_;
+    std::deque<std::size_t> readSlots_;  // read, waiting for Prepare, in order
+    std::deque<std::size_t> ready_;      // filled slots, in reading order
     std::vector<std::size_t> free_;
     std::size_t held_ = SIZE_MAX;    // the slots the taker holds: the last
     std::size_t before_ = SIZE_MAX;  // handed out, and the one before it
@@ -99,6 +113,7 @@ class TBlockReader {
   };
   std::shared_ptr<State> state_;
   std::thread thread_;
+  std::thread preparer_;  // with a Prepare: runs it on the blocks read
 };
 
 }  // namespace platform

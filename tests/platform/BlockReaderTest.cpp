@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -100,6 +101,44 @@ TEST(BlockReader, FailuresComeAtTheirFileAndLeaveTheOthersWhole) {
     EXPECT_EQ(halfway.Next(block), 8u);
   }
   { platform::TBlockReader unused({before}, 8, 0); }
+}
+
+// A Prepare works on every block of the files taken, in order, before the
+// taker sees it, and what it returns comes with that block: the file, and
+// whether the file ends there (with the last bytes, or as an empty block).
+// A Prepare that throws fails that block's read.
+TEST(BlockReader, PreparedBlocksComeWithTheirNotes) {
+  testsupport::TempDir tmp;
+  const std::vector<std::string> texts{"abcdefghijkl", "", "mnopq", "rst", "uvwxyz"};
+  std::vector<std::string> paths;
+  for (std::size_t k = 0; k < texts.size(); ++k) {
+    paths.push_back(tmp.Write("f" + std::to_string(k), texts[k]));
+  }
+  auto prepare = [](std::size_t file, unsigned char* data, std::size_t size, bool last) {
+    if (file == 4 && size != 0) throw platform::IoError("prepare failed", "f4");
+    for (std::size_t j = 0; j < size; ++j) data[j] = static_cast<unsigned char>(data[j] - 32);
+    return std::make_shared<const std::string>(std::to_string(file) + (last ? "L" : ""));
+  };
+  platform::TBlockReader reader(paths, 5, 2, prepare);
+  for (std::size_t k : {0, 1, 3}) {
+    reader.Open(k);
+    std::string text, notes;
+    unsigned char* block = nullptr;
+    platform::TBlockReader::Note note;
+    for (;;) {
+      const std::size_t n = reader.Next(block, note);
+      if (note) notes += *static_cast<const std::string*>(note.get()) + " ";
+      if (n == 0) break;
+      text.append(reinterpret_cast<const char*>(block), n);
+    }
+    std::string upper = texts[k];
+    for (char& c : upper) c = static_cast<char>(c - 32);
+    EXPECT_EQ(text, upper) << k;
+    EXPECT_EQ(notes, k == 0 ? "0 0 0L " : k == 1 ? "1L " : "3L ") << k;
+  }
+  reader.Open(4);
+  unsigned char* block = nullptr;
+  EXPECT_THROW(reader.Next(block), platform::IoError);
 }
 
 }  // namespace

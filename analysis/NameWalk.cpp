@@ -1,0 +1,52 @@
+#include "analysis/NameWalk.h"
+
+#include <memory>
+
+namespace analysis {
+
+TNameWalk::TNameWalk(match::TNameMatcher matcher, std::vector<bool> walked)
+    : matcher_(std::move(matcher)), walked_(std::move(walked)) {}
+
+platform::TBlockReader::Note TNameWalk::Block(std::size_t file, unsigned char* data,
+                                              std::size_t size, bool last) {
+  const bool folded = matcher_.PrefersFolded();
+  if (folded) match::TNameMatcher::FoldAscii(data, size);
+  if (file >= walked_.size() || !walked_[file]) return nullptr;
+  if (retiringAny_.load(std::memory_order_acquire)) {
+    std::vector<std::uint32_t> ids;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      ids.swap(retiring_);
+      retiringAny_.store(false, std::memory_order_relaxed);
+    }
+    for (std::uint32_t id : ids) matcher_.Retire(id);
+  }
+  if (file != file_) {
+    file_ = file;
+    matcher_.Start();
+  }
+  auto names = std::make_shared<TBlockNames>();
+  data_ = data;
+  names_ = names.get();
+  matcher_.Feed(reinterpret_cast<const char*>(data), size, this, folded);
+  names_ = nullptr;
+  if (last) {
+    names->ended = true;
+    names->found = matcher_.Found();
+    file_ = SIZE_MAX;
+  }
+  return names;
+}
+
+void TNameWalk::Retire(std::uint32_t id) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  retiring_.push_back(id);
+  retiringAny_.store(true, std::memory_order_release);
+}
+
+bool TNameWalk::OnMatch(std::uint32_t id, const unsigned char* end) {
+  names_->places.emplace_back(id, static_cast<std::uint32_t>(end - data_));
+  return true;
+}
+
+}  // namespace analysis
