@@ -31,7 +31,8 @@ class PosixListing : public DirectoryListing {
       if (errno != 0) throw IoError(IoErrorText(errno), path_);
       return false;
     }
-    entry = Examine(path_ + d->d_name, d->d_name);
+    // Looked at through the listing's own folder: no walk of the whole path.
+    entry = Examine(dirfd(dir_), path_ + d->d_name, d->d_name);
     return true;
   }
 
@@ -51,10 +52,15 @@ FileId IdentityOf(const std::string& path) {
 bool IsGoneError(int err) { return err == ENOENT || err == ENOTDIR || err == ELOOP; }
 
 DirEntry Examine(const std::string& path, const std::string& name) {
+  return Examine(AT_FDCWD, path, name);
+}
+
+DirEntry Examine(int dirFd, const std::string& path, const std::string& name) {
   DirEntry entry;
   entry.Name = name;
+  const char* const at = dirFd == AT_FDCWD ? path.c_str() : name.c_str();
   struct statx st {};
-  if (const int err = StatEntry(AT_FDCWD, path.c_str(), st); err != 0) {
+  if (const int err = StatEntry(dirFd, at, st); err != 0) {
     if (IsGoneError(err)) return entry;
     throw IoError(IoErrorText(err), path);
   }
@@ -71,7 +77,7 @@ DirEntry Examine(const std::string& path, const std::string& name) {
     // A link counts as a file only when it leads to a regular file; links to
     // directories carry no bit, so no link can lead the scan into a cycle.
     struct stat target {};
-    if (stat(path.c_str(), &target) != 0) {
+    if (fstatat(dirFd, at, &target, 0) != 0) {
       if (IsGoneError(errno)) return entry;  // dangling, or a cycle of links
       throw IoError(IoErrorText(errno), path);
     }

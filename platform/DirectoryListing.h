@@ -61,6 +61,9 @@ class PosixDirectorySource : public DirectorySource {
 // whether it is a link to a directory. Throws IoError naming path when the
 // entry, or a link's target, is there but cannot be examined.
 DirEntry Examine(const std::string& path, const std::string& name);
+// The same for the entry name of the folder open as dirFd (path is the
+// entry's whole path, for errors); AT_FDCWD looks at path itself.
+DirEntry Examine(int dirFd, const std::string& path, const std::string& name);
 
 // True for the errors that say a path leads nowhere (any more): not found,
 // a component that is no directory, a link cycle.
