@@ -25,6 +25,7 @@ class TEndKeys {
 
   // names[k]: the folded name with id k (empty: never found).
   explicit TEndKeys(const std::vector<std::string>& names);
+  TEndKeys() = default;  // before the names are known: to be assigned
 
   // Whether a live name ends with the bytes ending at last (last[0] the last
   // one; have of them at hand, at least one).

@@ -47,7 +47,7 @@ TVectorLevel TEndSearch::Supported() {
 TEndSearch::TEndSearch(TVectorLevel level, const std::vector<std::string>& names,
                        const std::vector<bool>& positional, const TWordEnds& wordEnds,
                        bool judge)
-    : level_(std::min(level, Supported())), judge_(judge), keys_(names), wordEnds_(wordEnds) {
+    : level_(std::min(level, Supported())), judge_(judge), wordEnds_(wordEnds) {
   wordEnds_.names.resize(names.size(), false);
   wordEnds_.starts.resize(names.size(), false);
   const std::size_t n = names.size();
@@ -62,6 +62,7 @@ TEndSearch::TEndSearch(TVectorLevel level, const std::vector<std::string>& names
   tail_.assign(std::max(longest + 1, Depth), 0);  // and the byte before a name
   BuildFilter(names, {TByteWeights()});
   if (passesTooMuch_) return;  // never fed: the matcher takes the automaton
+  keys_ = TEndKeys(names);
   BuildTrie(names);
   names_ = names;
 }
