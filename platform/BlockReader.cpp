@@ -1,6 +1,7 @@
 #include "platform/BlockReader.h"
 
 #include <cstdint>
+#include <new>
 #include <utility>
 
 #include "platform/FileSystem.h"
@@ -96,7 +97,18 @@ std::size_t TBlockReader::Next(unsigned char*& data, Note& note, const MessagePu
     if (slot.error) {
       const std::exception_ptr error = slot.error;
       lock.unlock();
-      std::rethrow_exception(error);
+      // The taker's own copy of the failure: the reader's threads let go of
+      // theirs whenever they end.
+      try {
+        std::rethrow_exception(error);
+      } catch (const IoError& e) {
+        // (A copy would share the message's buffer, whose count the
+        // threads would then share.)
+        if (e.Path().empty()) throw IoError(std::string(e.Text()));
+        throw IoError(std::string(e.Text()), std::string(e.Path()));
+      } catch (const std::bad_alloc&) {
+        throw std::bad_alloc();
+      }
     }
     data = slot.storage.get() + s.prefix_;
     note = std::move(slot.note);
