@@ -193,7 +193,10 @@ void TBlockReader::State::PrepareRun() {
       lock.lock();
     }
     ready_.push_back(k);
-    filled_.notify_one();
+    // The taker, when it waits, is woken once per batch of blocks, or when
+    // this thread runs out of blocks to prepare: a wake-up per block would
+    // cost about as much as the work on a small file.
+    if (ready_.size() >= PrepareBatch || readSlots_.empty()) filled_.notify_one();
   }
 }
 

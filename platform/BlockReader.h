@@ -51,6 +51,8 @@ namespace platform {
 class TBlockReader {
  public:
   static constexpr std::size_t Slots = 32;
+  // Blocks prepared before a taker that waits for one is woken.
+  static constexpr std::size_t PrepareBatch = 8;
   static constexpr std::chrono::milliseconds WaitSlice{50};
 
   using Note = std::shared_ptr<const void>;
