@@ -1,5 +1,6 @@
 #include "platform/BlockReader.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <new>
 #include <utility>
@@ -121,13 +122,14 @@ void TBlockReader::State::Run() {
   std::unique_lock<std::mutex> lock(mutex_);
   // Nothing is read before the taker asks for its first file.
   freed_.wait(lock, [&] { return stop_ || opened_; });
+  FolderHandle folders;  // the files of a folder come one after another
   for (std::size_t file = wanted_; file < paths_.size() && !stop_; ++file) {
     if (file < wanted_) file = wanted_;
     lock.unlock();
     std::unique_ptr<InputFile> input;
     std::exception_ptr error;
     try {
-      input = std::make_unique<InputFile>(paths_[file]);
+      input = std::make_unique<InputFile>(paths_[file], folders);
     } catch (...) {
       error = std::current_exception();
     }
@@ -137,7 +139,10 @@ void TBlockReader::State::Run() {
       // again, so that the two threads wake each other once per batch
       // rather than once per block. (The taker waits only when no block is
       // ready, so then all slots but the one it keeps are free.)
-      if (free_.empty()) freed_.wait(lock, [&] { return stop_ || free_.size() >= Slots / 2; });
+      if (free_.empty()) {
+        if (!readSlots_.empty()) read_.notify_one();  // before this thread waits
+        freed_.wait(lock, [&] { return stop_ || free_.size() >= Slots / 2; });
+      }
       if (stop_) return;
       if (file < wanted_) break;  // passed over: on to the wanted file
       const std::size_t k = free_.back();
@@ -162,41 +167,52 @@ void TBlockReader::State::Run() {
       }
       more = slot.size != 0 && !slot.error && !slot.last;
       if (prepare_) {
+        // The preparing is woken a batch of blocks at a time, or at the end
+        // of the list, or before this thread waits for slots (above).
         readSlots_.push_back(k);
-        read_.notify_one();
+        if (readSlots_.size() >= PrepareBatch || (!more && file + 1 == paths_.size())) {
+          read_.notify_one();
+        }
       } else {
         ready_.push_back(k);
         filled_.notify_one();
       }
     }
   }
+  read_.notify_one();  // the list is read: the rest of it to prepare
 }
 
-// The second stage, when there is a Prepare: each block read, in order,
-// unless it failed or its file was passed over meanwhile.
+// The second stage, when there is a Prepare: the blocks read, in order, a
+// batch at a time (one lock and one wake-up of the taker per batch), each
+// prepared unless it failed or its file was passed over meanwhile.
 void TBlockReader::State::PrepareRun() {
   std::unique_lock<std::mutex> lock(mutex_);
+  std::vector<std::size_t> batch;
+  std::vector<char> work;
   for (;;) {
     read_.wait(lock, [&] { return stop_ || !readSlots_.empty(); });
     if (stop_) return;
-    const std::size_t k = readSlots_.front();
-    readSlots_.pop_front();
-    Slot& slot = slots_[k];
-    if (!slot.error && slot.file >= wanted_) {
-      lock.unlock();
+    const std::size_t n = std::min(readSlots_.size(), PrepareBatch);
+    batch.assign(readSlots_.begin(), readSlots_.begin() + static_cast<std::ptrdiff_t>(n));
+    readSlots_.erase(readSlots_.begin(), readSlots_.begin() + static_cast<std::ptrdiff_t>(n));
+    work.resize(n);
+    for (std::size_t j = 0; j < n; ++j) {
+      work[j] = !slots_[batch[j]].error && slots_[batch[j]].file >= wanted_;
+    }
+    lock.unlock();
+    for (std::size_t j = 0; j < n; ++j) {
+      if (!work[j]) continue;
+      Slot& slot = slots_[batch[j]];
       try {
         unsigned char* const data = slot.storage.get() + prefix_;
         slot.note = prepare_(slot.file, data, slot.size, slot.last || slot.size == 0);
       } catch (...) {
         slot.error = std::current_exception();
       }
-      lock.lock();
     }
-    ready_.push_back(k);
-    // The taker, when it waits, is woken once per batch of blocks, or when
-    // this thread runs out of blocks to prepare: a wake-up per block would
-    // cost about as much as the work on a small file.
-    if (ready_.size() >= PrepareBatch || readSlots_.empty()) filled_.notify_one();
+    lock.lock();
+    ready_.insert(ready_.end(), batch.begin(), batch.end());
+    filled_.notify_one();
   }
 }
 

@@ -51,7 +51,7 @@ namespace platform {
 class TBlockReader {
  public:
   static constexpr std::size_t Slots = 32;
-  // Blocks prepared before a taker that waits for one is woken.
+  // Blocks prepared at a time, and handed to the taker together.
   static constexpr std::size_t PrepareBatch = 8;
   static constexpr std::chrono::milliseconds WaitSlice{50};
 

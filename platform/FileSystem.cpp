@@ -60,16 +60,51 @@ bool LiesOnPseudoFileSystem(const std::string& path) {
   return statfs(path.c_str(), &fs) == 0 && IsPseudoFileSystem(static_cast<std::int64_t>(fs.f_type));
 }
 
+namespace {
+
+int PinPath(int at, const char* path) {
+  int pinned;
+  do {
+    pinned = openat(at, path, O_PATH | O_CLOEXEC);
+  } while (pinned < 0 && errno == EINTR);
+  return pinned;
+}
+
+}  // namespace
+
+FolderHandle::~FolderHandle() {
+  if (fd_ >= 0) close(fd_);
+}
+
+int FolderHandle::Pin(const std::string& path) {
+  const std::size_t cut = path.rfind('/');
+  if (cut == std::string::npos || cut + 1 == path.size()) return PinPath(AT_FDCWD, path.c_str());
+  if (fd_ < 0 || path.compare(0, cut + 1, folder_) != 0 || folder_.size() != cut + 1) {
+    if (fd_ >= 0) close(fd_);
+    folder_.assign(path, 0, cut + 1);
+    do {
+      fd_ = open(folder_.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    } while (fd_ < 0 && errno == EINTR);
+  }
+  if (fd_ < 0) return PinPath(AT_FDCWD, path.c_str());
+  return PinPath(fd_, path.c_str() + cut + 1);
+}
+
 InputFile::InputFile(const std::string& path) : path_(path) {
+  Open(PinPath(AT_FDCWD, path.c_str()));
+}
+
+InputFile::InputFile(const std::string& path, FolderHandle& folders) : path_(path) {
+  Open(folders.Pin(path));
+}
+
+void InputFile::Open(int pinned) {
   // The file is pinned first without opening its contents, so that a FIFO or
   // device swapped in since the scan can never block the open, and a file of
   // the kernel's views is never opened at all; only a regular file is then
   // opened for reading, through the pinned handle, so that it is the same
   // file that was examined.
-  int pinned;
-  do {
-    pinned = open(path.c_str(), O_PATH | O_CLOEXEC);
-  } while (pinned < 0 && errno == EINTR);
+  const std::string& path = path_;
   if (pinned < 0) throw IoError(IoErrorText(errno), path);
   struct stat st {};
   struct statfs fs {};

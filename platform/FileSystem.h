@@ -51,9 +51,34 @@ std::string IoErrorText(int err);
 // A file is read at most to the size it had when it was opened: a file that
 // grows while it is read (or one whose size says nothing of its contents)
 // never makes the read go on without end.
+// The folder of the last file a reader opened, held open (O_PATH) by the
+// reader, so that the next file in the same folder is found by its name
+// alone instead of by a walk of its whole path. A folder replaced while it
+// is held is not followed: its files are looked for in the folder as it was.
+// Owned by one thread; the folder is let go with it.
+class FolderHandle {
+ public:
+  FolderHandle() = default;
+  ~FolderHandle();
+  FolderHandle(const FolderHandle&) = delete;
+  FolderHandle& operator=(const FolderHandle&) = delete;
+
+  // Pins the file at path (O_PATH): through the held folder where path lies
+  // in it, else through its own folder, now held; by the whole path when
+  // that folder cannot be opened (its error is then the file's). Returns the
+  // descriptor, or -1 with errno set.
+  int Pin(const std::string& path);
+
+ private:
+  std::string folder_;  // with its trailing '/'
+  int fd_ = -1;
+};
+
 class InputFile {
  public:
   explicit InputFile(const std::string& path);
+  // The same, the file found through folders (see FolderHandle).
+  InputFile(const std::string& path, FolderHandle& folders);
   ~InputFile();
   InputFile(const InputFile&) = delete;
   InputFile& operator=(const InputFile&) = delete;
@@ -65,6 +90,8 @@ class InputFile {
   bool AtEnd() const { return left_ == 0; }
 
  private:
+  void Open(int pinned);
+
   int fd_ = -1;
   std::string path_;
   std::uint64_t left_ = 0;  // bytes still to read of the size at the open
