@@ -38,6 +38,13 @@ platform::TBlockReader::Note TNameWalk::Block(std::size_t file, unsigned char* d
   return names;
 }
 
+std::vector<std::uint32_t> TNameWalk::End(std::size_t file) {
+  if (file >= walked_.size() || !walked_[file]) return {};
+  if (file != file_) matcher_.Start();  // no block: the names found in every text
+  file_ = SIZE_MAX;
+  return matcher_.Found();
+}
+
 void TNameWalk::Retire(std::uint32_t id) {
   std::lock_guard<std::mutex> lock(mutex_);
   retiring_.push_back(id);

@@ -44,8 +44,15 @@ class TNameWalk : public match::TMatchSink {
   // first where the matcher prefers that) and returns a TBlockNames.
   platform::TBlockReader::Note Block(std::size_t file, unsigned char* data, std::size_t size,
                                      bool last);
+  // The names found in file, once its last block went through Block with
+  // last false (or none did): for a caller that feeds the blocks itself.
+  std::vector<std::uint32_t> End(std::size_t file);
   // From the analysis's thread: name id no longer matters anywhere.
   void Retire(std::uint32_t id);
+  // Whether the matcher took the vector path, on which a block costs so
+  // little that handing it to another thread costs more than it saves.
+  // Before the matcher's thread starts only.
+  bool Cheap() const { return matcher_.VectorPath(); }
 
   bool OnMatch(std::uint32_t id, const unsigned char* end) override;
 

@@ -112,11 +112,14 @@ class TRun {
   TCfmlRules* Rules() { return rules_ ? &*rules_ : nullptr; }
 
   // The block reader's work on each block of files: the matcher's, over the
-  // files marked in walked (by the reader's indices). Call once, before the
-  // first Search.
+  // files marked in walked (by the reader's indices); none when the matcher
+  // is cheap enough to run on this thread, as Search then does. Call once,
+  // before the first Search.
   platform::TBlockReader::Prepare Walk(std::vector<bool> walked) {
     walk_ = std::make_shared<TNameWalk>(std::move(*matcher_), std::move(walked));
     matcher_.reset();
+    here_ = walk_->Cheap();
+    if (here_) return nullptr;
     return [walk = walk_](std::size_t file, unsigned char* data, std::size_t size, bool last) {
       return walk->Block(file, data, size, last);
     };
@@ -140,9 +143,13 @@ class TRun {
       unsigned char* block = nullptr;
       platform::TBlockReader::Note note;
       const std::size_t n = blocks.Next(block, note, pump.WhileWaiting());
+      if (here_ && n != 0) note = walk_->Block(index, block, n, false);
       const auto* met = static_cast<const TBlockNames*>(note.get());
       if (met != nullptr && met->ended) found = met->found;
-      if (n == 0) break;
+      if (n == 0) {
+        if (here_) found = walk_->End(index);
+        break;
+      }
       pump.Tick();
       if (!rules_) continue;
       // The bytes before the block, in front of it.
@@ -185,6 +192,7 @@ class TRun {
   std::optional<TCfmlRules> rules_;
   std::optional<TNameMatcher> matcher_;  // until Walk hands it on
   std::shared_ptr<TNameWalk> walk_;
+  bool here_ = false;  // the matcher runs on this thread (see Walk)
   // By name id: the text in which it was retired (Live: not retired).
   std::vector<std::uint32_t> retiredIn_;
   std::uint32_t text_ = 0;
@@ -255,8 +263,9 @@ void AnalyzeReferences(TFileTable& table, const std::string& pageExtension,
   upcoming.insert(upcoming.end(), unlistedPages.begin(), unlistedPages.end());
   walked.resize(upcoming.size(), true);
   // The files are read in blocks on a thread of their own, a few blocks
-  // ahead of the rules' work, and matched there as they come, so that the
-  // kernel's copying and the matching overlap the rules and the marks.
+  // ahead of the rules' work, and matched on another as they come, so that
+  // the kernel's copying and the matching overlap the rules and the marks
+  // (on this thread instead where the matcher is on its vector path).
   platform::TBlockReader blocks(upcoming, BlockSize, TCfmlRules::History,
                                 run.Walk(std::move(walked)));
   platform::TReadAhead readAhead(std::move(upcoming));
