@@ -24,6 +24,8 @@ struct TBlockNames {
 // TNameWalk: the name matcher run on the block reader's thread, as each
 // block is read, so that the analysis's thread only replays what it met
 // (the CFML rules' checks, the marks) while the next blocks are matched.
+// Where the matcher is Cheap, the analysis's thread feeds it the blocks
+// itself (Block, then End), and nothing else touches it.
 //
 // The matcher reports every place to it (its sink never declines one);
 // the analysis's thread decides which places matter and retires the names
@@ -31,9 +33,10 @@ struct TBlockNames {
 // block: until then their places keep coming and the taker skips them, and
 // a text's found names may still hold them.
 //
-// Built on the analysis's thread and then used by the reader's thread alone,
-// except for Retire; held by a shared_ptr, since the reader's thread may
-// outlive the analysis (see TBlockReader).
+// Built on the analysis's thread and then used by one thread alone (the
+// reader's, or the analysis's where it is Cheap), except for Retire; held by
+// a shared_ptr, since the reader's thread may outlive the analysis (see
+// TBlockReader).
 class TNameWalk : public match::TMatchSink {
  public:
   // walked[i]: whether file i of the reader's list is matched at all (a

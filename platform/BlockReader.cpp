@@ -167,12 +167,10 @@ void TBlockReader::State::Run() {
       }
       more = slot.size != 0 && !slot.error && !slot.last;
       if (prepare_) {
-        // The preparing is woken a batch of blocks at a time, or at the end
-        // of the list, or before this thread waits for slots (above).
+        // The preparing is woken a batch of blocks at a time, or before this
+        // thread waits for slots (above), or once the list is read (below).
         readSlots_.push_back(k);
-        if (readSlots_.size() >= PrepareBatch || (!more && file + 1 == paths_.size())) {
-          read_.notify_one();
-        }
+        if (readSlots_.size() >= PrepareBatch) read_.notify_one();
       } else {
         ready_.push_back(k);
         filled_.notify_one();

@@ -30,15 +30,16 @@ namespace platform {
 //
 // Each block lies in a buffer with Prefix bytes in front of it that belong
 // to the taker (to put the end of the previous block there, say): the reader
-// never touches them. A Prepare function, when given, works on each block on
-// a second thread of the reader's (so that reading the next blocks overlaps
-// it) before the taker gets it, in reading order, and on
-// the empty block that ends a file not read whole at its open (not on a
-// file whose open or read failed): the file's index, its bytes, and whether
-// the file ends there. What it returns goes to the taker with the block
-// (Next's note); what it throws reaches the taker as a read's failure. It
-// runs until the thread ends, which may be after the reader is gone: what
-// it works on must live as long as it does (hold it by a shared_ptr).
+// never touches them. A Prepare function, when given, works on each block
+// on a second thread of the reader's (so that reading the next blocks
+// overlaps it) before the taker gets it, in reading order, a batch of
+// PrepareBatch at a time, and on the empty block that ends a file not read
+// whole at its open (not on a file whose open or read failed): the file's
+// index, its bytes, and whether the file ends there. What it returns goes to
+// the taker with the block (Next's note); what it throws reaches the taker
+// as a read's failure. It runs until the thread ends, which may be after the
+// reader is gone: what it works on must live as long as it does (hold it by
+// a shared_ptr).
 //
 // The taker never waits for the reader longer than WaitSlice at a time
 // without calling the pump it gave Next: an open can block for as long as

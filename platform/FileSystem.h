@@ -41,16 +41,6 @@ bool DeleteFileA(const std::string& path);
 // The user-facing text of an errno value from opening or reading a file.
 std::string IoErrorText(int err);
 
-// A regular file opened for reading only. Construction throws IoError
-// (naming the path) when the file cannot be opened, is anything but a
-// regular file (a directory, FIFO or device), or lies on a pseudo file system
-// (IsPseudoFileSystem): those are "File access denied", and none of them is
-// ever opened for reading, so none can block the open. Read throws IoError on
-// a read failure.
-//
-// A file is read at most to the size it had when it was opened: a file that
-// grows while it is read (or one whose size says nothing of its contents)
-// never makes the read go on without end.
 // The folder of the last file a reader opened, held open (O_PATH) by the
 // reader, so that the next file in the same folder is found by its name
 // alone instead of by a walk of its whole path. A folder replaced while it
@@ -74,6 +64,16 @@ class FolderHandle {
   int fd_ = -1;
 };
 
+// A regular file opened for reading only. Construction throws IoError
+// (naming the path) when the file cannot be opened, is anything but a
+// regular file (a directory, FIFO or device), or lies on a pseudo file system
+// (IsPseudoFileSystem): those are "File access denied", and none of them is
+// ever opened for reading, so none can block the open. Read throws IoError on
+// a read failure.
+//
+// A file is read at most to the size it had when it was opened: a file that
+// grows while it is read (or one whose size says nothing of its contents)
+// never makes the read go on without end.
 class InputFile {
  public:
   explicit InputFile(const std::string& path);
