@@ -40,6 +40,13 @@ constexpr TByteClass TemplateOpeners("\"'./\\#=");   // before a template's stem
 constexpr TByteClass TemplateClosers("\"'&");         // after it
 constexpr TByteClass ImportEnds("\"'; \t\r\n");       // after "D.*"
 
+// Four bytes as one key.
+std::uint32_t Pack(const char* b) {
+  std::uint32_t key;
+  std::memcpy(&key, b, sizeof key);
+  return key;
+}
+
 std::string Stem(const std::string& name) {
   const std::size_t dot = name.rfind('.');
   return dot == std::string::npos ? name : name.substr(0, dot);
@@ -169,7 +176,6 @@ enum class Kind : std::uint8_t {
   JavaFolder,      // the last two folders of a .jar or .class file
   // Positional: checked at every place.
   Stem,            // a stem: of a component, a template, a tag or a bundle
-  NameStart,       // oABCD: an opener, then the first 4 bytes of CFML stems
   FolderPath,      // D/#, D.#, D\#, D/" & ..., D.* : D a folder or an alias
   PrefixDecl,      // prefix= before a quote
   Package,         // A.B or A/B ending a string literal
@@ -181,7 +187,6 @@ enum class Kind : std::uint8_t {
   FolderLiteral,   // "A/B/" of a folder B in A, closing a path literal
   Module,          // a quote and "./" or "../" in a script
   EditorPlugin,    // the name of an editor plugin's folder
-  NameSuffix,      // the last bytes of CFML stems, then a quote, "@" or "."
 };
 
 // What a read text is, for the rules that look at one kind only.
@@ -246,15 +251,14 @@ struct TCfmlRules::Impl {
   std::vector<char> prefixApplied;
   std::unordered_map<std::string, std::uint32_t> prefixGroup;
   // The first 4 bytes of those stems, by group, with the run of stems that
-  // start with them; and the bytes that occur in some stem.
+  // start with them (anchorOf: the group of those bytes, packed); and the
+  // bytes that occur in some stem.
   struct Anchor {
     std::size_t lo = 0, hi = 0;
-    std::uint32_t firstId = 0;  // of its literals, one per opener
-    bool retired = false;
   };
-  static constexpr std::uint32_t Openers = 5;
   std::vector<std::uint32_t> retiredIds;  // for the matcher to retire
   std::vector<Anchor> anchors;
+  std::unordered_map<std::uint32_t, std::uint32_t> anchorOf;
   std::size_t longestStem = 0;
   bool stemByte[256] = {};
   // The folders each folder pattern stands for: the folder of that name and
@@ -274,9 +278,6 @@ struct TCfmlRules::Impl {
   std::vector<char> pluginDone;
   std::vector<std::uint32_t> pluginText;
   std::optional<TNameSuffixes> nameSuffixes;
-  std::vector<std::uint32_t> suffixFirstId;  // by group: its literals, one per closer
-  std::vector<char> suffixRetired;
-  static constexpr std::uint32_t SuffixClosers = 4;
 
   // Run state.
   std::vector<char> used;  // marked by these rules
@@ -315,6 +316,8 @@ struct TCfmlRules::Impl {
   TTextWindow window;
   std::size_t size = 0;  // of the current block
   std::vector<Waiting> waiting;
+  // The "#" (and "&") whose suffix looks wait for bytes not read yet.
+  std::vector<std::pair<std::int64_t, bool>> suffixWaiting;  // offset, after "&"
   bool testBase = false;
   bool remote = false;
   std::int64_t firstDescribe = -1;
@@ -434,11 +437,10 @@ struct TCfmlRules::Impl {
     Add(out, positional, "REMOTE", Kind::Remote, 0, true);
 
     // Literal prefixes: every prefix P of 4 bytes or more of a CFML stem,
-    // with an opener before it and "#" after it. The matcher looks for the
-    // opener and P's first 4 bytes, and the check reads on to the "#": a word
-    // before "#" is far too common in pages to look at each one. (A prefix in
-    // a string joined with "&" is looked for at each "&" instead: a closing
-    // quote follows a word far too often.)
+    // with an opener before it and "#" after it. They are looked for at each
+    // "#" of a text, back over the bytes before it (a byte search: matching
+    // an opener and the first bytes of every stem met a place every few
+    // dozen bytes), and at each "&" for a prefix in a string joined there.
     std::sort(stems.begin(), stems.end());
     prefixMarks = RangeMarker(stems.size());
     std::set<std::string> prefixSet;
@@ -461,12 +463,8 @@ struct TCfmlRules::Impl {
       Anchor a{k, k};
       while (a.hi < stems.size() && stems[a.hi].first.compare(0, 4, head) == 0) ++a.hi;
       k = a.hi;
-      const auto group = static_cast<std::uint32_t>(anchors.size());
-      a.firstId = static_cast<std::uint32_t>(out.size());
+      anchorOf.emplace(Pack(head.data()), static_cast<std::uint32_t>(anchors.size()));
       anchors.push_back(a);
-      for (const char* opener : {"\"", "'", ".", "/", "\\"}) {
-        Add(out, positional, opener + head, Kind::NameStart, group, true);
-      }
     }
 
     // Paths computed below a folder: its name (or an alias's) then a path
@@ -504,11 +502,6 @@ struct TCfmlRules::Impl {
       pluginText.push_back(0);
     }
     nameSuffixes.emplace(stems);
-    for (const TRuleLiteral& l : nameSuffixes->Literals()) {
-      const std::uint32_t id = Add(out, positional, l.text, Kind::NameSuffix, l.group, true);
-      if (l.group == suffixFirstId.size()) suffixFirstId.push_back(id);
-    }
-    suffixRetired.assign(suffixFirstId.size(), 0);
   }
 
   // --- marking ----------------------------------------------------------
@@ -603,8 +596,6 @@ struct TCfmlRules::Impl {
         if (after == LaterByte) return false;
         if (!IsQuote(after)) return true;
         return ReadPrefix(end + 1, after);
-      case Kind::NameStart:
-        return PrefixesFrom(start + 1);
       case Kind::FolderPath: {
         if (IsTokenByte(before)) return true;
         const int tail = At(end - 1);
@@ -653,13 +644,6 @@ struct TCfmlRules::Impl {
       }
       case Kind::EditorPlugin:
         return Answer(TEditorPlugins::Look(window, start, end), [&] { MarkPlugin(p.group); });
-      case Kind::NameSuffix: {
-        std::string suffix;
-        return Answer(nameSuffixes->Look(window, start, end, suffix), [&] {
-          nameSuffixes->Apply(suffix, entry,
-                              [&](std::int32_t i) { Mark(i, TUseRule::NameSuffix, path); });
-        });
-      }
       default:
         return true;
     }
@@ -704,21 +688,12 @@ struct TCfmlRules::Impl {
     if (all) pluginDone[group] = 1;
   }
 
-  // Whether no place of pattern id can mark anything any more (its files are
-  // marked), retiring its siblings with it.
-  bool Retires(std::uint32_t id, const Pattern& p) {
+  // Whether no place of pattern p can mark anything any more (its files are
+  // marked).
+  bool Retires(const Pattern& p) {
     switch (p.kind) {
       case Kind::FolderLiteral: return folderLiteralDone[p.group] != 0;
       case Kind::EditorPlugin: return pluginDone[p.group] != 0;
-      case Kind::NameSuffix:
-        if (!nameSuffixes->Done(p.group)) return false;
-        if (!suffixRetired[p.group]) {
-          suffixRetired[p.group] = 1;
-          for (std::uint32_t k = 0; k < SuffixClosers; ++k) {
-            if (suffixFirstId[p.group] + k != id) retiredIds.push_back(suffixFirstId[p.group] + k);
-          }
-        }
-        return true;
       default: return false;
     }
   }
@@ -835,26 +810,66 @@ struct TCfmlRules::Impl {
   }
 
 
-  // The literal prefixes that start at offset from, after an opener: every
-  // "#" within the longest stem's length, with the bytes up to it a prefix
-  // of a stem. False when it needs bytes not read yet (it may be asked
-  // again: applying a prefix twice changes nothing).
-  bool PrefixesFrom(std::int64_t from) {
+  // The literal prefixes that end at the "#" at offset h: each run of stem
+  // bytes before it, of 4 bytes up to the longest stem's length, with an
+  // opener before it, that starts with a stem's first 4 bytes and is a
+  // prefix of a stem. Every byte is at hand (the history holds more than
+  // the longest stem). The look reads at most the longest stem's length
+  // back, and looks up a prefix only where an opener and the first bytes of
+  // a stem whose files are not all marked yet start it.
+  void PrefixesBefore(std::int64_t h) {
     const auto longest = static_cast<std::int64_t>(longestStem);
-    for (std::int64_t o = from + 4; o - from <= longest; ++o) {
-      const int c = At(o);
-      if (c == LaterByte) return false;
-      if (c == NoByte) return true;
-      if (c == '#') {
-        const auto it = prefixGroup.find(Upper(from, o));
-        if (it != prefixGroup.end() && !prefixApplied[it->second] &&
-            NamePrefix(namePrefixes[it->second])) {
-          prefixApplied[it->second] = 1;
-        }
-      }
-      if (!stemByte[static_cast<unsigned char>(Fold(c))]) return true;  // no stem goes on here
+    for (std::int64_t s = h - 1; h - s <= longest; --s) {
+      const int c = At(s);
+      if (c < 0 || !stemByte[static_cast<unsigned char>(Fold(c))]) return;
+      if (h - s < 4 || !PrefixOpeners(At(s - 1))) continue;
+      const char head[4] = {Fold(c), Fold(At(s + 1)), Fold(At(s + 2)), Fold(At(s + 3))};
+      const auto anchor = anchorOf.find(Pack(head));
+      if (anchor == anchorOf.end() || AnchorDone(anchor->second)) continue;
+      const auto it = prefixGroup.find(Upper(s, h));
+      if (it == prefixGroup.end() || prefixApplied[it->second]) continue;
+      reasonPlace = s - 1;
+      if (NamePrefix(namePrefixes[it->second])) prefixApplied[it->second] = 1;
+      reasonPlace = -1;
+    }
+  }
+
+  // The literal suffix that starts after the "#" (or the "&") at offset o;
+  // false when it needs bytes not read yet.
+  bool SuffixAfter(std::int64_t o, bool joined) {
+    std::string suffix;
+    std::int64_t close = 0;
+    const TLook look = joined ? nameSuffixes->LookJoined(window, o, suffix, close)
+                              : nameSuffixes->Look(window, o + 1, suffix, close);
+    if (look == TLook::Later) return false;
+    if (look == TLook::Hit) {
+      reasonPlace = close - static_cast<std::int64_t>(TNameSuffixes::MinSuffix);
+      nameSuffixes->Apply(suffix, entry,
+                          [&](std::int32_t i) { Mark(i, TUseRule::NameSuffix, path); });
+      reasonPlace = -1;
     }
     return true;
+  }
+  void RetrySuffixes() {
+    if (suffixWaiting.empty()) return;
+    std::vector<std::pair<std::int64_t, bool>> still;
+    for (const auto& [o, joined] : suffixWaiting) {
+      if (!SuffixAfter(o, joined)) still.emplace_back(o, joined);
+    }
+    suffixWaiting.swap(still);
+  }
+  // Each "#" of the block: the literal prefix before it and the suffix after.
+  void LookAtHashes(const unsigned char* block, std::size_t n) {
+    const bool before = !anchors.empty();
+    const bool after = nameSuffixes && !nameSuffixes->Empty();
+    if (!before && !after) return;
+    const unsigned char* const stop = block + n;
+    for (const unsigned char* p = block;
+         (p = static_cast<const unsigned char*>(std::memchr(p, '#', stop - p))) != nullptr; ++p) {
+      const std::int64_t o = window.offset + (p - block);
+      if (before) PrefixesBefore(o);
+      if (after && !SuffixAfter(o, false)) suffixWaiting.emplace_back(o, false);
+    }
   }
   // Whether every stem that starts with anchor group's bytes is marked by
   // literal prefixes already.
@@ -975,6 +990,7 @@ void TCfmlRules::StartText(std::int32_t entry, const std::string& path) {
   m.size = 0;
   m.linesBefore = m.blockLines = 0;
   m.waiting.clear();
+  m.suffixWaiting.clear();
   m.testBase = m.remote = false;
   m.firstDescribe = m.lastIt = -1;
 }
@@ -993,19 +1009,7 @@ void TCfmlRules::BeginBlock(const unsigned char* block, std::size_t size, std::s
 bool TCfmlRules::OnMatch(std::uint32_t id, const unsigned char* end) {
   Impl& m = *impl_;
   const Pattern& p = m.patterns[id - m.base];
-  if (m.Retires(id, p)) return false;
-  // A literal prefix applied whole has nothing left to mark, in any text.
-  if (p.kind == Kind::NameStart && m.AnchorDone(p.group)) {
-    // Done for every opener: the literals with the other openers go too.
-    Impl::Anchor& a = m.anchors[p.group];
-    if (!a.retired) {
-      a.retired = true;
-      for (std::uint32_t k = 0; k < Impl::Openers; ++k) {
-        if (a.firstId + k != id) m.retiredIds.push_back(a.firstId + k);
-      }
-    }
-    return false;
-  }
+  if (m.Retires(p)) return false;
   const std::int64_t at = m.window.offset + (end - m.window.block);
   if (!m.CheckPlace(id, at)) m.waiting.push_back({id, at});
   return true;
@@ -1042,17 +1046,26 @@ void TCfmlRules::EndBlock() {
     return;
   }
   m.RetryWaiting();
+  m.RetrySuffixes();
   if (m.textKind == TextKind::StyleSource) m.styleImports.Feed(block, m.size);
+  m.LookAtHashes(block, m.size);
   // "&" is rare enough in pages to look at each one: a literal prefix that a
-  // string closes just before it ("edit" & x).
-  if (!m.namePrefixes.empty()) {
+  // string closes just before it ("edit" & x), and a suffix that a string
+  // opened after it starts (x & "Service").
+  const bool prefixes = !m.namePrefixes.empty();
+  const bool suffixes = m.nameSuffixes && !m.nameSuffixes->Empty();
+  if (prefixes || suffixes) {
     const unsigned char* const stop = block + m.size;
     for (const unsigned char* p = block;
          (p = static_cast<const unsigned char*>(std::memchr(p, '&', stop - p))) != nullptr; ++p) {
-      m.reasonPlace = m.window.offset + (p - block);
-      m.JoinedPrefix(m.reasonPlace);
+      const std::int64_t o = m.window.offset + (p - block);
+      if (prefixes) {
+        m.reasonPlace = o;
+        m.JoinedPrefix(o);
+        m.reasonPlace = -1;
+      }
+      if (suffixes && !m.SuffixAfter(o, true)) m.suffixWaiting.emplace_back(o, true);
     }
-    m.reasonPlace = -1;
   }
   m.ResolveLines();
   m.blockLines = std::count(block, block + m.size, '\n');
@@ -1067,6 +1080,8 @@ void TCfmlRules::EndText(const std::vector<std::uint32_t>& found) {
   }
   m.RetryWaiting();
   m.waiting.clear();
+  m.RetrySuffixes();
+  m.suffixWaiting.clear();
   m.ResolveLines();
   bool extends = false, persistent = false, remoteAccess = false, namesTag = false;
   for (std::uint32_t id : found) {

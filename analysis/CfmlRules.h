@@ -22,13 +22,15 @@
 //
 // They ride on the analysis's single pass over each read text: their
 // literals go into the same name matcher (positional, so that each place is
-// checked against the bytes around it), including "P#" for every literal
-// prefix P of a CFML stem and "D/#", "D.*" and the like for every folder D;
-// only "&" is looked for on its own, one memchr per block. The aliases of
-// this.mappings are read from the application's own files before the pass,
-// so that their paths are literals too. A literal prefix applied whole is
-// retired from the matcher, so a prefix met at every line costs nothing
-// after its first use. What needs every file (declared tag-library
+// checked against the bytes around it), including "D/#", "D.*" and the
+// like for every folder D. Names computed with a literal prefix or suffix
+// of a CFML stem ("P#", "#S", "P" & and & "S") are looked for at each "#"
+// and "&" instead, one memchr per block each: the first or last bytes of
+// thousands of stems end some word every few dozen bytes, "#" far less
+// often. The aliases of this.mappings are read from the application's own
+// files before the pass, so that their paths are literals too. A literal
+// prefix applied whole is looked up no more, so a prefix met at every line
+// costs little after its first use. What needs every file (declared tag-library
 // prefixes, ORM and Java load-path switches) is decided in Finish. Every
 // check looks at a bounded number of bytes, so a run stays linear in the
 // bytes read and the names matched, whatever the text holds.

@@ -8,14 +8,9 @@ namespace analysis {
 
 namespace {
 
-constexpr std::int64_t MaxBlanks = 64;  // between "&" and the quote
-const char* const Closers[] = {"\"", "'", "@", "."};
+constexpr std::int64_t MaxBlanks = 63;  // between "&" and the quote
 
-bool AllTokenBytes(const std::string& text) {
-  return std::all_of(text.begin(), text.end(), [](char c) {
-    return IsTokenByte(static_cast<unsigned char>(c));
-  });
-}
+bool IsCloser(int c) { return c == '"' || c == '\'' || c == '@' || c == '.'; }
 
 }  // namespace
 
@@ -26,53 +21,40 @@ TNameSuffixes::TNameSuffixes(const std::vector<std::pair<std::string, std::int32
   }
   std::sort(ends_.begin(), ends_.end());
   marks_ = RangeMarker(ends_.size());
-  // One group per last MinSuffix bytes; S is a token, so bytes that are
-  // not can end no S.
-  for (std::size_t k = 0; k < ends_.size();) {
-    const std::string& end = ends_[k].first;
-    if (end.size() < MinSuffix || !AllTokenBytes(end.substr(0, MinSuffix))) {
-      ++k;
-      continue;
-    }
-    const std::string head = end.substr(0, MinSuffix);
-    Group g{k, k, std::string(head.rbegin(), head.rend())};
-    while (g.hi < ends_.size() && ends_[g.hi].first.compare(0, MinSuffix, head) == 0) ++g.hi;
-    k = g.hi;
-    groups_.push_back(std::move(g));
-  }
 }
 
-std::vector<TRuleLiteral> TNameSuffixes::Literals() const {
-  std::vector<TRuleLiteral> literals;
-  for (std::uint32_t g = 0; g < groups_.size(); ++g) {
-    for (const char* closer : Closers) literals.push_back({groups_[g].last + closer, g});
+TLook TNameSuffixes::Look(const TTextWindow& text, std::int64_t from, std::string& suffix,
+                          std::int64_t& close) const {
+  // S: no stem ends with a token longer than the longest stem.
+  std::int64_t o = from;
+  int c = text.At(o);
+  for (; IsTokenByte(c); c = text.At(++o)) {
+    if (o - from >= longest_) return TLook::Miss;
   }
-  return literals;
-}
-
-TLook TNameSuffixes::Look(const TTextWindow& text, std::int64_t /*start*/, std::int64_t end,
-                          std::string& suffix) const {
-  const std::int64_t close = end - 1;
-  if (text.At(close) == '.') {
+  if (c == LaterByte) return TLook::Later;
+  if (o - from < static_cast<std::int64_t>(MinSuffix) || !IsCloser(c)) return TLook::Miss;
+  if (c == '.') {
     // The extension: letters up to a byte that ends it.
-    std::int64_t o = end;
-    for (; IsTokenByte(text.At(o)); ++o) {
-      if (o - end >= MaxExtension) return TLook::Miss;
+    std::int64_t e = o + 1;
+    for (; IsTokenByte(text.At(e)); ++e) {
+      if (e - (o + 1) >= MaxExtension) return TLook::Miss;
     }
-    if (text.At(o) == LaterByte) return TLook::Later;
-    if (!IsCfmlFile("." + text.Upper(end, o))) return TLook::Miss;
+    if (text.At(e) == LaterByte) return TLook::Later;
+    if (!IsCfmlFile("." + text.Upper(o + 1, e))) return TLook::Miss;
   }
-  const std::int64_t from = text.TokenStart(close, longest_);
-  if (from < 0 || close - from < static_cast<std::int64_t>(MinSuffix)) return TLook::Miss;
-  const int before = text.At(from - 1);
-  if (before != '#') {
-    if (!IsQuote(before)) return TLook::Miss;
-    std::int64_t o = from - 2;
-    while (IsBlank(text.At(o)) && from - o <= MaxBlanks) --o;
-    if (text.At(o) != '&') return TLook::Miss;
-  }
-  suffix = text.Upper(from, close);
+  suffix = text.Upper(from, o);
+  close = o;
   return TLook::Hit;
+}
+
+TLook TNameSuffixes::LookJoined(const TTextWindow& text, std::int64_t o, std::string& suffix,
+                                std::int64_t& close) const {
+  std::int64_t q = o + 1;
+  while (IsBlank(text.At(q)) && q - o <= MaxBlanks) ++q;
+  const int c = text.At(q);
+  if (c == LaterByte) return TLook::Later;
+  if (!IsQuote(c)) return TLook::Miss;
+  return Look(text, q + 1, suffix, close);
 }
 
 std::pair<std::size_t, std::size_t> TNameSuffixes::Run(const std::string& suffix) const {

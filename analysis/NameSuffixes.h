@@ -14,12 +14,12 @@
 //
 // A token S of MinSuffix bytes or more right after "#" (an expression's
 // end) or after "&" and a quote, followed by a quote, "@", or "." and a
-// CFML extension, keeps every CFML file whose stem ends with S. The matcher
-// looks for the last MinSuffix bytes of every stem with each closer after
-// them; the look walks back over S (no further than the longest stem) and
-// reads the extension after a ".". Every stem is marked once, whatever the
-// number of places: a run of stems sorted from their ends and a
-// RangeMarker over it, and a group whose stems are all marked retires.
+// CFML extension, keeps every CFML file whose stem ends with S. The rules
+// look at each "#" and each "&" of a text (a byte search, far cheaper than
+// matching the stems' ends, which end countless words): the look reads S
+// forward (no further than the longest stem) and the extension after a
+// ".". Every stem is marked once, whatever the number of places: a run of
+// stems sorted from their ends and a RangeMarker over it.
 //
 // Built by TCfmlRules; used on the analysis thread.
 namespace analysis {
@@ -32,11 +32,16 @@ class TNameSuffixes {
   // stems: the upper-cased stems of the CFML files, with their entries.
   explicit TNameSuffixes(const std::vector<std::pair<std::string, std::int32_t>>& stems);
 
-  std::vector<TRuleLiteral> Literals() const;
-  // A literal of this rule spans [start, end). On Hit, suffix is S,
-  // upper-cased.
-  TLook Look(const TTextWindow& text, std::int64_t start, std::int64_t end,
-             std::string& suffix) const;
+  // Whether no stem is long enough to end with a suffix.
+  bool Empty() const { return longest_ < static_cast<std::int64_t>(MinSuffix); }
+  // The token that starts at offset from, right after a "#" or a quote: on
+  // Hit, suffix is S, upper-cased, and close the offset of the byte after
+  // it.
+  TLook Look(const TTextWindow& text, std::int64_t from, std::string& suffix,
+             std::int64_t& close) const;
+  // The "&" at offset o: blanks, then a quote and the token after it.
+  TLook LookJoined(const TTextWindow& text, std::int64_t o, std::string& suffix,
+                   std::int64_t& close) const;
   // Calls mark(entry) for every file whose stem ends with suffix and that
   // was not marked before, except reader's (which is left for another
   // text).
@@ -47,18 +52,11 @@ class TNameSuffixes {
         lo, hi, [&](std::size_t k) { return ends_[k].second == reader; },
         [&](std::size_t k) { mark(ends_[k].second); });
   }
-  // Whether every stem of a literal's group is marked.
-  bool Done(std::uint32_t group) { return marks_.AllMarked(groups_[group].lo, groups_[group].hi); }
 
  private:
-  struct Group {
-    std::size_t lo, hi;  // the stems in ends_ that end with its bytes
-    std::string last;    // those bytes
-  };
   std::pair<std::size_t, std::size_t> Run(const std::string& suffix) const;
 
   std::vector<std::pair<std::string, std::int32_t>> ends_;  // reversed stems, sorted
-  std::vector<Group> groups_;
   RangeMarker marks_{0};
   std::int64_t longest_ = 0;
 };
