@@ -112,38 +112,45 @@ constexpr std::size_t Reach = 4;
 // past MaxGroups), with the bytes its ends take at each place.
 std::vector<TEndPlaces> ShapeGroups(const std::vector<std::string>& names) {
   constexpr std::size_t Depth = EndDepth;
+  // Held in place, not as strings: a build sorts one per name.
   struct End {
-    std::string shape, bytes;
+    std::array<unsigned char, Depth> shape;  // 0 past the name's start: any byte
+    std::array<unsigned char, Depth> bytes;  // the first length of them
+    std::size_t length;
   };
   std::vector<End> ends;
+  ends.reserve(names.size());
   for (const std::string& name : names) {
     if (name.empty()) continue;
-    End e;
-    for (std::size_t j = 0; j < Depth; ++j) {
-      if (j >= name.size()) {
-        e.shape += '\0';  // any byte
-        continue;
-      }
+    End e{};
+    e.length = std::min(Depth, name.size());
+    for (std::size_t j = 0; j < e.length; ++j) {
       const auto c = static_cast<unsigned char>(name[name.size() - 1 - j]);
-      e.bytes += static_cast<char>(c);
-      e.shape += (c >= 'A' && c <= 'Z') ? 'L' : (c >= '0' && c <= '9') ? 'D' : static_cast<char>(c);
+      e.bytes[j] = c;
+      e.shape[j] = (c >= 'A' && c <= 'Z') ? 'L' : (c >= '0' && c <= '9') ? 'D' : c;
     }
-    ends.push_back(std::move(e));
+    ends.push_back(e);
   }
+  // By shape, then by bytes (a shorter run of bytes first where one starts
+  // the other).
   std::sort(ends.begin(), ends.end(), [](const End& a, const End& b) {
-    return a.shape != b.shape ? a.shape < b.shape : a.bytes < b.bytes;
+    if (const int s = std::memcmp(a.shape.data(), b.shape.data(), Depth); s != 0) return s < 0;
+    const int c = std::memcmp(a.bytes.data(), b.bytes.data(), std::min(a.length, b.length));
+    return c != 0 ? c < 0 : a.length < b.length;
   });
+  auto sameShape = [](const End& a, const End& b) {
+    return std::memcmp(a.shape.data(), b.shape.data(), Depth) == 0;
+  };
   std::size_t shapes = 0;
-  for (std::size_t t = 0; t < ends.size(); ++t)
-    shapes += t == 0 || ends[t].shape != ends[t - 1].shape;
+  for (std::size_t t = 0; t < ends.size(); ++t) shapes += t == 0 || !sameShape(ends[t], ends[t - 1]);
   std::vector<TEndPlaces> groups;
   std::size_t shape = 0;  // of ends[t]
   for (std::size_t t = 0; t < ends.size(); ++t) {
-    if (t > 0 && ends[t].shape != ends[t - 1].shape) ++shape;
+    if (t > 0 && !sameShape(ends[t], ends[t - 1])) ++shape;
     if (groups.size() <= shape * MaxGroups / shapes) groups.emplace_back();
     for (std::size_t j = 0; j < Depth; ++j) {
-      if (j < ends[t].bytes.size()) {
-        groups.back()[j] |= BothCases(static_cast<unsigned char>(ends[t].bytes[j]));
+      if (j < ends[t].length) {
+        groups.back()[j] |= BothCases(ends[t].bytes[j]);
       } else {
         groups.back()[j].AddAll();
       }
