@@ -347,15 +347,27 @@ struct TCfmlRules::Impl {
     std::map<std::string, std::vector<std::int32_t>> components, templates, tags, tagLibs, bundles;
     std::map<std::string, std::vector<std::int32_t>> javaByFolder;
     std::map<std::string, std::uint32_t> packageGroup;
+    // The folders of the directory of the entry before, and, as the entries
+    // reach them, their lists in folderEntries and their pairs' package
+    // groups: the entries of one directory mostly come one after another.
+    const std::string* directory = nullptr;
+    std::vector<std::string> dirFolders;
+    std::vector<std::vector<std::int32_t>*> folderLists;
+    std::vector<std::uint32_t> pairGroups;
     for (std::int32_t i = 1; i <= count; ++i) {
       const std::string upper = UpperAscii(table[i].Name);
       const std::string ext = UpperExtension(table[i].Name);
       const std::string stem = Stem(upper);
-      const std::vector<std::string> folders = Folders(table[i].Directory, table.ProjectDirectory);
+      if (directory == nullptr || *directory != table[i].Directory) {
+        directory = &table[i].Directory;
+        dirFolders = Folders(table[i].Directory, table.ProjectDirectory);
+        folderLists.assign(dirFolders.size(), nullptr);
+        pairGroups.assign(dirFolders.size(), StemGroups::None);
+      }
       byName[upper].push_back(i);
-      if (upper == "INDEX.JS" && !folders.empty()) indexScripts[folders.back()].push_back(i);
-      folderLiterals.Add(i, folders);
-      editorPlugins.Add(i, upper, folders, table[i].Directory);
+      if (upper == "INDEX.JS" && !dirFolders.empty()) indexScripts[dirFolders.back()].push_back(i);
+      folderLiterals.Add(i, dirFolders);
+      editorPlugins.Add(i, upper, dirFolders, table[i].Directory);
       if (!stem.empty()) {
         if (IsComponent(ext)) components[stem].push_back(i);
         if (IsCfmlTemplate(ext)) templates[stem].push_back(i);
@@ -366,20 +378,24 @@ struct TCfmlRules::Impl {
         }
         if (IsCfmlFile(ext)) stems.emplace_back(stem, i);
       }
-      if (OneOf(ext, {".JAR", ".CLASS"}) && folders.size() >= 2) {
-        javaByFolder[folders[folders.size() - 2] + '/' + folders.back()].push_back(i);
+      if (OneOf(ext, {".JAR", ".CLASS"}) && dirFolders.size() >= 2) {
+        javaByFolder[dirFolders[dirFolders.size() - 2] + '/' + dirFolders.back()].push_back(i);
       }
       // Folders that hold the file: CFML files count for every folder above
       // them, other files for their own folder only.
-      for (std::size_t d = 0; d < folders.size(); ++d) {
-        const bool own = d + 1 == folders.size();
+      for (std::size_t d = 0; d < dirFolders.size(); ++d) {
+        const bool own = d + 1 == dirFolders.size();
         if (!own && !IsCfmlFile(ext)) continue;
-        folderEntries[folders[d]].push_back(i);
+        if (folderLists[d] == nullptr) folderLists[d] = &folderEntries[dirFolders[d]];
+        folderLists[d]->push_back(i);
         if (d >= 1) {
-          const std::string key = folders[d - 1] + '/' + folders[d];
-          auto [it, fresh] = packageGroup.try_emplace(key, packageEntries.size());
-          if (fresh) packageEntries.emplace_back();
-          packageEntries[it->second].push_back(i);
+          if (pairGroups[d] == StemGroups::None) {
+            const std::string key = dirFolders[d - 1] + '/' + dirFolders[d];
+            auto [it, fresh] = packageGroup.try_emplace(key, packageEntries.size());
+            if (fresh) packageEntries.emplace_back();
+            pairGroups[d] = it->second;
+          }
+          packageEntries[pairGroups[d]].push_back(i);
         }
       }
     }

@@ -10,9 +10,14 @@ constexpr TByteClass SegmentBytes(
 }  // namespace
 
 void TFolderLiterals::Add(std::int32_t entry, const std::vector<std::string>& folders) {
-  for (std::size_t d = 1; d < folders.size(); ++d) {
-    below_[folders[d - 1] + '/' + folders[d] + '/'].push_back(entry);
+  if (lastLists_.empty() || folders != lastFolders_) {
+    lastFolders_ = folders;
+    lastLists_.clear();
+    for (std::size_t d = 1; d < folders.size(); ++d) {
+      lastLists_.push_back(&below_[folders[d - 1] + '/' + folders[d] + '/']);
+    }
   }
+  for (std::vector<std::int32_t>* list : lastLists_) list->push_back(entry);
 }
 
 std::vector<TRuleLiteral> TFolderLiterals::Literals() {
@@ -22,6 +27,8 @@ std::vector<TRuleLiteral> TFolderLiterals::Literals() {
     groups_.push_back(std::move(entries));
   }
   below_.clear();
+  lastFolders_.clear();
+  lastLists_.clear();
   return literals;
 }
 

@@ -39,6 +39,10 @@ class TFolderLiterals {
 
  private:
   std::map<std::string, std::vector<std::int32_t>> below_;  // "A/B/" -> files at any depth
+  // The folders of the entry added last and their lists in below_: the
+  // entries of one folder mostly come one after another.
+  std::vector<std::string> lastFolders_;
+  std::vector<std::vector<std::int32_t>*> lastLists_;
   std::vector<std::vector<std::int32_t>> groups_;
 };
 
