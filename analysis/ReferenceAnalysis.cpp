@@ -239,8 +239,7 @@ void AnalyzeReferences(TFileTable& table, const std::string& pageExtension,
     table[i].ReasonLine = 0;
   }
   TPacedPump pump(processMessages);
-  TRun run(table, count, rules, pump);
-  TCfmlRules* const cfml = run.Rules();
+  const bool withCfml = rules == TRuleSet::Cfml;
 
   // The files this run may read, in the order it reads them, announced a few
   // ahead of the reading so that on a cold cache the disk works while the
@@ -253,7 +252,7 @@ void AnalyzeReferences(TFileTable& table, const std::string& pageExtension,
   for (std::int32_t e = 1; e <= count; ++e) {
     const std::string ext = UpperExtension(table[e].Name);
     const bool plain = IsReadExtension(ext, pageKey) || ext == ".HTML";
-    if (plain || (cfml && TCfmlRules::IsReadExtension(ext))) {
+    if (plain || (withCfml && TCfmlRules::IsReadExtension(ext))) {
       place[static_cast<std::size_t>(e)] = upcoming.size();
       upcoming.push_back(table[e].Directory + table[e].Name);
       walked.push_back(plain || !TCfmlRules::ReadsReferencesOnly(ext));
@@ -262,13 +261,18 @@ void AnalyzeReferences(TFileTable& table, const std::string& pageExtension,
   const std::size_t unlistedFrom = upcoming.size();
   upcoming.insert(upcoming.end(), unlistedPages.begin(), unlistedPages.end());
   walked.resize(upcoming.size(), true);
-  // The files are read in blocks on a thread of their own, a few blocks
-  // ahead of the rules' work, and matched on another as they come, so that
-  // the kernel's copying and the matching overlap the rules and the marks
-  // (on this thread instead where the matcher is on its vector path).
-  platform::TBlockReader blocks(upcoming, BlockSize, TCfmlRules::History,
-                                run.Walk(std::move(walked)));
-  platform::TReadAhead readAhead(std::move(upcoming));
+  // The files are read in blocks on a thread of their own, from now on,
+  // while the rules and the matcher are built on this one, then a few blocks
+  // ahead of the rules' work; they are matched on another thread as they
+  // come (on this one instead where the matcher is on its vector path), so
+  // that the kernel's copying, the matching, the rules and the marks
+  // overlap.
+  platform::TReadAhead readAhead(upcoming);
+  platform::TBlockReader blocks(std::move(upcoming), BlockSize, TCfmlRules::History,
+                                platform::TBlockReader::Early{});
+  TRun run(table, count, rules, pump);
+  TCfmlRules* const cfml = run.Rules();
+  blocks.Prepared(run.Walk(std::move(walked)));
 
   const std::int64_t total = count + static_cast<std::int64_t>(unlistedPages.size());
   std::uint64_t bytesRead = 0;

@@ -29,6 +29,31 @@ TBlockReader::TBlockReader(std::vector<std::string> paths, std::size_t blockSize
   if (state_->prepare_) preparer_ = std::thread([state = state_] { state->PrepareRun(); });
 }
 
+TBlockReader::TBlockReader(std::vector<std::string> paths, std::size_t blockSize,
+                           std::size_t prefix, Early)
+    : state_(std::make_shared<State>(std::move(paths), blockSize, prefix, nullptr)) {
+  state_->deferred_ = true;
+  state_->opened_ = true;  // from the list's first file on
+  if (state_->paths_.empty()) return;
+  thread_ = std::thread([state = state_] { state->Run(); });
+}
+
+void TBlockReader::Prepared(Prepare prepare) {
+  State& s = *state_;
+  std::lock_guard<std::mutex> lock(s.mutex_);
+  if (!s.deferred_) return;
+  s.deferred_ = false;
+  s.prepare_ = std::move(prepare);
+  if (s.prepare_) {
+    preparer_ = std::thread([state = state_] { state->PrepareRun(); });
+  } else {
+    // What was read meanwhile needs nothing more.
+    s.ready_.insert(s.ready_.end(), s.readSlots_.begin(), s.readSlots_.end());
+    s.readSlots_.clear();
+    if (!s.ready_.empty()) s.filled_.notify_one();
+  }
+}
+
 TBlockReader::~TBlockReader() {
   {
     std::lock_guard<std::mutex> lock(state_->mutex_);
@@ -44,10 +69,19 @@ TBlockReader::~TBlockReader() {
 
 void TBlockReader::State::Release(std::size_t& slot) {
   if (slot == SIZE_MAX) return;
-  free_.push_back(slot);
+  Free(slot);
   slot = SIZE_MAX;
-  // The reader waits for half the slots (see Run): one wake-up per batch.
-  if (free_.size() == Slots / 2) freed_.notify_one();
+}
+
+void TBlockReader::State::Free(std::size_t k) {
+  free_.push_back(k);
+  const std::size_t before = heldBytes_;
+  heldBytes_ -= slots_[k].capacity;
+  // The reader waits for half the slots and half the bytes (see Run): one
+  // wake-up per batch.
+  if (free_.size() == Slots / 2 || (before > MaxAheadBytes / 2 && heldBytes_ <= MaxAheadBytes / 2)) {
+    freed_.notify_one();
+  }
 }
 
 void TBlockReader::Open(std::size_t index) {
@@ -60,7 +94,7 @@ void TBlockReader::Open(std::size_t index) {
   s.ended_ = false;
   // The blocks of files passed over go back to the reader.
   while (!s.ready_.empty() && s.slots_[s.ready_.front()].file < index) {
-    s.free_.push_back(s.ready_.front());
+    s.Free(s.ready_.front());
     s.ready_.pop_front();
   }
   s.freed_.notify_one();
@@ -90,7 +124,7 @@ std::size_t TBlockReader::Next(unsigned char*& data, Note& note, const MessagePu
     s.ready_.pop_front();
     Slot& slot = s.slots_[k];
     if (slot.file < s.wanted_) {  // passed over after it was queued
-      s.free_.push_back(k);
+      s.Free(k);
       s.freed_.notify_one();
       continue;
     }
@@ -135,19 +169,36 @@ void TBlockReader::State::Run() {
     }
     lock.lock();
     for (bool more = true; more;) {
-      // Once all slots are full, reading goes on when half of them are free
-      // again, so that the two threads wake each other once per batch
-      // rather than once per block. (The taker waits only when no block is
-      // ready, so then all slots but the one it keeps are free.)
-      if (free_.empty()) {
+      // Storage for the block, no larger than the file's rest (most files
+      // are far smaller than a block); a slot keeps what it has unless that
+      // is much larger.
+      constexpr std::size_t Page = 4096;
+      const std::size_t need =
+          error ? Page
+                : static_cast<std::size_t>(
+                      std::min<std::uint64_t>(blockSize_, (input->Left() + Page) / Page * Page));
+      // Once all slots or MaxAheadBytes are taken, reading goes on when
+      // half of them are free again, so that the two threads wake each
+      // other once per batch rather than once per block. (The taker waits
+      // only when no block is ready, so then all slots and bytes but those
+      // of the two blocks it keeps are free.)
+      if (free_.empty() || heldBytes_ + need > MaxAheadBytes) {
         if (!readSlots_.empty()) read_.notify_one();  // before this thread waits
-        freed_.wait(lock, [&] { return stop_ || free_.size() >= Slots / 2; });
+        freed_.wait(lock, [&] {
+          return stop_ || (free_.size() >= Slots / 2 && heldBytes_ <= MaxAheadBytes / 2);
+        });
       }
       if (stop_) return;
       if (file < wanted_) break;  // passed over: on to the wanted file
       const std::size_t k = free_.back();
       free_.pop_back();
       Slot& slot = slots_[k];
+      const bool fits = slot.storage && slot.capacity >= need && slot.capacity <= 2 * need + Page;
+      if (!fits) {
+        slot.storage.reset();
+        slot.capacity = need;
+      }
+      heldBytes_ += slot.capacity;
       slot.file = file;
       slot.size = 0;
       slot.last = false;
@@ -156,9 +207,9 @@ void TBlockReader::State::Run() {
       if (!error) {
         lock.unlock();
         try {
-          if (!slot.storage) slot.storage.reset(new unsigned char[prefix_ + blockSize_]);
+          if (!slot.storage) slot.storage.reset(new unsigned char[prefix_ + slot.capacity]);
           unsigned char* const data = slot.storage.get() + prefix_;
-          slot.size = input->Read(reinterpret_cast<char*>(data), blockSize_);
+          slot.size = input->Read(reinterpret_cast<char*>(data), slot.capacity);
           slot.last = slot.size != 0 && input->AtEnd();
         } catch (...) {
           slot.error = std::current_exception();
@@ -166,7 +217,7 @@ void TBlockReader::State::Run() {
         lock.lock();
       }
       more = slot.size != 0 && !slot.error && !slot.last;
-      if (prepare_) {
+      if (prepare_ || deferred_) {
         // The preparing is woken a batch of blocks at a time, or before this
         // thread waits for slots (above), or once the list is read (below).
         readSlots_.push_back(k);

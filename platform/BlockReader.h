@@ -25,8 +25,10 @@ namespace platform {
 // the price of reading ahead). A file is read exactly as InputFile reads it,
 // and what opening or reading it throws reaches the taker from Next, at the
 // block where the failure came, after the blocks read before it. At most
-// Slots blocks are held at a time, whatever the files' sizes. A file read
-// whole at its size at the open takes no slot for its end.
+// Slots blocks, in at most MaxAheadBytes of storage (a block's fits the
+// rest of its file, up to the block size), are held at a time, whatever
+// the files' sizes. A file read whole at its size at the open takes no slot
+// for its end.
 //
 // Each block lies in a buffer with Prefix bytes in front of it that belong
 // to the taker (to put the end of the previous block there, say): the reader
@@ -51,7 +53,10 @@ namespace platform {
 // Owned by the taker; Open and Next are called from one thread only.
 class TBlockReader {
  public:
-  static constexpr std::size_t Slots = 32;
+  static constexpr std::size_t Slots = 256;
+  // Bytes of storage the blocks read ahead may take (a slot's storage fits
+  // its block: small files take little).
+  static constexpr std::size_t MaxAheadBytes = std::size_t{4} << 20;
   // Blocks prepared at a time, and handed to the taker together.
   static constexpr std::size_t PrepareBatch = 8;
   static constexpr std::chrono::milliseconds WaitSlice{50};
@@ -61,6 +66,15 @@ class TBlockReader {
       std::function<Note(std::size_t file, unsigned char* data, std::size_t size, bool last)>;
   TBlockReader(std::vector<std::string> paths, std::size_t blockSize, std::size_t prefix,
                Prepare prepare = nullptr);
+  // A reader that starts reading the list at once, before any Open, and
+  // whose Prepare (or none) comes later, through Prepared: for a taker with
+  // work of its own to do first, such as building what prepares the
+  // blocks. The blocks read meanwhile wait in the slots.
+  struct Early {};
+  TBlockReader(std::vector<std::string> paths, std::size_t blockSize, std::size_t prefix, Early);
+  // For an Early reader, once, before the first Open: what prepares each
+  // block (null: nothing does).
+  void Prepared(Prepare prepare);
   // Tells the thread to stop and leaves without waiting for it to end.
   ~TBlockReader();
   TBlockReader(const TBlockReader&) = delete;
@@ -82,6 +96,7 @@ class TBlockReader {
  private:
   struct Slot {
     std::unique_ptr<unsigned char[]> storage;
+    std::size_t capacity = 0;  // of storage, past the prefix
     std::size_t file = 0;
     std::size_t size = 0;      // 0: the file's end (or its failure)
     bool last = false;         // the file ends with this block
@@ -96,17 +111,21 @@ class TBlockReader {
     void PrepareRun();
     // Hands back a slot the taker held (mutex held).
     void Release(std::size_t& slot);
+    // Puts slot k back among the free ones (mutex held).
+    void Free(std::size_t k);
 
     const std::vector<std::string> paths_;
     const std::size_t blockSize_;
     const std::size_t prefix_;
-    const Prepare prepare_;
+    Prepare prepare_;        // set before the preparing starts
+    bool deferred_ = false;  // an Early reader whose Prepare is not given yet
     std::vector<Slot> slots_;
     std::mutex mutex_;
     std::condition_variable filled_, freed_, read_;
     std::deque<std::size_t> readSlots_;  // read, waiting for Prepare, in order
     std::deque<std::size_t> ready_;      // filled slots, in reading order
     std::vector<std::size_t> free_;
+    std::size_t heldBytes_ = 0;  // storage of the slots not free
     std::size_t held_ = SIZE_MAX;    // the slots the taker holds: the last
     std::size_t before_ = SIZE_MAX;  // handed out, and the one before it
     std::size_t wanted_ = 0;       // the file the taker is on

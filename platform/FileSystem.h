@@ -88,6 +88,8 @@ class InputFile {
   std::size_t Read(char* buffer, std::size_t size);
   // Whether the size it had at the open has been read: Read returns 0 now.
   bool AtEnd() const { return left_ == 0; }
+  // The bytes still to read of the size it had at the open.
+  std::uint64_t Left() const { return left_; }
 
  private:
   void Open(int pinned);

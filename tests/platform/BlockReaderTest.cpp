@@ -141,4 +141,36 @@ TEST(BlockReader, PreparedBlocksComeWithTheirNotes) {
   EXPECT_THROW(reader.Next(block), platform::IoError);
 }
 
+// An early reader reads before its taker asks; the blocks read before it is
+// given its Prepare (or none) come prepared all the same, in order, and
+// what the files held when they were read.
+TEST(BlockReader, EarlyReaderPreparesWhatItReadBefore) {
+  testsupport::TempDir tmp;
+  const std::vector<std::string> texts{"abcdefghijkl", "", "mnopq"};
+  std::vector<std::string> paths;
+  for (std::size_t k = 0; k < texts.size(); ++k) {
+    paths.push_back(tmp.Write("f" + std::to_string(k), texts[k]));
+  }
+  for (const bool prepared : {true, false}) {
+    platform::TBlockReader reader(paths, 5, 2, platform::TBlockReader::Early{});
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));  // reading meanwhile, or not
+    if (prepared) {
+      reader.Prepared([](std::size_t, unsigned char* data, std::size_t size, bool) {
+        for (std::size_t j = 0; j < size; ++j) data[j] = static_cast<unsigned char>(data[j] - 32);
+        return std::make_shared<const std::string>();
+      });
+    } else {
+      reader.Prepared(nullptr);
+    }
+    for (std::size_t k : {0, 2}) {
+      reader.Open(k);
+      std::string expected = texts[k];
+      if (prepared) {
+        for (char& c : expected) c = static_cast<char>(c - 32);
+      }
+      EXPECT_EQ(Take(reader, 2), expected) << k << prepared;
+    }
+  }
+}
+
 }  // namespace
