@@ -256,7 +256,6 @@ struct TCfmlRules::Impl {
   struct Anchor {
     std::size_t lo = 0, hi = 0;
   };
-  std::vector<std::uint32_t> retiredIds;  // for the matcher to retire
   std::vector<Anchor> anchors;
   std::unordered_map<std::uint32_t, std::uint32_t> anchorOf;
   std::size_t longestStem = 0;
@@ -1046,12 +1045,6 @@ match::TWordEnds TCfmlRules::WordEnds() const {
   }
   for (int c = 0; c < 256; ++c) ends.wordBytes[c] = IsTokenByte(c);
   return ends;
-}
-
-std::vector<std::uint32_t> TCfmlRules::TakeRetired() {
-  std::vector<std::uint32_t> ids;
-  ids.swap(impl_->retiredIds);
-  return ids;
 }
 
 void TCfmlRules::EndBlock() {

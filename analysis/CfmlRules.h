@@ -110,9 +110,6 @@ class TCfmlRules : public match::TMatchSink {
   // that matter only where a word starts, for the matcher to report them
   // there alone.
   match::TWordEnds WordEnds() const;
-  // Literals that no longer matter anywhere, beyond those declined in
-  // OnMatch: for the matcher to retire. Each is handed out once.
-  std::vector<std::uint32_t> TakeRetired();
 
  private:
   struct Impl;

@@ -161,7 +161,6 @@ class TRun {
         }
       }
       rules_->EndBlock();
-      for (std::uint32_t id : rules_->TakeRetired()) Retire(id);
       const std::size_t keep = std::min(TCfmlRules::History, history + n);
       std::memcpy(tail_.get(), block + n - keep, keep);
       history = keep;
