@@ -228,16 +228,27 @@ TEST(CfmlRules, HostileTextsStayLinear) {
   prefixes += "<p9999:t>";
   std::string letters(4u << 20, 'a');
   letters += " b ";
+  // A stem of 40 dotted segments, every "." an opener: each "#" looks back
+  // over all of it.
+  std::string dotted;
+  for (int i = 0; i < 40; ++i) dotted += "abcd.";
+  dotted += "abcd";
+  std::string hashes;
+  while (hashes.size() < (4u << 20)) hashes += "\"" + dotted + "#";
   tmp.Write("triggers.cfm", triggers);
   tmp.Write("prefixes.cfm", prefixes);
   tmp.Write("letters.cfm", letters);
+  tmp.Write("hashes.cfm", hashes);
+  tmp.Write(dotted + ".cfm");
   tmp.Write("a.cfc");
   tmp.Write("b.cfc");
   tmp.Write("t.cfm");
   tmp.Write("dsp_xy.cfm");
   auto table = std::make_unique<TFileTable>();
-  for (const char* n : {"triggers.cfm", "prefixes.cfm", "letters.cfm", "a.cfc", "b.cfc",
-                        "t.cfm", "dsp_xy.cfm"}) {
+  for (const std::string& n : {std::string("triggers.cfm"), std::string("prefixes.cfm"),
+                               std::string("letters.cfm"), std::string("hashes.cfm"),
+                               std::string("a.cfc"), std::string("b.cfc"), std::string("t.cfm"),
+                               std::string("dsp_xy.cfm"), dotted + ".cfm"}) {
     table->Append(n, tmp.Dir());
   }
   analysis::AnalyzeReferences(*table, "cfm", nullptr, nullptr);
@@ -246,6 +257,7 @@ TEST(CfmlRules, HostileTextsStayLinear) {
   EXPECT_EQ(unused.at("b.cfc"), 0);       // the token b, once, in letters.cfm
   EXPECT_EQ(unused.at("t.cfm"), 0);       // <p9999:t> after its prefix= declaration
   EXPECT_EQ(unused.at("dsp_xy.cfm"), 0);  // "dsp_x#
+  EXPECT_EQ(unused.at(dotted + ".cfm"), 0);  // its whole stem as a literal prefix
 }
 
 }  // namespace
