@@ -114,11 +114,14 @@ class TRun {
   // The block reader's work on each block of files: the matcher's, over the
   // files marked in walked (by the reader's indices); none when the matcher
   // is cheap enough to run on this thread, as Search then does. Call once,
-  // before the first Search.
-  platform::TBlockReader::Prepare Walk(std::vector<bool> walked) {
+  // before the first Search. meanBytes: the walked files' mean size. On the
+  // vector path a small block costs less to match than to hand over, but a
+  // full one costs more: where the texts fill whole blocks, the other
+  // thread matches them while this one runs the rules.
+  platform::TBlockReader::Prepare Walk(std::vector<bool> walked, std::uint64_t meanBytes) {
     walk_ = std::make_shared<TNameWalk>(std::move(*matcher_), std::move(walked));
     matcher_.reset();
-    here_ = walk_->Cheap();
+    here_ = walk_->Cheap() && meanBytes < BlockSize;
     if (here_) return nullptr;
     return [walk = walk_](std::size_t file, unsigned char* data, std::size_t size, bool last) {
       return walk->Block(file, data, size, last);
@@ -224,8 +227,7 @@ bool IsEntryFile(const std::string& upperName) {
 }
 
 void AnalyzeReferences(TFileTable& table, const std::string& pageExtension,
-                       const StatusSink& showStatus,
-                       const platform::MessagePump& processMessages,
+                       const StatusSink& showStatus, const platform::MessagePump& processMessages,
                        const std::vector<std::string>& unlistedPages, TRuleSet rules,
                        const ProgressSink& progress) {
   if (showStatus) showStatus("  Analyze...");
@@ -247,6 +249,7 @@ void AnalyzeReferences(TFileTable& table, const std::string& pageExtension,
   // references alone are matched as they are read.
   std::vector<std::string> upcoming;
   std::vector<bool> walked;
+  std::uint64_t walkedBytes = 0, walkedFiles = 0;
   std::vector<std::size_t> place(static_cast<std::size_t>(count) + 1, 0);
   for (std::int32_t e = 1; e <= count; ++e) {
     const std::string ext = UpperExtension(table[e].Name);
@@ -255,6 +258,10 @@ void AnalyzeReferences(TFileTable& table, const std::string& pageExtension,
       place[static_cast<std::size_t>(e)] = upcoming.size();
       upcoming.push_back(table[e].Directory + table[e].Name);
       walked.push_back(plain || !TCfmlRules::ReadsReferencesOnly(ext));
+      if (walked.back()) {
+        walkedBytes += table[e].Size;
+        ++walkedFiles;
+      }
     }
   }
   const std::size_t unlistedFrom = upcoming.size();
@@ -271,7 +278,8 @@ void AnalyzeReferences(TFileTable& table, const std::string& pageExtension,
                                 platform::TBlockReader::Early{});
   TRun run(table, count, rules, pump);
   TCfmlRules* const cfml = run.Rules();
-  blocks.Prepared(run.Walk(std::move(walked)));
+  blocks.Prepared(
+      run.Walk(std::move(walked), walkedBytes / std::max<std::uint64_t>(walkedFiles, 1)));
 
   const std::int64_t total = count + static_cast<std::int64_t>(unlistedPages.size());
   std::uint64_t bytesRead = 0;

@@ -237,7 +237,9 @@ TEST(Analysis, AgreesWithTheDirectAnalysisOnRandomProjects) {
     auto randomName = [&] { return stems[pick(stems.size())] + extensions[pick(extensions.size())]; };
     auto randomText = [&] {
       std::string text;
-      const std::size_t length = pick(6) == 0 ? 60000 + pick(80000) : pick(300);
+      // Every tenth project has large texts only, which the vector path
+      // matches on the reader's thread rather than this one.
+      const std::size_t length = pick(6) == 0 || seed % 10 == 0 ? 60000 + pick(80000) : pick(300);
       while (text.size() < length) {
         switch (pick(6)) {
           case 0: text += randomName(); break;
