@@ -48,8 +48,8 @@ void TBlockReader::Prepared(Prepare prepare) {
     preparer_ = std::thread([state = state_] { state->PrepareRun(); });
   } else {
     // What was read meanwhile needs nothing more.
-    s.ready_.insert(s.ready_.end(), s.readSlots_.begin(), s.readSlots_.end());
-    s.readSlots_.clear();
+    for (; !s.readSlots_.empty(); s.readSlots_.pop_front())
+      s.ready_.push_back(s.readSlots_.front());
     if (!s.ready_.empty()) s.filled_.notify_one();
   }
 }
@@ -79,7 +79,8 @@ void TBlockReader::State::Free(std::size_t k) {
   heldBytes_ -= slots_[k].capacity;
   // The reader waits for half the slots and half the bytes (see Run): one
   // wake-up per batch.
-  if (free_.size() == Slots / 2 || (before > MaxAheadBytes / 2 && heldBytes_ <= MaxAheadBytes / 2)) {
+  if (free_.size() == Slots / 2 ||
+      (before > MaxAheadBytes / 2 && heldBytes_ <= MaxAheadBytes / 2)) {
     freed_.notify_one();
   }
 }
@@ -173,10 +174,9 @@ void TBlockReader::State::Run() {
       // are far smaller than a block); a slot keeps what it has unless that
       // is much larger.
       constexpr std::size_t Page = 4096;
-      const std::size_t need =
-          error ? Page
-                : static_cast<std::size_t>(
-                      std::min<std::uint64_t>(blockSize_, (input->Left() + Page) / Page * Page));
+      const std::size_t need = error ? Page
+                                     : static_cast<std::size_t>(std::min<std::uint64_t>(
+                                           blockSize_, (input->Left() + Page) / Page * Page));
       // Once all slots or MaxAheadBytes are taken, reading goes on when
       // half of them are free again, so that the two threads wake each
       // other once per batch rather than once per block. (The taker waits
@@ -236,15 +236,17 @@ void TBlockReader::State::Run() {
 // prepared unless it failed or its file was passed over meanwhile.
 void TBlockReader::State::PrepareRun() {
   std::unique_lock<std::mutex> lock(mutex_);
-  std::vector<std::size_t> batch;
-  std::vector<char> work;
+  // (Nothing here allocates: the thread has no one to tell that memory ran out.)
+  std::array<std::size_t, PrepareBatch> batch{};
+  std::array<char, PrepareBatch> work{};
   for (;;) {
     read_.wait(lock, [&] { return stop_ || !readSlots_.empty(); });
     if (stop_) return;
     const std::size_t n = std::min(readSlots_.size(), PrepareBatch);
-    batch.assign(readSlots_.begin(), readSlots_.begin() + static_cast<std::ptrdiff_t>(n));
-    readSlots_.erase(readSlots_.begin(), readSlots_.begin() + static_cast<std::ptrdiff_t>(n));
-    work.resize(n);
+    for (std::size_t j = 0; j < n; ++j) {
+      batch[j] = readSlots_.front();
+      readSlots_.pop_front();
+    }
     for (std::size_t j = 0; j < n; ++j) {
       work[j] = !slots_[batch[j]].error && slots_[batch[j]].file >= wanted_;
     }
@@ -260,7 +262,7 @@ void TBlockReader::State::PrepareRun() {
       }
     }
     lock.lock();
-    ready_.insert(ready_.end(), batch.begin(), batch.end());
+    for (std::size_t j = 0; j < n; ++j) ready_.push_back(batch[j]);
     filled_.notify_one();
   }
 }

@@ -1,8 +1,9 @@
 #pragma once
+#include <array>
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
-#include <deque>
+#include <cstdint>
 #include <exception>
 #include <functional>
 #include <memory>
@@ -103,6 +104,27 @@ class TBlockReader {
     std::exception_ptr error;  // what opening or reading threw
     Note note;                 // what Prepare made of it
   };
+  // Slot numbers in order. It never allocates, so the threads cannot run
+  // out of memory between two locks: it holds at most Slots of them, as
+  // there are no more.
+  class SlotQueue {
+   public:
+    bool empty() const { return count_ == 0; }
+    std::size_t size() const { return count_; }
+    std::size_t front() const { return ring_[head_]; }
+    void push_back(std::size_t k) {
+      ring_[(head_ + count_++) % Slots] = static_cast<std::uint16_t>(k);
+    }
+    void pop_front() {
+      head_ = (head_ + 1) % Slots;
+      --count_;
+    }
+
+   private:
+    static_assert(Slots <= 65536);
+    std::array<std::uint16_t, Slots> ring_{};
+    std::size_t head_ = 0, count_ = 0;
+  };
   // What the taker and the thread share; the thread holds it until it ends.
   struct State {
     State(std::vector<std::string> paths, std::size_t blockSize, std::size_t prefix,
@@ -122,14 +144,14 @@ class TBlockReader {
     std::vector<Slot> slots_;
     std::mutex mutex_;
     std::condition_variable filled_, freed_, read_;
-    std::deque<std::size_t> readSlots_;  // read, waiting for Prepare, in order
-    std::deque<std::size_t> ready_;      // filled slots, in reading order
+    SlotQueue readSlots_;  // read, waiting for Prepare, in order
+    SlotQueue ready_;      // filled slots, in reading order
     std::vector<std::size_t> free_;
-    std::size_t heldBytes_ = 0;  // storage of the slots not free
+    std::size_t heldBytes_ = 0;      // storage of the slots not free
     std::size_t held_ = SIZE_MAX;    // the slots the taker holds: the last
     std::size_t before_ = SIZE_MAX;  // handed out, and the one before it
-    std::size_t wanted_ = 0;       // the file the taker is on
-    bool ended_ = false;           // the taker had its file's last block
+    std::size_t wanted_ = 0;         // the file the taker is on
+    bool ended_ = false;             // the taker had its file's last block
     bool opened_ = false;
     bool stop_ = false;
   };
