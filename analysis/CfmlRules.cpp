@@ -947,12 +947,8 @@ TCfmlRules::TCfmlRules(TFileTable& table, std::int32_t count, std::vector<std::s
   // takes them from the application's own file.
   std::map<std::string, std::vector<std::string>> aliases;
   AliasBudget budget;
-  for (std::int32_t i = 1; i <= count && budget.read < TCfmlRules::MaxSettingsBytes; ++i) {
-    if (!OneOf(UpperAscii(table[i].Name), {"APPLICATION.CFC", "APPLICATION.CFM",
-                                           "APPLICATION.LUCEE"})) {
-      continue;
-    }
-    const std::string path = table[i].Directory + table[i].Name;
+  for (const std::string& path : SettingsFiles(table, count)) {
+    if (budget.read >= TCfmlRules::MaxSettingsBytes) break;
     const std::size_t limit =
         std::min(MaxSettingsFile, TCfmlRules::MaxSettingsBytes - budget.read);
     const std::string head = readHead ? readHead(path, limit) : ReadHead(path, limit);
@@ -967,6 +963,17 @@ TCfmlRules::TCfmlRules(TFileTable& table, std::int32_t count, std::vector<std::s
 }
 
 TCfmlRules::~TCfmlRules() = default;
+
+std::vector<std::string> TCfmlRules::SettingsFiles(const TFileTable& table, std::int32_t count) {
+  std::vector<std::string> paths;
+  for (std::int32_t i = 1; i <= count; ++i) {
+    if (OneOf(UpperAscii(table[i].Name),
+              {"APPLICATION.CFC", "APPLICATION.CFM", "APPLICATION.LUCEE"})) {
+      paths.push_back(table[i].Directory + table[i].Name);
+    }
+  }
+  return paths;
+}
 
 std::size_t TCfmlRules::AliasCount() const { return impl_->aliasCount; }
 

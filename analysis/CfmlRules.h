@@ -57,6 +57,10 @@ class TCfmlRules : public match::TMatchSink {
              std::vector<bool>& positional, const HeadReader& readHead = nullptr);
   ~TCfmlRules() override;
 
+  // The application files among entries 1..count of table, whose heads the
+  // constructor reads (in this order, as long as their budget lasts).
+  static std::vector<std::string> SettingsFiles(const TFileTable& table, std::int32_t count);
+
   // The budget of the aliases of this.mappings, read before the pass: each
   // alias costs the matcher eight literals, so files of nothing but
   // mappings could otherwise grow a run by gigabytes. A real application

@@ -67,25 +67,43 @@ class TPacedPump {
   std::chrono::steady_clock::time_point last_;
 };
 
-// The head of an application file, read on a reader thread of its own so
-// that an open or a read that blocks leaves the pump running.
-std::string ReadHead(const std::string& path, std::size_t limit, TPacedPump& pump) {
-  std::string text;
-  try {
-    platform::TBlockReader reader({path}, BlockSize, 0);
-    reader.Open(0);
-    unsigned char* block = nullptr;
-    while (text.size() < limit) {
-      const std::size_t n = reader.Next(block, pump.WhileWaiting());
-      if (n == 0) break;
-      text.append(reinterpret_cast<const char*>(block), std::min(n, limit - text.size()));
-      pump.Tick();
+// The heads of the application files, read in the order the rules ask for
+// them, on one reader thread for them all, so that an open or a read that
+// blocks leaves the pump running (and a site of many such files pays for one
+// thread, not one each).
+class THeadReads {
+ public:
+  THeadReads(std::vector<std::string> paths, TPacedPump& pump)
+      : paths_(paths), reader_(std::move(paths), BlockSize, 0), pump_(pump) {}
+
+  // The first limit bytes of the file at path, one of the paths after those
+  // read before; nothing when it cannot be read (the analysis reports that
+  // when it reads the file itself).
+  std::string Read(const std::string& path, std::size_t limit) {
+    while (next_ < paths_.size() && paths_[next_] != path) ++next_;
+    if (next_ == paths_.size()) return {};
+    std::string text;
+    try {
+      reader_.Open(next_++);
+      unsigned char* block = nullptr;
+      while (text.size() < limit) {
+        const std::size_t n = reader_.Next(block, pump_.WhileWaiting());
+        if (n == 0) break;
+        text.append(reinterpret_cast<const char*>(block), std::min(n, limit - text.size()));
+        pump_.Tick();
+      }
+    } catch (const platform::IoError&) {
+      text.clear();
     }
-  } catch (const platform::IoError&) {
-    text.clear();  // the analysis reports it when it reads the file itself
+    return text;
   }
-  return text;
-}
+
+ private:
+  const std::vector<std::string> paths_;
+  platform::TBlockReader reader_;
+  TPacedPump& pump_;
+  std::size_t next_ = 0;
+};
 
 // What one run reads with: the names of the table (and the literals of the
 // CFML rules, when they run), the matcher over them, which runs on the block
@@ -98,10 +116,10 @@ class TRun {
     std::vector<std::string> patterns = names_.names;
     std::vector<bool> positional(patterns.size(), false);
     if (rules == TRuleSet::Cfml) {
-      rules_.emplace(table, count, patterns, positional,
-                     [&pump](const std::string& path, std::size_t limit) {
-                       return ReadHead(path, limit, pump);
-                     });
+      THeadReads heads(TCfmlRules::SettingsFiles(table, count), pump);
+      rules_.emplace(
+          table, count, patterns, positional,
+          [&heads](const std::string& path, std::size_t limit) { return heads.Read(path, limit); });
     }
     matcher_.emplace(patterns, TNameMatcher::DefaultBudget, positional,
                      rules_ ? rules_->WordEnds() : match::TWordEnds{});

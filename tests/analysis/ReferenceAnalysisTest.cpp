@@ -199,6 +199,25 @@ TEST(Analysis, VanishedPageEndsTheAnalysisWithFileNotFound) {
   EXPECT_EQ(tree.Unused(), (std::set<std::string>{"gone.cfm", "after.cfm"}));
 }
 
+// The application files' heads are read one after another through one
+// reader, each whole, whatever the others hold.
+TEST(Analysis, MappingsComeFromEveryApplicationFile) {
+  Tree tree;
+  const std::string a = "this.mappings[\"/va\"] = \"viewsa\";";
+  const std::string c = "this.mappings[\"/vc\"] = \"viewsc\";";
+  const std::string page = "<cfinclude template=\"/va/#x#.cfm\"><cfinclude template=\"/vc/#x#.cfm\">";
+  const std::string empty, none = "component {}";
+  tree.Add("a/Application.cfc", &a);
+  tree.Add("b/Application.cfc", &none);
+  tree.Add("c/Application.cfc", &c);
+  tree.Add("index.cfm", &page);
+  for (const char* path : {"viewsa/one.cfm", "viewsc/two.cfm", "other/three.cfm"}) {
+    tree.Add(path, &empty);
+  }
+  analysis::AnalyzeReferences(*tree.table, "cfm", nullptr, nullptr, {}, analysis::TRuleSet::Cfml);
+  EXPECT_EQ(tree.Unused(), (std::set<std::string>{"other/three.cfm"}));
+}
+
 // A page swapped for a FIFO after the scan: refused at once as "File access
 // denied" (an open for reading would wait for a writer forever).
 TEST(Analysis, PageThatIsNoRegularFileEndsTheAnalysisWithFileAccessDenied) {
