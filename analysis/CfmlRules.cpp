@@ -5,7 +5,6 @@
 #include <cstring>
 #include <map>
 #include <optional>
-#include <set>
 
 
 #include "analysis/CfmlFileKinds.h"
@@ -458,15 +457,25 @@ struct TCfmlRules::Impl {
     // dozen bytes), and at each "&" for a prefix in a string joined there.
     std::sort(stems.begin(), stems.end());
     prefixMarks = RangeMarker(stems.size());
-    std::set<std::string> prefixSet;
+    // Each prefix once, in order: a stem's prefixes no longer than what it
+    // shares with the stem before it came with that one.
+    const std::string* before = nullptr;
     for (const auto& [stem, i] : stems) {
-      for (std::size_t k = 4; k <= stem.size(); ++k) prefixSet.insert(stem.substr(0, k));
+      std::size_t shared = 0;
+      if (before != nullptr) {
+        const std::size_t most = std::min(before->size(), stem.size());
+        while (shared < most && (*before)[shared] == stem[shared]) ++shared;
+      }
+      for (std::size_t k = std::max<std::size_t>(4, shared + 1); k <= stem.size(); ++k) {
+        namePrefixes.push_back(stem.substr(0, k));
+      }
+      before = &stem;
       for (char c : stem) stemByte[static_cast<unsigned char>(c)] = true;
       longestStem = std::max(longestStem, stem.size());
     }
-    for (const std::string& prefix : prefixSet) {
-      prefixGroup.emplace(prefix, static_cast<std::uint32_t>(namePrefixes.size()));
-      namePrefixes.push_back(prefix);
+    prefixGroup.reserve(namePrefixes.size());
+    for (std::size_t k = 0; k < namePrefixes.size(); ++k) {
+      prefixGroup.emplace(namePrefixes[k], static_cast<std::uint32_t>(k));
     }
     prefixApplied.assign(namePrefixes.size(), 0);
     for (std::size_t k = 0; k < stems.size();) {
