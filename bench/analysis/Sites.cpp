@@ -10,6 +10,7 @@
 #include "analysis/CfmlRules.h"
 #include "analysis/DirectoryScan.h"
 #include "analysis/ReferenceAnalysis.h"
+#include "platform/FileId.h"
 #include "platform/FileSystem.h"
 
 namespace fs = std::filesystem;
@@ -102,6 +103,8 @@ std::unique_ptr<Site> LoadSite(const std::string& name, const std::string& root)
   site->root = root.ends_with('/') ? root : root + "/";
   site->table = std::make_unique<analysis::TFileTable>(analysis::NoFileLimit);
   platform::PosixDirectorySource source;
+  // As the program scans a project: the folders above it are no part of it.
+  site->table->Reset(site->root, platform::IdentityOf(site->root));
   analysis::ScanDirectory(site->root, *site->table, source, nullptr);
   // Which entries the analysis (with the CFML rules) reads: its status text
   // for entry e comes after the entry-file test and before the decision, when
