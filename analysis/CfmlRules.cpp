@@ -741,11 +741,12 @@ struct TCfmlRules::Impl {
     });
     const unsigned char* const bytes = window.block - window.offset;  // bytes[o]: offset o
     std::int64_t o = window.first;
-    std::int64_t lines = linesBefore - std::count(bytes + o, window.block, '\n');
+    const auto held = static_cast<std::size_t>(window.block - (bytes + o));
+    std::int64_t lines = linesBefore - static_cast<std::int64_t>(CountLineEnds(bytes + o, held));
     for (std::int32_t i : placed) {
       std::int64_t& at = placeOf[static_cast<std::size_t>(i)];
       const std::int64_t to = std::clamp(at, o, window.last);
-      lines += std::count(bytes + o, bytes + to, '\n');
+      lines += static_cast<std::int64_t>(CountLineEnds(bytes + o, static_cast<std::size_t>(to - o)));
       o = to;
       table[i].ReasonLine = static_cast<std::int32_t>(std::min<std::int64_t>(lines + 1, INT32_MAX));
       at = -1;
@@ -1093,7 +1094,7 @@ void TCfmlRules::EndBlock() {
     }
   }
   m.ResolveLines();
-  m.blockLines = std::count(block, block + m.size, '\n');
+  m.blockLines = static_cast<std::int64_t>(CountLineEnds(block, m.size));
 }
 
 void TCfmlRules::EndText(const std::vector<std::uint32_t>& found) {

@@ -1,5 +1,8 @@
 #pragma once
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 
 #include "platform/AsciiText.h"
@@ -17,6 +20,31 @@ namespace analysis {
 
 inline constexpr int NoByte = -1;     // before the text's start, or past its end
 inline constexpr int LaterByte = -2;  // not read yet
+
+// The line ends ("\n") of the n bytes at p, eight bytes at a time: every
+// block of every read text is counted, for the lines of the reasons.
+inline std::size_t CountLineEnds(const unsigned char* p, std::size_t n) {
+  constexpr std::uint64_t Ones = 0x0101010101010101ull, Low7 = 0x7f7f7f7f7f7f7f7full;
+  constexpr std::uint64_t Lf = Ones * '\n';
+  std::size_t count = 0, i = 0;
+  while (i + 8 <= n) {
+    // Per byte lane, the line ends met (at most 255, then they are added up):
+    // a lane of x is zero where the byte is one, and its high bit is then
+    // the only one left clear below.
+    std::uint64_t lanes = 0;
+    const std::size_t stop = std::min(n - 7, i + 8 * 255);
+    for (; i < stop; i += 8) {
+      std::uint64_t w;
+      std::memcpy(&w, p + i, 8);
+      const std::uint64_t x = w ^ Lf;
+      lanes += (~(((x & Low7) + Low7) | x) >> 7) & Ones;
+    }
+    lanes = (lanes & 0x00ff00ff00ff00ffull) + ((lanes >> 8) & 0x00ff00ff00ff00ffull);
+    count += static_cast<std::size_t>((lanes * 0x0001000100010001ull) >> 48);
+  }
+  for (; i < n; ++i) count += p[i] == '\n';
+  return count;
+}
 
 // A set of bytes as a table: the rules ask at nearly every place.
 struct TByteClass {

@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "analysis/SchemaRefs.h"
 #include "analysis/StyleImports.h"
+#include "analysis/TextWindow.h"
 
 namespace {
 
@@ -78,5 +80,24 @@ INSTANTIATE_TEST_SUITE_P(
         ScanCase{"a local place names no file", "{\"$ref\": \"#/definitions/x\"}", {}},
         ScanCase{"dollars that are no ref", "$$ref: x.json $re: y.json $ref z.json", {{"x.json", 1}}},
         ScanCase{"an unquoted value at the end", "$ref: last.yaml", {{"last.yaml", 1}}}));
+
+// The line ends of the reasons, counted eight bytes at a time: against a
+// byte-by-byte count at every start and length around the eight-byte steps
+// and the 255-step flush of the lanes, and over lines ends alone.
+TEST(TextWindow, CountLineEndsAgreesWithAByteCount) {
+  std::string text;
+  for (std::size_t k = 0; text.size() < 5000; ++k) text += k % 7 == 0 ? "\n\n" : "a\nbcd\xff\x8a";
+  text += std::string(4200, '\n');
+  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  for (std::size_t start : {0, 1, 5, 8}) {
+    for (std::size_t n : {0, 1, 7, 8, 9, 2039, 2040, 2041, 4095, 9000}) {
+      const std::size_t length = std::min(n, text.size() - start);
+      EXPECT_EQ(analysis::CountLineEnds(bytes + start, length),
+                static_cast<std::size_t>(std::count(bytes + start, bytes + start + length, '\n')))
+          << start << " " << length;
+    }
+  }
+  EXPECT_EQ(analysis::CountLineEnds(bytes + text.size() - 4200, 4200), 4200u);
+}
 
 }  // namespace
