@@ -73,8 +73,9 @@ class TPacedPump {
 // thread, not one each).
 class THeadReads {
  public:
-  THeadReads(std::vector<std::string> paths, TPacedPump& pump)
-      : paths_(paths), reader_(std::move(paths), BlockSize, 0), pump_(pump) {}
+  THeadReads(std::vector<std::string> paths, TPacedPump& pump) : paths_(paths), pump_(pump) {
+    if (!paths_.empty()) reader_.emplace(std::move(paths), BlockSize, 0);
+  }
 
   // The first limit bytes of the file at path, one of the paths after those
   // read before; nothing when it cannot be read (the analysis reports that
@@ -84,10 +85,10 @@ class THeadReads {
     if (next_ == paths_.size()) return {};
     std::string text;
     try {
-      reader_.Open(next_++);
+      reader_->Open(next_++);
       unsigned char* block = nullptr;
       while (text.size() < limit) {
-        const std::size_t n = reader_.Next(block, pump_.WhileWaiting());
+        const std::size_t n = reader_->Next(block, pump_.WhileWaiting());
         if (n == 0) break;
         text.append(reinterpret_cast<const char*>(block), std::min(n, limit - text.size()));
         pump_.Tick();
@@ -100,7 +101,7 @@ class THeadReads {
 
  private:
   const std::vector<std::string> paths_;
-  platform::TBlockReader reader_;
+  std::optional<platform::TBlockReader> reader_;  // none without paths: no thread
   TPacedPump& pump_;
   std::size_t next_ = 0;
 };
