@@ -259,6 +259,7 @@ struct TCfmlRules::Impl {
   std::unordered_map<std::uint32_t, std::uint32_t> anchorOf;
   std::size_t longestStem = 0;
   bool stemByte[256] = {};
+  bool stemByteEither[256] = {};  // a stem byte in either case
   // The folders each folder pattern stands for: the folder of that name and
   // the folders of an alias of that name.
   std::vector<std::vector<std::string>> folderTargets;
@@ -473,6 +474,7 @@ struct TCfmlRules::Impl {
       for (char c : stem) stemByte[static_cast<unsigned char>(c)] = true;
       longestStem = std::max(longestStem, stem.size());
     }
+    for (int c = 0; c < 256; ++c) stemByteEither[c] = stemByte[static_cast<unsigned char>(Fold(c))];
     prefixGroup.reserve(namePrefixes.size());
     for (std::size_t k = 0; k < namePrefixes.size(); ++k) {
       prefixGroup.emplace(namePrefixes[k], static_cast<std::uint32_t>(k));
@@ -844,19 +846,32 @@ struct TCfmlRules::Impl {
   // a stem whose files are not all marked yet start it.
   void PrefixesBefore(std::int64_t h) {
     const auto longest = static_cast<std::int64_t>(longestStem);
+    if (h - longest - 1 >= window.first && h <= window.last) {
+      // Every byte the look may reach is at hand (as it mostly is): walked
+      // by pointer, as this runs at every "#".
+      const unsigned char* const bytes = window.block - window.offset;  // bytes[o]: offset o
+      for (std::int64_t s = h - 1; h - s <= longest; --s) {
+        if (!stemByteEither[bytes[s]]) return;
+        if (h - s >= 4 && PrefixOpeners(bytes[s - 1])) PrefixAt(s, h);
+      }
+      return;
+    }
     for (std::int64_t s = h - 1; h - s <= longest; --s) {
       const int c = At(s);
       if (c < 0 || !stemByte[static_cast<unsigned char>(Fold(c))]) return;
-      if (h - s < 4 || !PrefixOpeners(At(s - 1))) continue;
-      const char head[4] = {Fold(c), Fold(At(s + 1)), Fold(At(s + 2)), Fold(At(s + 3))};
-      const auto anchor = anchorOf.find(Pack(head));
-      if (anchor == anchorOf.end() || AnchorDone(anchor->second)) continue;
-      const auto it = prefixGroup.find(Upper(s, h));
-      if (it == prefixGroup.end() || prefixApplied[it->second]) continue;
-      reasonPlace = s - 1;
-      if (NamePrefix(namePrefixes[it->second])) prefixApplied[it->second] = 1;
-      reasonPlace = -1;
+      if (h - s >= 4 && PrefixOpeners(At(s - 1))) PrefixAt(s, h);
     }
+  }
+  // The literal prefix [s, h) before a "#", s after an opener.
+  void PrefixAt(std::int64_t s, std::int64_t h) {
+    const char head[4] = {Fold(At(s)), Fold(At(s + 1)), Fold(At(s + 2)), Fold(At(s + 3))};
+    const auto anchor = anchorOf.find(Pack(head));
+    if (anchor == anchorOf.end() || AnchorDone(anchor->second)) return;
+    const auto it = prefixGroup.find(Upper(s, h));
+    if (it == prefixGroup.end() || prefixApplied[it->second]) return;
+    reasonPlace = s - 1;
+    if (NamePrefix(namePrefixes[it->second])) prefixApplied[it->second] = 1;
+    reasonPlace = -1;
   }
 
   // The literal suffix that starts after the "#" (or the "&") at offset o;

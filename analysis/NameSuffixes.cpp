@@ -27,9 +27,19 @@ TLook TNameSuffixes::Look(const TTextWindow& text, std::int64_t from, std::strin
                           std::int64_t& close) const {
   // S: no stem ends with a token longer than the longest stem.
   std::int64_t o = from;
-  int c = text.At(o);
-  for (; IsTokenByte(c); c = text.At(++o)) {
-    if (o - from >= longest_) return TLook::Miss;
+  int c = 0;
+  if (from >= text.first && from + longest_ < text.last) {
+    // Every byte the token may take is at hand (as it mostly is): walked by
+    // pointer, as this runs at every "#".
+    const unsigned char* const bytes = text.block - text.offset;  // bytes[o]: offset o
+    for (; TokenBytes.has[bytes[o]]; ++o) {
+      if (o - from >= longest_) return TLook::Miss;
+    }
+    c = bytes[o];
+  } else {
+    for (c = text.At(o); IsTokenByte(c); c = text.At(++o)) {
+      if (o - from >= longest_) return TLook::Miss;
+    }
   }
   if (c == LaterByte) return TLook::Later;
   if (o - from < static_cast<std::int64_t>(MinSuffix) || !IsCloser(c)) return TLook::Miss;
