@@ -27,10 +27,17 @@
 // clock and by CPU time both: a collapse of the matcher's vector path shows
 // in both, the noise of a shared machine seldom does. It is a guard against
 // such a collapse, not a measurement.
+// --load also times the analysis at each level with two processes that
+// spin on the processor beside it (as an editor and a browser would beside
+// the program), and gives its wall time over its CPU time there: summed
+// over the runs, as each run's share of the processors varies.
 // --sites=DIR keeps the generated corpora in DIR (made once, reused);
 // --only=a,b runs those corpora alone; --runs=N sets the runs per measure.
+#include <signal.h>
 #include <stdlib.h>
+#include <sys/wait.h>
 #include <time.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -69,6 +76,7 @@ struct Options {
   bool quick = false;
   bool peers = true;  // the plain rule and Hyperscan
   bool guard = false;
+  bool load = false;
   int runs = 0;  // 0: 3 quick, 5 else
   std::string sites;
   std::string archives = QUILMERE_CORPORA_ARCHIVES;
@@ -87,14 +95,52 @@ struct Best {
   bool Has() const { return wall != std::numeric_limits<double>::infinity(); }
 };
 
-void Time(Best& best, const std::function<void()>& run) {
+// Wall and CPU time summed over runs.
+struct Sum {
+  double wall = 0, cpu = 0;
+  bool Has() const { return cpu > 0; }
+};
+
+void Time(Best& best, const std::function<void()>& run, Sum* sum = nullptr) {
   const auto start = std::chrono::steady_clock::now();
   const double cpu = CpuSeconds();
   run();
   const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   best.wall = std::min(best.wall, wall);
   best.cpu = std::min(best.cpu, CpuSeconds() - cpu);
+  if (sum != nullptr) {
+    sum->wall += wall;
+    sum->cpu += CpuSeconds() - cpu;
+  }
 }
+
+// Processes that spin on the processor while it lives. A child runs nothing
+// but its loop, so forking from a process with threads is safe.
+class TSpinners {
+ public:
+  explicit TSpinners(int count) {
+    for (int k = 0; k < count; ++k) {
+      const pid_t pid = fork();
+      if (pid == 0) {
+        volatile unsigned long spin = 0;
+        for (;;) spin = spin + 1;
+      }
+      if (pid > 0) pids_.push_back(pid);
+    }
+    usleep(100000);  // let the scheduler see them
+  }
+  ~TSpinners() {
+    for (const pid_t pid : pids_) {
+      kill(pid, SIGKILL);
+      waitpid(pid, nullptr, 0);
+    }
+  }
+  TSpinners(const TSpinners&) = delete;
+  TSpinners& operator=(const TSpinners&) = delete;
+
+ private:
+  std::vector<pid_t> pids_;
+};
 
 std::size_t ReadFloor(const Site& site) {
   std::vector<char> block(BlockSize);
@@ -225,11 +271,12 @@ struct Row {
   std::string site;
   TVectorLevel level;
   Best floor, analysis, automaton, plain, hyperscan;
+  Sum loaded;  // the analysis with two spinners beside it
 };
 
 // Every measure of one site, in turn, runs times; then a row per level.
 std::vector<Row> Measure(const Site& site, const std::vector<TVectorLevel>& levels, int runs,
-                         bool peers) {
+                         bool peers, bool load) {
   Best floor, plain, hyperscan;
   std::map<TVectorLevel, Best> analysis;
 #ifdef QUILMERE_HAVE_HYPERSCAN
@@ -247,10 +294,20 @@ std::vector<Row> Measure(const Site& site, const std::vector<TVectorLevel>& leve
     Time(hyperscan, [&] { hs->Run(); });
 #endif
   }
+  std::map<TVectorLevel, Sum> loaded;
+  if (load) {
+    const TSpinners spinners(2);
+    for (int r = 0; r < runs; ++r) {
+      for (TVectorLevel level : levels) {
+        Best ignored;
+        Time(ignored, [&] { Analyze(site, level, analysis::TRuleSet::Cfml); }, &loaded[level]);
+      }
+    }
+  }
   std::vector<Row> rows;
   for (TVectorLevel level : levels) {
     rows.push_back({site.name, level, floor, analysis[level], analysis[TVectorLevel::None], plain,
-                    hyperscan});
+                    hyperscan, loaded[level]});
   }
   return rows;
 }
@@ -279,6 +336,8 @@ Options Parse(int argc, char** argv) {
     const std::string a = argv[k];
     if (a == "--quick") {
       o.quick = true;
+    } else if (a == "--load") {
+      o.load = true;
     } else if (a == "--guard") {
       o.guard = true;
     } else if (a.starts_with("--runs=")) {
@@ -293,7 +352,7 @@ Options Parse(int argc, char** argv) {
         if (at > 0) o.only.push_back(list.substr(0, at));
       }
     } else {
-      std::fprintf(stderr, "usage: %s [--quick] [--guard] [--runs=N] [--sites=DIR] "
+      std::fprintf(stderr, "usage: %s [--quick] [--guard] [--load] [--runs=N] [--sites=DIR] "
                    "[--archives=DIR] [--only=generated,names,files,preside,masa,high]\n", argv[0]);
       std::exit(2);
     }
@@ -334,24 +393,33 @@ int main(int argc, char** argv) {
     std::printf("%s: %d files, %zu read, %.1f MB read\n", name.c_str(), site->table->FileCount,
                 site->read.size(), static_cast<double>(site->readBytes) / 1e6);
     std::fflush(stdout);
-    for (Row& row : Measure(*site, levels, o.runs, o.peers)) rows.push_back(row);
+    for (Row& row : Measure(*site, levels, o.runs, o.peers, o.load)) rows.push_back(row);
   }
 
   std::printf("\nBest of %d runs, milliseconds, wall / CPU (all threads):\n\n", o.runs);
   std::printf("| corpus | level | read floor | analysis | plain automaton | Hyperscan | "
-              "analysis / floor | analysis / automaton | analysis / plain automaton |\n");
-  std::printf("|---|---|---|---|---|---|---|---|---|\n");
+              "analysis / floor | analysis / automaton | analysis / plain automaton |%s\n",
+              o.load ? " under load: analysis | under load: wall / CPU |" : "");
+  std::printf("|---|---|---|---|---|---|---|---|---|%s\n", o.load ? "---|---|" : "");
   bool failed = false;
   for (const Row& r : rows) {
-    std::printf("| %s | %s | %s | %s | %s | %s | %s / %s | %s / %s | %s / %s |\n", r.site.c_str(),
+    std::printf("| %s | %s | %s | %s | %s | %s | %s / %s | %s / %s | %s / %s |", r.site.c_str(),
                 LevelName(r.level), Ms(r.floor).c_str(), Ms(r.analysis).c_str(),
                 Ms(r.plain).c_str(), Ms(r.hyperscan).c_str(),
                 Ratio(r.analysis.wall, r.floor.wall).c_str(), Ratio(r.analysis.cpu, r.floor.cpu).c_str(),
                 Ratio(r.analysis.wall, r.automaton.wall).c_str(), Ratio(r.analysis.cpu, r.automaton.cpu).c_str(),
                 Ratio(r.analysis.wall, r.plain.wall).c_str(), Ratio(r.analysis.cpu, r.plain.cpu).c_str());
+    if (o.load) {
+      const double runs = o.runs;
+      std::printf(" %s | %s |", Ms({r.loaded.wall / runs, r.loaded.cpu / runs}).c_str(),
+                  r.loaded.Has() ? Ratio(r.loaded.wall, r.loaded.cpu).c_str() : "-");
+    }
+    std::printf("\n");
   }
   std::printf("\n(ratios: by wall time / by CPU time; the automaton: the same analysis at the "
-              "scalar level)\n");
+              "scalar level%s)\n",
+              o.load ? "; under load: two spinning processes beside it, mean of the runs, and "
+                       "their wall time over their CPU time" : "");
   if (o.guard) {
     for (const Row& r : rows) {
       if (r.analysis.wall > GuardRatio * r.automaton.wall &&
