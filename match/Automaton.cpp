@@ -246,7 +246,7 @@ TAutomaton::TAutomaton(const std::vector<std::string>& folded,
 TAutomaton::~TAutomaton() = default;
 
 // Numbers the states: dense rows without output first, then those with
-// output, then the escape row; the deep states in breadth-first order.
+// output, then the escape row; the deep states in depth-first order.
 // Outputs are numbered dense ones first, in row order, then deep ones.
 void TAutomaton::LayOut(Build& b) {
   const std::uint32_t nc = b.nc;
@@ -306,11 +306,16 @@ void TAutomaton::LayOut(Build& b) {
   weakStart_ = low * nc;
   escape_ = outputBit_ + high * nc;
   std::uint32_t lowAt = 0, weakAt = 0, highAt = 0, deepAt = 0;
-  for (std::uint32_t q = 0; q < count; ++q) {
+  // The deep states in the order of their numbers, which is the trie's
+  // depth-first order (it grew name by name, in sorted order): a walk that
+  // spells out the rest of a long name goes from each state to the next
+  // one, whose record and edges lie beside its own.
+  for (std::uint32_t s = 0; s < count; ++s) {
+    if (b.denseIndex[s] == None) b.rep[s] = DeepTag + deepAt++;
+  }
+  for (std::uint32_t q = 0; q < b.dense; ++q) {
     const std::uint32_t s = b.order[q];
-    if (q >= b.dense) {
-      b.rep[s] = DeepTag + deepAt++;
-    } else if (b.weak[s]) {
+    if (b.weak[s]) {
       b.outNumber[s] = high + weakAt;
       b.rep[s] = weakStart_ + weakAt++ * nc;
     } else if (b.output[s]) {
@@ -321,8 +326,8 @@ void TAutomaton::LayOut(Build& b) {
     }
   }
   std::uint32_t outputs = high + weak;
-  for (std::uint32_t q = b.dense; q < count; ++q) {
-    if (b.output[b.order[q]]) b.outNumber[b.order[q]] = outputs++;
+  for (std::uint32_t s = 0; s < count; ++s) {
+    if (b.denseIndex[s] == None && b.output[s]) b.outNumber[s] = outputs++;
   }
   b.original.assign(outputs, 0);
   for (std::uint32_t s = 0; s < count; ++s) {
