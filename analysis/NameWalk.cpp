@@ -1,5 +1,6 @@
 #include "analysis/NameWalk.h"
 
+#include <algorithm>
 #include <memory>
 
 namespace analysis {
@@ -30,6 +31,14 @@ platform::TBlockReader::Note TNameWalk::Block(std::size_t file, unsigned char* d
   names_ = names.get();
   matcher_.Feed(reinterpret_cast<const char*>(data), size, this, folded);
   names_ = nullptr;
+  // The automaton walks a block as several stretches at once, so its places
+  // may come stretch by stretch; the rules take them in the text's order,
+  // so that a reason names the first place that gave it, whatever the path.
+  auto& places = names->places;
+  const auto byEnd = [](const auto& a, const auto& b) { return a.second < b.second; };
+  if (!std::is_sorted(places.begin(), places.end(), byEnd)) {
+    std::stable_sort(places.begin(), places.end(), byEnd);
+  }
   if (last) {
     names->ended = true;
     names->found = matcher_.Found();

@@ -13,8 +13,9 @@ namespace analysis {
 
 // What the name matcher met in one block of a text: the places where
 // positional names end (the name's id and the offset just past its last
-// byte in the block), in the order the matcher reported them, and, with the
-// text's last block, the names found in the whole text.
+// byte in the block), by their ends (those with one end in the order the
+// matcher reported them), and, with the text's last block, the names found
+// in the whole text.
 struct TBlockNames {
   std::vector<std::pair<std::uint32_t, std::uint32_t>> places;
   bool ended = false;

@@ -218,6 +218,27 @@ TEST(Analysis, MappingsComeFromEveryApplicationFile) {
   EXPECT_EQ(tree.Unused(), (std::set<std::string>{"other/three.cfm"}));
 }
 
+// A reason names the first place in the text that gives one, on every
+// path, though the automaton walks a large text as several stretches at
+// once: in this page of 8192 bytes the template's name ends late in the
+// first stretch and its folder's path early in the next.
+TEST(Analysis, AReasonNamesTheFirstPlaceThatGivesOne) {
+  std::string page = std::string(990, ' ') + "\nx = \"helper\";\n";
+  page += std::string(1030 - page.size(), ' ') + "\ny = \"views/#z#\";\n";
+  page += std::string(8192 - page.size(), ' ');
+  const std::string empty;
+  for (const auto level : testsupport::VectorLevels()) {
+    SCOPED_TRACE(testsupport::LevelName(level));
+    testsupport::VectorLevelScope scope(level, false);
+    Tree tree;
+    tree.Add("index.cfm", &page);
+    tree.Add("views/helper.cfm", &empty);
+    analysis::AnalyzeReferences(*tree.table, "cfm", nullptr, nullptr, {}, analysis::TRuleSet::Cfml);
+    EXPECT_EQ((*tree.table)[2].Reason, analysis::TUseRule::Template);
+    EXPECT_EQ((*tree.table)[2].ReasonLine, 2);
+  }
+}
+
 // A page swapped for a FIFO after the scan: refused at once as "File access
 // denied" (an open for reading would wait for a writer forever).
 TEST(Analysis, PageThatIsNoRegularFileEndsTheAnalysisWithFileAccessDenied) {
