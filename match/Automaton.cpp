@@ -10,7 +10,7 @@ namespace {
 
 // Blocks at least this long are walked as Lanes overlapping stretches at once.
 constexpr std::size_t Lanes = 8;
-constexpr std::size_t MinLaneBlock = 4096;
+constexpr std::size_t MinLaneBlock = 1024;
 constexpr std::size_t Chunk = 8;
 
 }  // namespace
