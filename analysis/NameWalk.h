@@ -61,6 +61,8 @@ class TNameWalk : public match::TMatchSink {
   bool OnMatch(std::uint32_t id, const unsigned char* end) override;
 
  private:
+  void SortByEnd(std::vector<std::pair<std::uint32_t, std::uint32_t>>& places);
+
   match::TNameMatcher matcher_;
   const std::vector<bool> walked_;
   std::size_t file_ = SIZE_MAX;  // the text being matched
@@ -70,6 +72,7 @@ class TNameWalk : public match::TMatchSink {
   std::mutex mutex_;
   std::vector<std::uint32_t> retiring_;
   std::atomic<bool> retiringAny_{false};
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> spare_;  // SortByEnd's
 };
 
 }  // namespace analysis
