@@ -395,26 +395,32 @@ void TAutomaton::LayOut(Build& b) {
   // The deep states: their failure links and outputs, and their children
   // after the rows' edges, by deep state (breadth-first order keeps each
   // parent's children in class order).
-  deep_.assign(deep, {0, None, 0, 0});
+  deep_.assign(deep, {0, None, 0, 0, NoFirst});
   for (std::uint32_t q = b.dense; q < count; ++q) {
     const std::uint32_t s = b.order[q];
     deep_[b.rep[s] - DeepTag].fail = b.rep[b.fail[s]];
     deep_[b.rep[s] - DeepTag].output = b.outNumber[s];
     const std::uint32_t parent = b.rep[b.parent[s]];
-    if (parent >= DeepTag) ++deep_[parent - DeepTag].end;  // a count for now
+    if (parent >= DeepTag) ++deep_[parent - DeepTag].count;
   }
   std::uint32_t at = static_cast<std::uint32_t>(edges_.size());
-  for (TDeep& d : deep_) {
-    d.first = at;
-    at += d.end;
-    d.end = d.first;  // filled below
+  std::vector<std::uint32_t> fill(deep);
+  for (std::uint32_t k = 0; k < deep; ++k) {
+    deep_[k].first = fill[k] = at;
+    at += deep_[k].count;
   }
   edges_.resize(at);
   for (std::uint32_t q = b.dense; q < count; ++q) {
     const std::uint32_t s = b.order[q];
     const std::uint32_t parent = b.rep[b.parent[s]];
     if (parent < DeepTag) continue;  // a dense row's edge already
-    edges_[deep_[parent - DeepTag].end++] = {b.cls[s], b.rep[s]};
+    edges_[fill[parent - DeepTag]++] = {b.cls[s], b.rep[s]};
+  }
+  for (std::uint32_t k = 0; k < deep; ++k) {
+    TDeep& d = deep_[k];
+    if (d.count == 0) continue;
+    assert(edges_[d.first].target == DeepTag + k + 1);
+    d.firstClass = static_cast<std::uint16_t>(edges_[d.first].cls);
   }
   b.denseGo = {};
 }
@@ -499,6 +505,17 @@ void TAutomaton::FindRetireSlots(Build& b) {
   }
 }
 
+// Edge e is about to lead elsewhere: if it is a deep state's first, that
+// state's walks read it from now on. Its target, x, is then that state's
+// next one (a later child's state has the subtrees of those before it in
+// between, and a dense row's edges lie before every deep state's).
+void TAutomaton::ForgetFirst(std::uint32_t e) {
+  const std::uint32_t t = edges_[e].target;
+  if (t <= DeepTag) return;
+  TDeep& owner = deep_[t - DeepTag - 1];
+  if (owner.count != 0 && owner.first == e) owner.firstClass = NoFirst;
+}
+
 void TAutomaton::Retire(std::uint32_t id) {
   if (retired_[id] != Live) return;
   retired_[id] = Retiring;
@@ -508,6 +525,7 @@ void TAutomaton::Retire(std::uint32_t id) {
   retiredOutput_[k] = 1;
   for (std::uint32_t j = slotStart_[k]; j < slotStart_[k + 1]; ++j) {
     const std::uint32_t slot = slots_[j];
+    if (slot >= DeepTag) ForgetFirst(slot - DeepTag);
     (slot < DeepTag ? next_[slot] : edges_[slot - DeepTag].target) = slotInstead_[j];
   }
 }
@@ -555,10 +573,16 @@ std::uint32_t TAutomaton::Step(std::uint32_t s, std::uint32_t c) {
       return edges_[Child(edgeStart_[row], edgeStart_[row + 1], c)].target;
     }
     const TDeep& d = deep_[s - DeepTag];
-    const std::uint32_t e = Child(d.first, d.end, c);
-    if (e != None) {
-      t = edges_[e].target;
+    if (d.firstClass == c) {
+      t = s + 1;
       break;
+    }
+    if (d.count > 1 || (d.count == 1 && d.firstClass == NoFirst)) {
+      const std::uint32_t e = Child(d.first, d.first + d.count, c);
+      if (e != None) {
+        t = edges_[e].target;
+        break;
+      }
     }
     s = d.fail;
     ++work_;

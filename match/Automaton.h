@@ -77,6 +77,7 @@ class TAutomaton {
   void Describe(Build& b);
   void FindRetireSlots(Build& b);
   std::uint32_t Child(std::uint32_t lo, std::uint32_t hi, std::uint32_t c) const;
+  void ForgetFirst(std::uint32_t e);
   std::uint32_t OwnerOfRow(std::uint32_t offset) const;
   std::uint32_t Step(std::uint32_t s, std::uint32_t c);
   // The output number of a state the exact walk holds, or None.
@@ -135,8 +136,15 @@ class TAutomaton {
   struct TEdge {
     std::uint32_t cls, target;
   };
+  // A deep state: its failure state, its output number, its children's
+  // edges, edges_[first .. first + count), and the class of its first
+  // child, which is the next deep state (they are numbered depth first), so
+  // that a walk down the rest of a name reads no edge: NoFirst once that
+  // edge was sent elsewhere (Retire), or with no child.
+  static constexpr std::uint16_t NoFirst = UINT16_MAX;
   struct TDeep {
-    std::uint32_t fail, output, first, end;
+    std::uint32_t fail, output, first;
+    std::uint16_t count, firstClass;
   };
   std::vector<TEdge> edges_;
   std::vector<TDeep> deep_;
