@@ -185,6 +185,7 @@ void TEndSearch::BuildFilter(const std::vector<std::string>& names,
   std::memset(low_, 0, sizeof low_);
   std::memset(high_, 0, sizeof high_);
   std::memset(sixBits_, 0, sizeof sixBits_);
+  std::memset(exact_, 0, sizeof exact_);
   for (std::size_t b = 0; b < best.size(); ++b) {
     const auto bit = static_cast<std::uint16_t>(1u << b);
     const auto halfBit = static_cast<unsigned char>(1u << b % 8);
@@ -197,6 +198,7 @@ void TEndSearch::BuildFilter(const std::vector<std::string>& names,
           high_[j][c >> 4] |= halfBit;
         }
         if (c < 0x80 && Fold.to[c] == c) sixBits_[b / 8][j][c & 63] |= halfBit;
+        exact_[b / 8][j][c] |= halfBit;
       }
     }
   }
@@ -314,18 +316,13 @@ void TEndSearch::Scalar(std::size_t from, std::size_t to) {
 }
 
 // The places that passed the vector filter in count steps of width places
-// from from on, one by one; steps marked wide go through the scalar filter.
+// from from on, one by one.
 void TEndSearch::CheckSteps(std::size_t from, std::size_t count, std::size_t width) {
   for (std::size_t k = 0; k < count; ++k) {
     const std::size_t e = from + k * width;
     if (TooCostly(e)) [[unlikely]] {
       stopped_ = e;
       return;
-    }
-    if (wide_[k]) [[unlikely]] {
-      Scalar(e, e + width);
-      if (stopped_ != None) return;
-      continue;
     }
     for (std::uint64_t hits = steps_[k]; hits != 0; hits &= hits - 1) {
       Verify(static_cast<std::ptrdiff_t>(e + static_cast<std::size_t>(__builtin_ctzll(hits))));
@@ -344,7 +341,6 @@ __attribute__((target("avx2"))) std::size_t TEndSearch::Vector256(std::size_t fr
   if (to < from + 32) return from;
   const std::size_t count = (to - from) / 32;
   steps_.resize(count);
-  wide_.assign(count, 0);
   const __m256i nibble = _mm256_set1_epi8(0x0f);
   __m256i low[Depth], high[Depth];
   for (std::size_t j = 0; j < Depth; ++j) {
@@ -378,7 +374,8 @@ __attribute__((target("avx2"))) std::size_t TEndSearch::Vector256(std::size_t fr
 // that share those bits are few and rare in text (tab, line feed and
 // carriage return with I, J and M; "{" and ";"), and accepting one for the
 // other only lets a place through to the exact check. A step whose window
-// holds a byte >= 0x80 goes through the scalar filter, which is exact for all.
+// holds a byte >= 0x80 (text in any script but Latin's 26 letters) is
+// looked up again through the whole 256-entry tables (Exact512).
 void TEndSearch::FoldBlock(std::size_t size) {
   if (foldedData_ != nullptr) return;  // fed folded
   folded_.resize(size + 64);
@@ -400,12 +397,34 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi"))) void TEndSearch::Fold512(
   for (; i < size; ++i) to[i] = Fold.to[from[i]];
 }
 
+// The places of the step of 64 ending at at that the filter lets pass, by
+// the exact tables: per place j back and per half of the buckets, two
+// permutes over two tables of 128 bytes each (the byte's low seven bits),
+// the byte's top bit choosing between them. Four times the lookups of the
+// six-bit step, and only for the steps that need it.
+__attribute__((target("avx512f,avx512bw,avx512vbmi"))) std::uint64_t TEndSearch::Exact512(
+    const unsigned char* at) const {
+  __m512i bits[2] = {_mm512_set1_epi8(-1), _mm512_set1_epi8(-1)};
+  for (std::size_t j = 0; j < Depth; ++j) {
+    const __m512i v = _mm512_loadu_si512(at - j);
+    const __mmask64 top = _mm512_movepi8_mask(v);
+    for (std::size_t h = 0; h < 2; ++h) {
+      const unsigned char* const table = exact_[h][j];
+      const __m512i below = _mm512_permutex2var_epi8(_mm512_load_si512(table), v,
+                                                     _mm512_load_si512(table + 64));
+      const __m512i above = _mm512_permutex2var_epi8(_mm512_load_si512(table + 128), v,
+                                                     _mm512_load_si512(table + 192));
+      bits[h] = _mm512_and_si512(bits[h], _mm512_mask_blend_epi8(top, below, above));
+    }
+  }
+  return _mm512_test_epi8_mask(bits[0], bits[0]) | _mm512_test_epi8_mask(bits[1], bits[1]);
+}
+
 __attribute__((target("avx512f,avx512bw,avx512vbmi"))) std::size_t TEndSearch::Vector512(
     std::size_t from, std::size_t to) {
   if (to < from + 64) return from;
   const std::size_t count = (to - from) / 64;
   steps_.resize(count);
-  wide_.resize(count);
   FoldBlock(to);
   __m512i first[Depth], second[Depth];  // buckets 0 to 7, 8 to 15
   for (std::size_t j = 0; j < Depth; ++j) {
@@ -414,7 +433,6 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi"))) std::size_t TEndSearch::V
   }
   const unsigned char* const data = foldedData_ + from;
   std::uint64_t* const steps = steps_.data();
-  char* const wide = wide_.data();
   for (std::size_t k = 0; k < count; ++k) {
     const unsigned char* const at = data + k * 64;
     __m512i bits = _mm512_set1_epi8(-1), more = bits;
@@ -425,13 +443,17 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi"))) std::size_t TEndSearch::V
       bits = _mm512_and_si512(bits, _mm512_maskz_permutexvar_epi8(~__mmask64{0}, v, first[j]));
       more = _mm512_and_si512(more, _mm512_maskz_permutexvar_epi8(~__mmask64{0}, v, second[j]));
     }
-    steps[k] = _mm512_test_epi8_mask(bits, bits) | _mm512_test_epi8_mask(more, more);
-    wide[k] = high != 0;
+    if (high != 0) [[unlikely]] {
+      steps[k] = Exact512(at);
+    } else {
+      steps[k] = _mm512_test_epi8_mask(bits, bits) | _mm512_test_epi8_mask(more, more);
+    }
   }
   CheckSteps(from, count, 64);
   return from + count * 64;
 }
 #else
+std::uint64_t TEndSearch::Exact512(const unsigned char*) const { return 0; }
 std::size_t TEndSearch::Vector256(std::size_t from, std::size_t) { return from; }
 std::size_t TEndSearch::Vector512(std::size_t from, std::size_t) { return from; }
 void TEndSearch::FoldBlock(std::size_t) {}

@@ -26,7 +26,7 @@ namespace match {
 //   first folded (a-z to A-Z; the caller may have done so), there are 16
 //   buckets, and a lookup is two byte permutes of the folded bytes through
 //   64-entry tables, indexed by their low six bits (a step holding a byte >=
-//   0x80 goes through the scalar filter); with AVX2 there are 8, and each
+//   0x80 again through whole 256-entry tables); with AVX2 there are 8, and each
 //   byte is split into nibbles, each shuffled through a 16-entry table and
 //   the two and-ed, which accepts every byte whose low and high nibble some
 //   accepted byte has.
@@ -168,10 +168,11 @@ class TEndSearch {
   }
   // Whole steps from from on; returns where they end. Each first runs the
   // filter over all its steps, keeping the places that pass as bits in
-  // steps_ (and steps that need the scalar filter in wide_), then checks
-  // them: the filter's loop makes no calls, so its tables stay in registers.
+  // steps_, then checks them: the filter's loop makes no calls (but for
+  // steps holding bytes >= 0x80), so its tables stay in registers.
   std::size_t Vector256(std::size_t from, std::size_t to);
   std::size_t Vector512(std::size_t from, std::size_t to);
+  std::uint64_t Exact512(const unsigned char* at) const;
   void FoldBlock(std::size_t size);
   static void Fold512(const unsigned char* from, unsigned char* to, std::size_t size);
   void CheckSteps(std::size_t from, std::size_t count, std::size_t width);
@@ -193,10 +194,10 @@ class TEndSearch {
   alignas(16) unsigned char low_[Depth][16] = {};
   alignas(16) unsigned char high_[Depth][16] = {};
   alignas(64) unsigned char sixBits_[2][Depth][64] = {};
+  alignas(64) unsigned char exact_[2][Depth][256] = {};  // byteBits_ by halves
   std::vector<unsigned char> folded_;          // the block being fed, folded
   const unsigned char* foldedData_ = nullptr;  // folded_, or the block itself
   std::vector<std::uint64_t> steps_;           // vector steps: places that pass
-  std::vector<char> wide_;                     // steps for the scalar filter
 
   TEndKeys keys_;  // the second filter
 
