@@ -7,6 +7,7 @@
 #include <optional>
 
 
+#include "analysis/BlockMarks.h"
 #include "analysis/CfmlFileKinds.h"
 #include "analysis/EditorPlugins.h"
 #include "analysis/FolderLiterals.h"
@@ -324,7 +325,10 @@ struct TCfmlRules::Impl {
 
   Impl(TFileTable& t, std::int32_t n)
       : table(t), count(n), used(static_cast<std::size_t>(n) + 1),
-        placeOf(static_cast<std::size_t>(n) + 1, -1) {}
+        placeOf(static_cast<std::size_t>(n) + 1, -1) {
+    marks.avx2 = std::min(match::TNameMatcher::VectorLevelLimit(),
+                          match::SupportedVectorLevel()) >= match::TVectorLevel::Avx2;
+  }
 
   // --- building ---------------------------------------------------------
 
@@ -899,14 +903,12 @@ struct TCfmlRules::Impl {
     suffixWaiting.swap(still);
   }
   // Each "#" of the block: the literal prefix before it and the suffix after.
-  void LookAtHashes(const unsigned char* block, std::size_t n) {
+  void LookAtHashes() {
     const bool before = !anchors.empty();
     const bool after = nameSuffixes && !nameSuffixes->Empty();
     if (!before && !after) return;
-    const unsigned char* const stop = block + n;
-    for (const unsigned char* p = block;
-         (p = static_cast<const unsigned char*>(std::memchr(p, '#', stop - p))) != nullptr; ++p) {
-      const std::int64_t o = window.offset + (p - block);
+    for (const std::uint32_t at : marks.hashes) {
+      const std::int64_t o = window.offset + at;
       if (before) PrefixesBefore(o);
       if (after && !SuffixAfter(o, false)) suffixWaiting.emplace_back(o, false);
     }
@@ -959,6 +961,7 @@ struct TCfmlRules::Impl {
     waiting.swap(still);
   }
 
+  TBlockMarks marks;  // of the current block, from EndBlock on
   std::vector<std::size_t> lengths;  // of every pattern of these rules
   std::size_t PatternLength(std::uint32_t id) const { return lengths[id - base]; }
 };
@@ -1089,17 +1092,16 @@ void TCfmlRules::EndBlock() {
   m.RetryWaiting();
   m.RetrySuffixes();
   if (m.textKind == TextKind::StyleSource) m.styleImports.Feed(block, m.size);
-  m.LookAtHashes(block, m.size);
+  m.marks.Scan(block, m.size);
+  m.LookAtHashes();
   // "&" is rare enough in pages to look at each one: a literal prefix that a
   // string closes just before it ("edit" & x), and a suffix that a string
   // opened after it starts (x & "Service").
   const bool prefixes = !m.namePrefixes.empty();
   const bool suffixes = m.nameSuffixes && !m.nameSuffixes->Empty();
   if (prefixes || suffixes) {
-    const unsigned char* const stop = block + m.size;
-    for (const unsigned char* p = block;
-         (p = static_cast<const unsigned char*>(std::memchr(p, '&', stop - p))) != nullptr; ++p) {
-      const std::int64_t o = m.window.offset + (p - block);
+    for (const std::uint32_t at : m.marks.amps) {
+      const std::int64_t o = m.window.offset + at;
       if (prefixes) {
         m.reasonPlace = o;
         m.JoinedPrefix(o);
@@ -1109,7 +1111,7 @@ void TCfmlRules::EndBlock() {
     }
   }
   m.ResolveLines();
-  m.blockLines = static_cast<std::int64_t>(CountLineEnds(block, m.size));
+  m.blockLines = static_cast<std::int64_t>(m.marks.lineEnds);
 }
 
 void TCfmlRules::EndText(const std::vector<std::uint32_t>& found) {

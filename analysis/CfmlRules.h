@@ -25,7 +25,7 @@
 // checked against the bytes around it), including "D/#", "D.*" and the
 // like for every folder D. Names computed with a literal prefix or suffix
 // of a CFML stem ("P#", "#S", "P" & and & "S") are looked for at each "#"
-// and "&" instead, one memchr per block each: the first or last bytes of
+// and "&" instead, found in one pass over each block: the first or last bytes of
 // thousands of stems end some word every few dozen bytes, "#" far less
 // often. The aliases of this.mappings are read from the application's own
 // files before the pass, so that their paths are literals too. A literal

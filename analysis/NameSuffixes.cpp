@@ -12,6 +12,11 @@ constexpr std::int64_t MaxBlanks = 63;  // between "&" and the quote
 
 bool IsCloser(int c) { return c == '"' || c == '\'' || c == '@' || c == '.'; }
 
+constexpr unsigned EndBits = 16;  // bits of the hash of a stem's last bytes
+
+// The hash of four upper-cased bytes, the last one lowest.
+std::uint32_t EndHash(std::uint32_t packed) { return (packed * 0x9E3779B1u) >> (32 - EndBits); }
+
 }  // namespace
 
 TNameSuffixes::TNameSuffixes(const std::vector<std::pair<std::string, std::int32_t>>& stems) {
@@ -21,6 +26,24 @@ TNameSuffixes::TNameSuffixes(const std::vector<std::pair<std::string, std::int32
   }
   std::sort(ends_.begin(), ends_.end());
   marks_ = RangeMarker(ends_.size());
+  endBits_.assign((std::size_t{1} << EndBits) / 64, 0);
+  for (const auto& [end, entry] : ends_) {
+    if (end.size() < MinSuffix) continue;
+    std::uint32_t packed = 0;
+    for (std::size_t j = MinSuffix; j-- > 0;) packed = packed << 8 | static_cast<unsigned char>(end[j]);
+    const std::uint32_t bit = EndHash(packed);
+    endBits_[bit / 64] |= std::uint64_t{1} << (bit % 64);
+  }
+}
+
+bool TNameSuffixes::MayEndStem(const TTextWindow& text, std::int64_t end) const {
+  static_assert(MinSuffix == 4, "a suffix's last bytes are hashed as one 32-bit word");
+  std::uint32_t packed = 0;
+  for (std::int64_t o = end - 4; o < end; ++o) {
+    packed = packed << 8 | static_cast<unsigned char>(Fold(text.At(o)));
+  }
+  const std::uint32_t bit = EndHash(packed);
+  return (endBits_[bit / 64] >> (bit % 64) & 1) != 0;
 }
 
 TLook TNameSuffixes::Look(const TTextWindow& text, std::int64_t from, std::string& suffix,
@@ -43,6 +66,7 @@ TLook TNameSuffixes::Look(const TTextWindow& text, std::int64_t from, std::strin
   }
   if (c == LaterByte) return TLook::Later;
   if (o - from < static_cast<std::int64_t>(MinSuffix) || !IsCloser(c)) return TLook::Miss;
+  if (!MayEndStem(text, o)) return TLook::Miss;
   if (c == '.') {
     // The extension: letters up to a byte that ends it.
     std::int64_t e = o + 1;

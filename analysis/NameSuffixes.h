@@ -56,7 +56,13 @@ class TNameSuffixes {
  private:
   std::pair<std::size_t, std::size_t> Run(const std::string& suffix) const;
 
+  // Whether some stem ends with the MinSuffix bytes ending at offset end
+  // (all at hand), by a bit per hash of the stems' last MinSuffix bytes:
+  // most tokens after a "#" end no stem, and are turned away here.
+  bool MayEndStem(const TTextWindow& text, std::int64_t end) const;
+
   std::vector<std::pair<std::string, std::int32_t>> ends_;  // reversed stems, sorted
+  std::vector<std::uint64_t> endBits_;
   RangeMarker marks_{0};
   std::int64_t longest_ = 0;
 };

@@ -1,13 +1,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <random>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "analysis/BlockMarks.h"
 #include "analysis/SchemaRefs.h"
 #include "analysis/StyleImports.h"
 #include "analysis/TextWindow.h"
+#include "match/VectorLevel.h"
 
 namespace {
 
@@ -98,6 +101,39 @@ TEST(TextWindow, CountLineEndsAgreesWithAByteCount) {
     }
   }
   EXPECT_EQ(analysis::CountLineEnds(bytes + text.size() - 4200, 4200), 4200u);
+}
+
+// The one pass over a block finds every "#", "&" and line end, by every
+// path and at every length and alignment: against a byte-by-byte count over
+// random blocks dense in all three, and blocks of line ends alone (a byte
+// lane's count would overflow at 256).
+TEST(BlockMarks, FindsWhatAByteByByteLookFinds) {
+  std::mt19937 rng(7);
+  const char bytes[] = {'#', '&', '\n', 'a', ' ', '\x80', '\xff', '"'};
+  for (const std::size_t n : {0u, 1u, 15u, 16u, 33u, 4095u, 8161u, 65536u, 70001u, 70002u}) {
+    std::string text(n, '\n');
+    if (n != 70002) {
+      for (char& c : text) c = bytes[rng() % sizeof bytes];
+    }
+    analysis::TBlockMarks expected;
+    for (std::size_t i = 0; i < n; ++i) {
+      if (text[i] == '#') expected.hashes.push_back(static_cast<std::uint32_t>(i));
+      if (text[i] == '&') expected.amps.push_back(static_cast<std::uint32_t>(i));
+      expected.lineEnds += text[i] == '\n';
+    }
+    for (const bool avx2 : {false, true}) {
+      if (avx2 && match::SupportedVectorLevel() < match::TVectorLevel::Avx2) continue;
+      SCOPED_TRACE(std::to_string(n) + (avx2 ? " bytes, AVX2" : " bytes"));
+      analysis::TBlockMarks marks;
+      marks.avx2 = avx2;
+      for (int twice = 0; twice < 2; ++twice) {  // a second scan forgets the first
+        marks.Scan(reinterpret_cast<const unsigned char*>(text.data()), n);
+        EXPECT_EQ(marks.hashes, expected.hashes);
+        EXPECT_EQ(marks.amps, expected.amps);
+        EXPECT_EQ(marks.lineEnds, expected.lineEnds);
+      }
+    }
+  }
 }
 
 }  // namespace
