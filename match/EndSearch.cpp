@@ -154,19 +154,34 @@ void TEndSearch::BuildTrie(const std::vector<std::string>& names) {
       ++count;
       t = u;
     }
-    nodes_[r.node].count = count;
+    Node& node = nodes_[r.node];
+    node.count = static_cast<std::uint16_t>(count);
     stack.insert(stack.end(), children.rbegin(), children.rend());
-    // A node with more than one child gets a row over the byte classes, so
-    // that a step is one load and no search (the end of a walk, where the
-    // text leaves the trie, is then its only unforeseen branch), up to a
-    // budget.
-    if (count > 1 && dense_.size() + classes_ <= DenseBudget) {
-      nodes_[r.node].dense = static_cast<std::uint32_t>(dense_.size() / classes_);
+    // One child's byte in the record; a few children's bytes side by side
+    // in few_; more get a row over the byte classes, so that a step is one
+    // load and no search, up to a budget.
+    if (count == 1) {
+      node.find = byte_[node.first];
+    } else if (count > 1 && count <= Few) {
+      node.find = static_cast<std::uint32_t>(few_.size());
+      few_.emplace_back();
+      for (std::uint32_t c = 0; c < count; ++c) few_.back()[c] = byte_[node.first + c];
+    } else if (count > Few && dense_.size() + classes_ <= DenseBudget) {
+      node.find = static_cast<std::uint32_t>(dense_.size() / classes_);
       dense_.resize(dense_.size() + classes_, None);
       for (std::uint32_t c = 0; c < count; ++c) {
-        const std::uint32_t child = nodes_[r.node].first + c;
-        dense_[std::size_t{nodes_[r.node].dense} * classes_ + classOf_[byte_[child]]] = child;
+        const std::uint32_t child = node.first + c;
+        dense_[std::size_t{node.find} * classes_ + classOf_[byte_[child]]] = child;
       }
+    }
+  }
+  // The runs of single children: a node's only child is the next node
+  // wherever the node came off the stack right after its parent, which is
+  // so all along a run of one name's bytes.
+  for (std::size_t x = nodes_.size(); x-- > 1;) {
+    Node& n = nodes_[x];
+    if (n.count == 1 && n.first == x + 1 && n.outStart == n.outEnd) {
+      n.skip = static_cast<std::uint16_t>(std::min(65535, 1 + nodes_[x + 1].skip));
     }
   }
 }
@@ -242,7 +257,23 @@ void TEndSearch::AppendFound(std::vector<std::uint32_t>& found) const {
 
 std::uint32_t TEndSearch::Child(std::uint32_t node, unsigned char byte) const {
   const Node& n = nodes_[node];
-  if (n.dense != None) return dense_[std::size_t{n.dense} * classes_ + classOf_[byte]];
+  if (n.count <= 1) return n.count == 1 && n.find == byte ? n.first : None;
+  if (n.count <= Few) {
+    const unsigned char* const kids = few_[n.find].data();
+#if defined(__SSE2__)
+    const __m128i eq = _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(kids)),
+                                      _mm_set1_epi8(static_cast<char>(byte)));
+    const unsigned hits =
+        static_cast<unsigned>(_mm_movemask_epi8(eq)) & ((1u << n.count) - 1);
+    return hits != 0 ? n.first + static_cast<std::uint32_t>(__builtin_ctz(hits)) : None;
+#else
+    for (std::uint32_t c = 0; c < n.count; ++c) {
+      if (kids[c] == byte) return n.first + c;
+    }
+    return None;
+#endif
+  }
+  if (n.find != None) return dense_[std::size_t{n.find} * classes_ + classOf_[byte]];
   for (std::uint32_t c = n.first; c < n.first + n.count; ++c) {
     if (byte_[c] == byte) return c;
   }
@@ -279,12 +310,23 @@ void TEndSearch::Verify(std::ptrdiff_t e) {
   }
   const unsigned char* const end = data_ + e + 1;
   const std::ptrdiff_t lowest = -static_cast<std::ptrdiff_t>(tailLen_);
+  const auto textByte = [&](std::ptrdiff_t k) { return k >= 0 ? data_[k] : tail_[tailLen_ + k]; };
   std::uint32_t node = 0;
   for (std::ptrdiff_t k = e; k >= lowest; --k) {
-    const unsigned char c = k >= 0 ? data_[k] : tail_[tailLen_ + k];
-    node = Child(node, Fold.to[c]);
+    node = Child(node, Fold.to[textByte(k)]);
     ++textWork_;
     if (node == None) return;
+    if (const std::ptrdiff_t run = nodes_[node].skip; run != 0) {
+      // Down a run of single children, where no name ends before its last:
+      // their bytes, side by side, against the text's.
+      if (k - run < lowest) return;
+      for (std::ptrdiff_t i = 1; i <= run; ++i) {
+        if (Fold.to[textByte(k - i)] != byte_[node + static_cast<std::size_t>(i)]) return;
+      }
+      k -= run;
+      node += static_cast<std::uint32_t>(run);
+      textWork_ += static_cast<std::uint64_t>(run);
+    }
     const Node& n = nodes_[node];
     if (n.live == 0) return;
     if (n.outStart != n.outEnd) {

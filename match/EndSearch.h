@@ -1,5 +1,6 @@
 #pragma once
 #include <cstddef>
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -137,14 +138,23 @@ class TEndSearch {
   // backwards from the place) are outIds_[outStart .. outEnd).
   struct Node {
     std::uint32_t first = 0;
-    std::uint32_t count = 0;
+    std::uint16_t count = 0;  // at most 256
+    // How many nodes after this one each lead on to the next as their
+    // parent's only child, no name ending at any but the last (at most
+    // 65535): a walk compares their bytes (byte_) with the text's without
+    // reading their records.
+    std::uint16_t skip = 0;
     std::uint32_t outStart = 0;
     std::uint32_t outEnd = 0;
-    std::uint32_t dense = None;  // row of dense_, for nodes with more than one child
+    // How a child is found: with one child, the byte leading into it; with
+    // up to Few, the index of their bytes in few_; with more, the row of
+    // dense_ (None: over budget, byte_ is searched).
+    std::uint32_t find = None;
     // Names at or below this node not yet retired: a walk that reaches a
     // node with none stops there.
     std::uint32_t live = 0;
   };
+  static constexpr std::size_t Few = 16;
   // Per id: live, retired during the current text (no longer reported, and
   // found only if it was before), or retired in an earlier text (neither).
   enum : char { Live, Retiring, Gone };
@@ -233,6 +243,10 @@ class TEndSearch {
   // The trie.
   std::vector<Node> nodes_;          // root first, then depth first
   std::vector<unsigned char> byte_;  // by node: the byte leading into it
+  // The bytes of the children of nodes with 2 to Few, Few per node (the
+  // rest zero): a few hundred KiB where the rows below would take MiBs, so
+  // that a walk's step finds its child in a cache rather than in memory.
+  std::vector<std::array<unsigned char, Few>> few_;
   // Rows of classes_ entries: the child for each byte class (None: none).
   static constexpr std::size_t DenseBudget = std::size_t{1} << 22;
   std::vector<std::uint32_t> dense_;
