@@ -55,9 +55,8 @@ TLook TNameSuffixes::Look(const TTextWindow& text, std::int64_t from, std::strin
     // Every byte the token may take is at hand (as it mostly is): walked by
     // pointer, as this runs at every "#".
     const unsigned char* const bytes = text.block - text.offset;  // bytes[o]: offset o
-    for (; TokenBytes.has[bytes[o]]; ++o) {
-      if (o - from >= longest_) return TLook::Miss;
-    }
+    o += static_cast<std::int64_t>(TokenRun(bytes + from, bytes + from + longest_ + 1));
+    if (o - from > longest_) return TLook::Miss;
     c = bytes[o];
   } else {
     for (c = text.At(o); IsTokenByte(c); c = text.At(++o)) {
