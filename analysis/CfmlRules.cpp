@@ -1,6 +1,7 @@
 #include "analysis/CfmlRules.h"
 
 #include <algorithm>
+#include <bit>
 #include <cctype>
 #include <cstring>
 #include <map>
@@ -8,6 +9,7 @@
 
 
 #include "analysis/BlockMarks.h"
+#include "analysis/ByteRows.h"
 #include "analysis/CfmlFileKinds.h"
 #include "analysis/EditorPlugins.h"
 #include "analysis/FolderLiterals.h"
@@ -261,6 +263,9 @@ struct TCfmlRules::Impl {
   std::size_t longestStem = 0;
   bool stemByte[256] = {};
   bool stemByteEither[256] = {};  // a stem byte in either case
+  // The same, and the prefix openers, 32 bytes at a time, where usable.
+  TByteRows stemRows, openerRows{PrefixOpeners.has};
+  const bool rowsUsable = TByteRows::Usable();
   // The folders each folder pattern stands for: the folder of that name and
   // the folders of an alias of that name.
   std::vector<std::vector<std::string>> folderTargets;
@@ -479,6 +484,7 @@ struct TCfmlRules::Impl {
       longestStem = std::max(longestStem, stem.size());
     }
     for (int c = 0; c < 256; ++c) stemByteEither[c] = stemByte[static_cast<unsigned char>(Fold(c))];
+    stemRows = TByteRows(stemByteEither);
     prefixGroup.reserve(namePrefixes.size());
     for (std::size_t k = 0; k < namePrefixes.size(); ++k) {
       prefixGroup.emplace(namePrefixes[k], static_cast<std::uint32_t>(k));
@@ -850,6 +856,23 @@ struct TCfmlRules::Impl {
   // a stem whose files are not all marked yet start it.
   void PrefixesBefore(std::int64_t h) {
     const auto longest = static_cast<std::int64_t>(longestStem);
+    if (rowsUsable && h - 33 >= window.first && h <= window.last) {
+      // The 32 bytes before the "#" at once: bit i stands for offset h - 32 + i.
+      const unsigned char* const at = window.block + (h - 32 - window.offset);
+      const std::uint32_t inStem = stemRows.Members(at);
+      const auto run = static_cast<std::int64_t>(std::countl_one(inStem));
+      if (run < 32 || longest <= 32) {
+        const std::int64_t reach = std::min(run, longest);
+        // Starts s within the run of stem bytes, at least 4 before the "#",
+        // after an opener; from the nearest on, as the walk below goes.
+        std::uint32_t starts = openerRows.Members(at - 1) & ((1u << 29) - 1);
+        starts &= reach == 0 ? 0u : ~0u << (32 - reach);
+        for (; starts != 0; starts &= ~(1u << (31 - std::countl_zero(starts)))) {
+          PrefixAt(h - 32 + (31 - std::countl_zero(starts)), h);
+        }
+        return;
+      }
+    }
     if (h - longest - 1 >= window.first && h <= window.last) {
       // Every byte the look may reach is at hand (as it mostly is): walked
       // by pointer, as this runs at every "#".

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "analysis/BlockMarks.h"
+#include "analysis/ByteRows.h"
 #include "analysis/SchemaRefs.h"
 #include "analysis/StyleImports.h"
 #include "analysis/TextWindow.h"
@@ -132,6 +133,25 @@ TEST(BlockMarks, FindsWhatAByteByByteLookFinds) {
         EXPECT_EQ(marks.amps, expected.amps);
         EXPECT_EQ(marks.lineEnds, expected.lineEnds);
       }
+    }
+  }
+}
+
+// A set of bytes asked 32 at a time answers as its table does, for every
+// byte value in every lane.
+TEST(ByteRows, AnswersAsItsTable) {
+  if (!analysis::TByteRows::Usable()) GTEST_SKIP() << "no AVX2 here";
+  std::mt19937 rng(11);
+  for (int round = 0; round < 64; ++round) {
+    bool has[256] = {};
+    for (bool& b : has) b = rng() % 3 == 0;
+    const analysis::TByteRows rows(has);
+    unsigned char text[32];
+    for (int c = 0; c < 256; c += 32) {
+      for (int i = 0; i < 32; ++i) text[i] = static_cast<unsigned char>(round % 2 ? c + i : rng());
+      std::uint32_t expected = 0;
+      for (int i = 0; i < 32; ++i) expected |= std::uint32_t{has[text[i]]} << i;
+      EXPECT_EQ(rows.Members(text), expected);
     }
   }
 }
