@@ -930,7 +930,7 @@ struct TCfmlRules::Impl {
     const bool before = !anchors.empty();
     const bool after = nameSuffixes && !nameSuffixes->Empty();
     if (!before && !after) return;
-    for (const std::uint32_t at : marks.hashes) {
+    for (const std::uint32_t at : marks.Hashes()) {
       const std::int64_t o = window.offset + at;
       if (before) PrefixesBefore(o);
       if (after && !SuffixAfter(o, false)) suffixWaiting.emplace_back(o, false);
@@ -1123,7 +1123,7 @@ void TCfmlRules::EndBlock() {
   const bool prefixes = !m.namePrefixes.empty();
   const bool suffixes = m.nameSuffixes && !m.nameSuffixes->Empty();
   if (prefixes || suffixes) {
-    for (const std::uint32_t at : m.marks.amps) {
+    for (const std::uint32_t at : m.marks.Amps()) {
       const std::int64_t o = m.window.offset + at;
       if (prefixes) {
         m.reasonPlace = o;
@@ -1134,7 +1134,7 @@ void TCfmlRules::EndBlock() {
     }
   }
   m.ResolveLines();
-  m.blockLines = static_cast<std::int64_t>(m.marks.lineEnds);
+  m.blockLines = static_cast<std::int64_t>(m.marks.LineEnds());
 }
 
 void TCfmlRules::EndText(const std::vector<std::uint32_t>& found) {
