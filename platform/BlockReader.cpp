@@ -91,14 +91,17 @@ void TBlockReader::Open(std::size_t index) {
   s.Release(s.before_);
   s.Release(s.held_);
   s.wanted_ = index;
+  const bool first = !s.opened_;
   s.opened_ = true;
   s.ended_ = false;
-  // The blocks of files passed over go back to the reader.
+  // The blocks of files passed over go back to the reader (which Free wakes
+  // when that lets it go on: a wake-up per file would cost the reader a
+  // time slice apiece, on a busy machine, for nothing).
   while (!s.ready_.empty() && s.slots_[s.ready_.front()].file < index) {
     s.Free(s.ready_.front());
     s.ready_.pop_front();
   }
-  s.freed_.notify_one();
+  if (first) s.freed_.notify_one();  // the reader waits for the first file
 }
 
 std::size_t TBlockReader::Next(unsigned char*& data, const MessagePump& whileWaiting) {
