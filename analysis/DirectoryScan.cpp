@@ -1,6 +1,9 @@
 #include "analysis/DirectoryScan.h"
 
+#include <functional>
 #include <vector>
+
+#include "analysis/ListingPrefetch.h"
 
 namespace analysis {
 
@@ -20,14 +23,16 @@ std::vector<platform::DirEntry> ReadListing(const std::string& dir,
   return entries;
 }
 
-std::int32_t ScanDirectory(const std::string& dir, TFileTable& table,
-                           platform::DirectorySource& source,
-                           const platform::MessagePump& processMessages,
-                           bool* linkedDirectoryMet, const TScanFilter& filter) {
+namespace {
+
+using Lister = std::function<std::vector<platform::DirEntry>(const std::string& dir)>;
+
+std::int32_t ScanBelow(const std::string& dir, TFileTable& table, const Lister& list,
+                       const platform::MessagePump& processMessages, bool* linkedDirectoryMet) {
   std::int32_t count = 0;
   // The listing is read whole and closed before anything below it is opened,
   // so a deep tree never holds more than one directory open.
-  for (const platform::DirEntry& entry : ReadListing(dir, source, filter)) {
+  for (const platform::DirEntry& entry : list(dir)) {
     if ((entry.Attr & platform::faAnyFile) == 0) {
       if (entry.DirectoryLink && linkedDirectoryMet != nullptr) *linkedDirectoryMet = true;
       continue;
@@ -39,11 +44,38 @@ std::int32_t ScanDirectory(const std::string& dir, TFileTable& table,
       if (processMessages) processMessages();
       table.WithdrawLast();
       --count;
-      count += ScanDirectory(dir + entry.Name + platform::PathDelimiter, table, source,
-                             processMessages, linkedDirectoryMet, filter);
+      count += ScanBelow(dir + entry.Name + platform::PathDelimiter, table, list,
+                         processMessages, linkedDirectoryMet);
     }
   }
   return count;
+}
+
+}  // namespace
+
+std::int32_t ScanDirectory(const std::string& dir, TFileTable& table,
+                           platform::DirectorySource& source,
+                           const platform::MessagePump& processMessages,
+                           bool* linkedDirectoryMet, const TScanFilter& filter) {
+  std::unique_ptr<platform::DirectorySource> twin = source.Twin();
+  if (!twin) {
+    return ScanBelow(
+        dir, table, [&](const std::string& d) { return ReadListing(d, source, filter); },
+        processMessages, linkedDirectoryMet);
+  }
+  // A second thread lists ahead; the filter is applied here, in the scan's
+  // order, as ReadListing applies it.
+  TListingPrefetch prefetch(source, std::move(twin), filter, dir);
+  return ScanBelow(
+      dir, table,
+      [&](const std::string& d) {
+        std::vector<platform::DirEntry> entries = prefetch.Take(d);
+        std::erase_if(entries, [&](const platform::DirEntry& entry) {
+          return filter.Skips(d, entry, TWalk::Listing);
+        });
+        return entries;
+      },
+      processMessages, linkedDirectoryMet);
 }
 
 }  // namespace analysis

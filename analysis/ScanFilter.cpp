@@ -33,18 +33,30 @@ std::string TScanFilter::Relative(const std::string& dir, const std::string& nam
   return dir.substr(projectDir_.size()) + name;
 }
 
-bool TScanFilter::Skips(const std::string& dir, const platform::DirEntry& entry,
-                        TWalk walk) const {
-  if (std::find(excludedNames_.begin(), excludedNames_.end(), entry.Name) !=
-      excludedNames_.end()) {
-    return true;
-  }
+bool TScanFilter::Excluded(const platform::DirEntry& entry) const {
+  return std::find(excludedNames_.begin(), excludedNames_.end(), entry.Name) !=
+         excludedNames_.end();
+}
+
+bool TScanFilter::KeptFolder(const std::string& dir, const platform::DirEntry& entry,
+                             TWalk walk) const {
   const bool folder = (entry.Attr & platform::faDirectory) != 0 || entry.DirectoryLink;
   if (!folder || keepList_.Empty() || walk == TWalk::Reading) return false;
   const std::string relative = Relative(dir, entry.Name);
-  if (relative.empty() || keepList_.Match(relative, true) == 0) return false;
+  return !relative.empty() && keepList_.Match(relative, true) != 0;
+}
+
+bool TScanFilter::Skips(const std::string& dir, const platform::DirEntry& entry,
+                        TWalk walk) const {
+  if (Excluded(entry)) return true;
+  if (!KeptFolder(dir, entry, walk)) return false;
   keptFolderMet_ = true;
   return true;
+}
+
+bool TScanFilter::LeavesOut(const std::string& dir, const platform::DirEntry& entry,
+                            TWalk walk) const {
+  return Excluded(entry) || KeptFolder(dir, entry, walk);
 }
 
 int TScanFilter::KeepLine(const std::string& dir, const std::string& name) const {

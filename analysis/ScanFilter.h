@@ -43,6 +43,9 @@ class TScanFilter {
   // True when the entry met in dir (which ends in the path delimiter) is left
   // out of walk.
   bool Skips(const std::string& dir, const platform::DirEntry& entry, TWalk walk) const;
+  // The same, without noting a kept folder met: for a helper thread that
+  // only looks ahead.
+  bool LeavesOut(const std::string& dir, const platform::DirEntry& entry, TWalk walk) const;
 
   // True once a listing has left out a folder that the keep list holds.
   bool KeptFolderMet() const { return keptFolderMet_; }
@@ -54,6 +57,8 @@ class TScanFilter {
   // The path of name in dir relative to the project directory; empty when
   // dir lies outside it.
   std::string Relative(const std::string& dir, const std::string& name) const;
+  bool Excluded(const platform::DirEntry& entry) const;
+  bool KeptFolder(const std::string& dir, const platform::DirEntry& entry, TWalk walk) const;
 
   std::string projectDir_;
   std::vector<std::string> excludedNames_;

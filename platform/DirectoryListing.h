@@ -48,12 +48,19 @@ class DirectorySource {
   // naming dir when it is there but cannot be listed (access denied, a path
   // past the system's limit, an input/output error).
   virtual std::unique_ptr<DirectoryListing> Open(const std::string& dir) = 0;
+  // A source of the same files for another thread, which lists at the same
+  // time as this one; none (the default) when this kind of source cannot
+  // give one: the scan then lists on one thread.
+  virtual std::unique_ptr<DirectorySource> Twin() const { return nullptr; }
 };
 
 // The real file system, through opendir/readdir and lstat.
 class PosixDirectorySource : public DirectorySource {
  public:
   std::unique_ptr<DirectoryListing> Open(const std::string& dir) override;
+  std::unique_ptr<DirectorySource> Twin() const override {
+    return std::make_unique<PosixDirectorySource>();
+  }
 };
 
 // One entry as the listing gives it: attribute bits (0 when the entry is gone,

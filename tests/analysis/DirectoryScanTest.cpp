@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "analysis/DirectoryScan.h"
+#include "platform/FileSystem.h"
 #include "tests/support/TempDir.h"
 
 namespace fs = std::filesystem;
@@ -159,6 +161,75 @@ TEST_F(ScanTest, OverflowStoresTheFirstThousandInScanOrder) {
 }
 
 // The same rules on the real file system.
+// A scripted source that can hand a twin to a helper thread (a copy of its
+// listings), and refuses one folder.
+class TwinSource : public ScriptedSource {
+ public:
+  std::string refused;
+  std::unique_ptr<platform::DirectoryListing> Open(const std::string& dir) override {
+    if (dir == refused) throw platform::IoError(platform::IoErrorText(EACCES), dir);
+    return ScriptedSource::Open(dir);
+  }
+  std::unique_ptr<platform::DirectorySource> Twin() const override {
+    auto twin = std::make_unique<TwinSource>();
+    twin->dirs = dirs;
+    twin->refused = refused;
+    return twin;
+  }
+};
+
+// With a helper listing ahead, the scan gives what it gives on one thread:
+// the same files in the same order, the same count past a full table, the
+// excluded folders left out, and a refused folder's failure where the scan
+// meets it, after the same files.
+TEST(ScanWithHelper, GivesWhatOneThreadGives) {
+  TwinSource twin;
+  for (int a = 0; a < 6; ++a) {
+    const std::string da = "/s/d" + std::to_string(a) + "/";
+    twin.Dir("/s/", "d" + std::to_string(a));
+    twin.Dir(da, ".git");
+    twin.File(da + ".git/", "HEAD");
+    for (int b = 0; b < 5; ++b) {
+      twin.Dir(da, "e" + std::to_string(b));
+      for (int f = 0; f < 40; ++f) twin.File(da + "e" + std::to_string(b) + "/", "f" + std::to_string(f));
+    }
+    twin.File(da, "page.cfm");
+  }
+  // The same listings without a twin: one thread.
+  struct OneThread : TwinSource {
+    std::unique_ptr<platform::DirectorySource> Twin() const override { return nullptr; }
+  } one;
+  one.dirs = twin.dirs;
+  const analysis::TScanFilter filter("/s/", {".git"}, analysis::TKeepList());
+  struct Outcome {
+    std::int32_t count = -1;
+    std::vector<std::string> paths;
+    std::string failed;
+  };
+  const auto scan = [&](platform::DirectorySource& source, std::int32_t capacity) {
+    TFileTable table(capacity);
+    Outcome out;
+    try {
+      out.count = analysis::ScanDirectory("/s/", table, source, nullptr, nullptr, filter);
+    } catch (const platform::IoError& e) {
+      out.failed = e.Path();
+    }
+    for (int i = 1; i <= table.FileCount; ++i) out.paths.push_back(table[i].Directory + table[i].Name);
+    return out;
+  };
+  for (const char* refused : {"", "/s/d3/e2/"}) {
+    twin.refused = one.refused = refused;
+    for (const std::int32_t capacity : {analysis::NoFileLimit, std::int32_t{1000}}) {
+      SCOPED_TRACE(std::string(refused) + " capacity " + std::to_string(capacity));
+      const Outcome helped = scan(twin, capacity), single = scan(one, capacity);
+      EXPECT_EQ(helped.count, single.count);
+      EXPECT_EQ(helped.paths, single.paths);
+      EXPECT_EQ(helped.failed, single.failed);
+      EXPECT_EQ(helped.failed, refused);
+    }
+  }
+}
+
 TEST(ScanRealTree, ListsRealFilesAndSurvivesALinkCycle) {
   testsupport::TempDir tmp;
   tmp.Write("index.cfm");
