@@ -331,8 +331,7 @@ struct TCfmlRules::Impl {
   Impl(TFileTable& t, std::int32_t n)
       : table(t), count(n), used(static_cast<std::size_t>(n) + 1),
         placeOf(static_cast<std::size_t>(n) + 1, -1) {
-    marks.avx2 = std::min(match::TNameMatcher::VectorLevelLimit(),
-                          match::SupportedVectorLevel()) >= match::TVectorLevel::Avx2;
+    marks.avx2 = rowsUsable;  // the same AVX2 for the block's marks
   }
 
   // --- building ---------------------------------------------------------

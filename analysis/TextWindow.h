@@ -25,8 +25,9 @@ namespace analysis {
 inline constexpr int NoByte = -1;     // before the text's start, or past its end
 inline constexpr int LaterByte = -2;  // not read yet
 
-// The line ends ("\n") of the n bytes at p, eight bytes at a time: every
-// block of every read text is counted, for the lines of the reasons.
+// The line ends ("\n") of the n bytes at p, eight bytes at a time: for the
+// lines of the reasons within the bytes at hand (a whole block's are counted
+// with its other marks, TBlockMarks).
 inline std::size_t CountLineEnds(const unsigned char* p, std::size_t n) {
   constexpr std::uint64_t Ones = 0x0101010101010101ull, Low7 = 0x7f7f7f7f7f7f7f7full;
   constexpr std::uint64_t Lf = Ones * '\n';
