@@ -4,6 +4,8 @@
 #include <cassert>
 #include <numeric>
 
+#include "platform/LargeArray.h"
+
 namespace match {
 
 namespace {
@@ -28,7 +30,7 @@ struct TAutomaton::Build {
   std::vector<char> output;
   std::vector<char> weak;  // an output whose names all matter only at word ends
   std::uint32_t dense = 0;             // states with dense rows: order[0 .. dense)
-  std::vector<std::uint32_t> denseGo;  // order index * nc + class -> state
+  platform::TLargeArray<std::uint32_t> denseGo;  // order index * nc + class -> state
   std::vector<std::uint32_t> rep;      // state -> as the walk carries it
   std::vector<std::uint32_t> outNumber;
   std::vector<std::uint32_t> original;  // output number -> state
@@ -139,6 +141,10 @@ TAutomaton::TAutomaton(const std::vector<std::string>& folded,
     const auto [ya, yb] = symbolsOf(y);
     return std::lexicographical_compare(xa, xb, ya, yb);
   });
+  // At most a state per symbol, and the root.
+  b.parent.reserve(symbols.size() + 1);
+  b.cls.reserve(symbols.size() + 1);
+  b.depth.reserve(symbols.size() + 1);
   b.parent.push_back(None);
   b.cls.push_back(0);
   b.depth.push_back(0);
@@ -213,7 +219,8 @@ TAutomaton::TAutomaton(const std::vector<std::string>& folded,
   b.weak.assign(count, 0);
   std::vector<char> allWeak(count, 1);  // every name it ends matters at word ends only
   b.denseIndex.assign(count, None);
-  b.denseGo.assign(std::size_t{b.dense} * b.nc, 0);
+  b.denseGo = platform::TLargeArray<std::uint32_t>(std::size_t{b.dense} * b.nc);
+  std::fill(b.denseGo.data(), b.denseGo.data() + b.nc, 0);  // the root's row: the root
   for (std::size_t q = 0; q < count; ++q) {
     const std::uint32_t u = b.order[q];
     if (q > 0) {
@@ -341,7 +348,7 @@ void TAutomaton::LayOut(Build& b) {
   // word byte into the shadow of its target (flagged, so that the walks
   // look at that place exactly), unless the target is flagged itself. A
   // shadow row is its state's row again.
-  next_.reset(new std::uint32_t[bit + flagged * nc]);
+  next_ = platform::TLargeArray<std::uint32_t>(bit + flagged * nc);
   const std::uint32_t deep = deepAt;
   edgeStart_.assign(std::size_t{denseRows_} + 1, 0);
   std::vector<std::uint32_t> edgeOwner;  // by dense row's edge: its row
@@ -352,7 +359,7 @@ void TAutomaton::LayOut(Build& b) {
   };
   auto writeRow = [&](std::uint32_t q, std::uint32_t offset, bool owner) {
     const bool weakRow = b.weak[b.order[q]];
-    std::uint32_t* row = next_.get() + offset;
+    std::uint32_t* row = next_.data() + offset;
     for (std::uint32_t c = 0; c < nc; ++c) {
       const std::uint32_t ts = stepOf(q, c);
       const std::uint32_t t = b.rep[ts];
@@ -379,7 +386,7 @@ void TAutomaton::LayOut(Build& b) {
     shadowed_[j] = b.rep[shadowed[j]];
   }
   start_ = mark_ == None ? 0 : b.rep[b.Delta(0, mark_)];
-  std::fill(next_.get() + escape_, next_.get() + escape_ + nc, escape_);
+  std::fill(next_.data() + escape_, next_.data() + escape_ + nc, escape_);
   // The dense rows' edges went in by row in breadth-first order; sorted by
   // row, stably, they keep their classes' order.
   {
@@ -608,7 +615,7 @@ void TAutomaton::Hit(std::uint32_t k, const unsigned char* end) {
 }
 
 void TAutomaton::WalkExact(std::uint32_t& state, const unsigned char* p, std::size_t n) {
-  const std::uint32_t* next = next_.get();
+  const std::uint32_t* next = next_.data();
   const std::uint32_t plain = weakStart_;
   std::uint32_t s = state;
   for (std::size_t i = 0; i < n; ++i) {
@@ -673,7 +680,7 @@ void TAutomaton::Walk(const unsigned char* data, std::size_t size) {
   } else {
     s[0] = state_;
   }
-  const std::uint32_t* next = next_.get();
+  const std::uint32_t* next = next_.data();
   const std::uint32_t* classOf = classOf_;
   const std::uint32_t bit = outputBit_;
   const std::uint32_t escape = escape_;

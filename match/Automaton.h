@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "match/NameMatcher.h"
+#include "platform/LargeArray.h"
 
 namespace match {
 
@@ -120,7 +121,7 @@ class TAutomaton {
   // never touched). Weak rows do not flag a walk: their steps on bytes that
   // are not word bytes, where their names' places are, lead into shadow
   // rows, copies of their targets' rows that do.
-  std::unique_ptr<std::uint32_t[]> next_;
+  platform::TLargeArray<std::uint32_t> next_;
   std::uint32_t outputBit_ = 0;
   std::uint32_t escape_ = 0;
   std::uint32_t weakStart_ = 0;   // the first weak row

@@ -118,6 +118,13 @@ void TEndSearch::BuildTrie(const std::vector<std::string>& names) {
       reversed.emplace_back(std::string(names[k].rbegin(), names[k].rend()), k);
   }
   std::sort(reversed.begin(), reversed.end());
+  // At most a node per byte of the names, and the root: room for them all
+  // at once, so that no growth copies the nodes into fresh pages.
+  std::size_t bytes = 1;
+  for (const auto& name : reversed) bytes += name.first.size();
+  nodes_.reserve(bytes);
+  byte_.reserve(bytes);
+  parent_.reserve(bytes);
   struct Range {
     std::uint32_t node, lo, hi, depth;
   };
