@@ -14,6 +14,8 @@ namespace {
 constexpr std::size_t Lanes = 8;
 constexpr std::size_t MinLaneBlock = 1024;
 constexpr std::size_t Chunk = 8;
+// The depth the dense rows reach if twice the budget holds them.
+constexpr std::uint32_t MinDenseDepth = 10;
 
 }  // namespace
 
@@ -191,7 +193,11 @@ TAutomaton::TAutomaton(const std::vector<std::string>& folded,
   }
 
   // Breadth first; the dense states are those down to the deepest depth
-  // whose rows all fit the budget (the root's at least).
+  // whose rows all fit the budget (the root's at least), and down to
+  // MinDenseDepth if twice the budget holds them: identifiers in a text
+  // spell out the starts of names, and a walk that goes deeper than the
+  // dense rows is walked again exactly, which on names that share their
+  // first bytes with the text's words costs more than the rows.
   b.order.reserve(count);
   b.order.push_back(0);
   for (std::size_t q = 0; q < b.order.size(); ++q) {
@@ -205,7 +211,8 @@ TAutomaton::TAutomaton(const std::vector<std::string>& folded,
     while (q < count) {
       std::size_t end = q;
       while (end < count && b.depth[b.order[end]] == b.depth[b.order[q]]) ++end;
-      if (end * std::size_t{b.nc} > budget) break;
+      const std::size_t entries = end * std::size_t{b.nc};
+      if (entries > budget && (b.depth[b.order[q]] > MinDenseDepth || entries > 2 * budget)) break;
       denseDepth_ = b.depth[b.order[q]];
       q = end;
     }

@@ -17,9 +17,10 @@ namespace match {
 // entry per class rather than 256. The states down to some depth, those a
 // text keeps returning to, have dense rows: an entry holds the target row's
 // offset, so a step is two loads and an add. The depth is the deepest whose
-// rows all fit the memory budget. The deeper states, which a text reaches
-// only where it spells out the start of a long name, are kept compactly:
-// their children, sorted by class, and their failure link; a step from one
+// rows all fit the memory budget, or ten if twice the budget holds those
+// rows. The deeper states, which a text reaches only where it spells out
+// the start of a long name, are kept compactly: their children, sorted by
+// class, and their failure link; a step from one
 // follows failure links until a child or a dense row answers, which costs
 // at most as many steps over a text as it has bytes (each failure step
 // goes one byte up, and each byte goes at most one byte down). So the

@@ -81,8 +81,9 @@ struct TWordEnds {
 
 class TNameMatcher {
  public:
-  // Dense table entries allowed (4 bytes each); the states beyond the
-  // depth they reach are kept compactly.
+  // Dense table entries allowed (4 bytes each; twice as many where the
+  // dense rows would not reach ten bytes deep otherwise); the states beyond
+  // the depth they reach are kept compactly.
   static constexpr std::size_t DefaultBudget = std::size_t{1} << 20;
   static constexpr std::uint32_t None = UINT32_MAX;
 
