@@ -4,6 +4,7 @@
 #include <bit>
 #include <cctype>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <optional>
 
@@ -348,8 +349,11 @@ struct TCfmlRules::Impl {
     return static_cast<std::uint32_t>(owners.size() - 1);
   }
 
+  // readAliases gives the aliases of this.mappings; it is called once the
+  // table's own literals are made, so that the application files' heads
+  // are read meanwhile.
   void Build(std::vector<std::string>& out, std::vector<bool>& positional,
-             const std::map<std::string, std::vector<std::string>>& aliases) {
+             const std::function<std::map<std::string, std::vector<std::string>>()>& readAliases) {
     base = static_cast<std::uint32_t>(out.size());
     std::map<std::string, std::vector<std::int32_t>> components, templates, tags, tagLibs, bundles;
     std::map<std::string, std::vector<std::int32_t>> javaByFolder;
@@ -505,6 +509,7 @@ struct TCfmlRules::Impl {
     // Paths computed below a folder: its name (or an alias's) then a path
     // separator and "#", or a string closed there and joined with "&", or an
     // import of the whole package.
+    const std::map<std::string, std::vector<std::string>> aliases = readAliases();
     std::map<std::string, std::vector<std::string>> targets;
     for (const auto& [folder, entries] : folderEntries) targets[folder].push_back(folder);
     for (const auto& [alias, folders] : aliases) {
@@ -992,21 +997,23 @@ TCfmlRules::TCfmlRules(TFileTable& table, std::int32_t count, std::vector<std::s
                        std::vector<bool>& positional, const HeadReader& readHead)
     : impl_(std::make_unique<Impl>(table, count)) {
   positional.resize(patterns.size(), false);
-  // The aliases of this.mappings come first: they name folders that places
-  // anywhere, read before or after, may compute paths below. The engine
-  // takes them from the application's own file.
-  std::map<std::string, std::vector<std::string>> aliases;
-  AliasBudget budget;
-  for (const std::string& path : SettingsFiles(table, count)) {
-    if (budget.read >= TCfmlRules::MaxSettingsBytes) break;
-    const std::size_t limit =
-        std::min(MaxSettingsFile, TCfmlRules::MaxSettingsBytes - budget.read);
-    const std::string head = readHead ? readHead(path, limit) : ReadHead(path, limit);
-    budget.read += head.size();
-    ReadMappings(head, aliases, budget);
-  }
-  impl_->aliasCount = budget.count;
-  impl_->Build(patterns, positional, aliases);
+  // The aliases of this.mappings: they name folders that places anywhere,
+  // read before or after, may compute paths below. The engine takes them
+  // from the application's own file.
+  impl_->Build(patterns, positional, [&] {
+    std::map<std::string, std::vector<std::string>> aliases;
+    AliasBudget budget;
+    for (const std::string& path : SettingsFiles(table, count)) {
+      if (budget.read >= TCfmlRules::MaxSettingsBytes) break;
+      const std::size_t limit =
+          std::min(MaxSettingsFile, TCfmlRules::MaxSettingsBytes - budget.read);
+      const std::string head = readHead ? readHead(path, limit) : ReadHead(path, limit);
+      budget.read += head.size();
+      ReadMappings(head, aliases, budget);
+    }
+    impl_->aliasCount = budget.count;
+    return aliases;
+  });
   for (std::size_t k = impl_->base; k < patterns.size(); ++k) {
     impl_->lengths.push_back(patterns[k].size());
   }

@@ -70,11 +70,14 @@ class TPacedPump {
 // The heads of the application files, read in the order the rules ask for
 // them, on one reader thread for them all, so that an open or a read that
 // blocks leaves the pump running (and a site of many such files pays for one
-// thread, not one each).
+// thread, not one each). The thread starts on them at once: the rules make
+// the table's own literals before they ask.
 class THeadReads {
  public:
   THeadReads(std::vector<std::string> paths, TPacedPump& pump) : paths_(paths), pump_(pump) {
-    if (!paths_.empty()) reader_.emplace(std::move(paths), BlockSize, 0);
+    if (paths_.empty()) return;
+    reader_.emplace(std::move(paths), BlockSize, 0, platform::TBlockReader::Early{});
+    reader_->Prepared(nullptr);
   }
 
   // The first limit bytes of the file at path, one of the paths after those
