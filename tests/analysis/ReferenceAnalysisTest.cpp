@@ -218,6 +218,28 @@ TEST(Analysis, MappingsComeFromEveryApplicationFile) {
   EXPECT_EQ(tree.Unused(), (std::set<std::string>{"other/three.cfm"}));
 }
 
+// An application file whose open blocks keeps the messages handled while
+// the rules wait for its head, which they read before any page; its
+// mappings count once it opens.
+TEST(Analysis, MessagesAreHandledWhileAnApplicationFileCannotBeOpened) {
+  Tree tree;
+  const std::string settings = "this.mappings[\"/va\"] = \"viewsa\";";
+  const std::string page = "<cfinclude template=\"/va/#x#.cfm\">", empty;
+  tree.Add("Application.cfc", &settings);
+  tree.Add("index.cfm", &page);
+  tree.Add("viewsa/one.cfm", &empty);
+  tree.Add("other/two.cfm", &empty);
+  testsupport::LeaseHolder lease(tree.tmp.Dir() + "Application.cfc");
+  ASSERT_TRUE(lease.Held());
+  constexpr int WhileBlocked = 6;
+  int pumps = 0;
+  analysis::AnalyzeReferences(*tree.table, "cfm", nullptr, [&] {
+    if (++pumps == WhileBlocked) lease.Release();
+  });
+  EXPECT_GE(pumps, WhileBlocked);
+  EXPECT_EQ(tree.Unused(), (std::set<std::string>{"other/two.cfm"}));
+}
+
 // A reason names the first place in the text that gives one, on every
 // path, though the automaton walks a large text as several stretches at
 // once: in this page of 8192 bytes the template's name ends late in the
